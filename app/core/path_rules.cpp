@@ -1,0 +1,20 @@
+#include "path_rules.h"
+
+namespace mrwd {
+namespace {
+
+std::string::size_type LastSeparator(const std::string& path) { return path.find_last_of("\\/:"); }
+
+}  // namespace
+
+std::string FileNamePart(const std::string& path) {
+    const auto at = LastSeparator(path);
+    return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+    const auto at = LastSeparator(path);
+    return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+}  // namespace mrwd

@@ -1,0 +1,128 @@
+#include "settings.h"
+
+#include <cstring>
+#include <vector>
+
+namespace mrwd {
+
+const char kPasswordKey[5] = "Zd7q";
+
+namespace {
+
+struct NumberSetting {
+    const char* name;
+    std::atomic<std::uint32_t> Settings::*member;
+    std::uint32_t valueMissing;
+    std::uint32_t noKey;
+};
+
+// The numeric values with their two defaults. "CheckContr" is the one value whose two
+// defaults differ: a first start on a clean system does not report a missing
+// card, while a configured system does.
+const NumberSetting kNumbers[] = {
+    {"Icon", &Settings::Icon, 1, 1},
+    {"Active", &Settings::Active, 1, 1},
+    {"System", &Settings::System, 1, 1},
+    {"FloatWindow", &Settings::FloatWindow, 0, 0},
+    {"Controller", &Settings::Controller, 0, 0},
+    {"CustomControllerPort", &Settings::CustomControllerPort, 0, 0},
+    {"ControllerPort", &Settings::ControllerPort, 0, 0},
+    {"HardReboot", &Settings::HardReboot, 0, 0},
+    {"Log", &Settings::Log, 1, 1},
+    {"CheckContr", &Settings::CheckContr, 1, 0},
+    {"RebootTimeout", &Settings::RebootTimeout, 10, 10},
+    {"Modem", &Settings::Modem, 0, 0},
+    {"MdmCheckTimeout", &Settings::MdmCheckTimeout, 1, 1},
+    {"ControlMdm", &Settings::ControlMdm, 1, 1},
+    {"NotifyReboot", &Settings::NotifyReboot, 0, 0},
+    {"SendLog", &Settings::SendLog, 0, 0},
+    {"AuthType", &Settings::AuthType, 0, 0},
+};
+
+void ReadNumber(SettingsSource& source, Settings& settings, const NumberSetting& n) {
+    std::uint32_t value = 0;
+    (settings.*n.member) = source.ReadDword(n.name, value) ? value : n.valueMissing;
+}
+
+bool ReadBytes(SettingsSource& source, const char* name, void* buffer, std::size_t size) {
+    std::memset(buffer, 0, size);
+    if (source.ReadBytes(name, buffer, size)) return true;
+    std::memset(buffer, 0, size);  // a failed read may have left part of a value behind
+    return false;
+}
+
+}  // namespace
+
+void ApplyNoKeyDefaults(Settings& settings) {
+    for (const NumberSetting& n : kNumbers) (settings.*n.member) = n.noKey;
+    std::memset(settings.SMTPServer, 0, sizeof settings.SMTPServer);
+    settings.SMTPPort = 0;
+    std::memset(settings.UserEMail, 0, sizeof settings.UserEMail);
+    std::memset(settings.SenderEMail, 0, sizeof settings.SenderEMail);
+    std::memset(settings.UserName, 0, sizeof settings.UserName);
+    std::memset(settings.Password, 0, sizeof settings.Password);
+    settings.MailConfigured = 0;
+}
+
+void LoadSettings(SettingsSource& source, Settings& settings) {
+    for (const NumberSetting& n : kNumbers) {
+        ReadNumber(source, settings, n);
+        if (n.member == &Settings::RebootTimeout && settings.RebootTimeout < kMinimumRebootTimeout) {
+            settings.RebootTimeout = kMinimumRebootTimeout;
+        }
+    }
+
+    ReadBytes(source, "SMTPServer", settings.SMTPServer, sizeof settings.SMTPServer);
+    unsigned char port[2];
+    settings.SMTPPort = ReadBytes(source, "SMTPPort", port, sizeof port)
+                            ? static_cast<std::uint16_t>(port[0] | (port[1] << 8))
+                            : 0;
+    ReadBytes(source, "UserEMail", settings.UserEMail, sizeof settings.UserEMail);
+    ReadBytes(source, "SenderEMail", settings.SenderEMail, sizeof settings.SenderEMail);
+    ReadBytes(source, "UserName", settings.UserName, sizeof settings.UserName);
+    if (ReadBytes(source, "Password", settings.Password, sizeof settings.Password)) {
+        ScramblePassword(settings.Password, sizeof settings.Password, kPasswordKey);
+    }
+
+    // A buffer filled to the last byte has no terminator; keep every text a valid C string.
+    settings.SMTPServer[kTextValueSize - 1] = '\0';
+    settings.UserEMail[kTextValueSize - 1] = '\0';
+    settings.SenderEMail[kTextValueSize - 1] = '\0';
+    settings.UserName[kShortValueSize - 1] = '\0';
+
+    settings.MailConfigured = ComputeMailConfigured(settings) ? 1 : 0;
+}
+
+bool ComputeMailConfigured(const Settings& settings) {
+    if (settings.SMTPServer[0] == '\0' || settings.UserEMail[0] == '\0' ||
+        settings.SenderEMail[0] == '\0') {
+        return false;
+    }
+    if (settings.AuthType == 0) return true;
+    return settings.UserName[0] != '\0' && settings.Password[0] != 0;
+}
+
+void ScramblePassword(unsigned char* buffer, std::size_t length, const char* key) {
+    if (buffer == nullptr || key == nullptr) return;
+    const std::size_t keyLength = std::strlen(key);
+    if (keyLength == 0) return;  // no key stream at all; scrambling would never advance
+    const std::size_t wordCount = (keyLength + 3) / 4;
+
+    std::vector<std::uint32_t> words(wordCount, 0);
+    for (std::size_t i = 0; i < keyLength; ++i) {
+        words[i / 4] |= static_cast<std::uint32_t>(static_cast<unsigned char>(key[i])) << (8 * (i % 4));
+    }
+
+    for (std::size_t block = 0; block < length; block += wordCount * 4) {
+        for (std::size_t i = 0; i < wordCount; ++i) {
+            const std::uint32_t w = words[i];
+            for (std::size_t b = 0; b < 4; ++b) {
+                const std::size_t at = block + 4 * i + b;
+                if (at < length) buffer[at] ^= static_cast<unsigned char>(w >> (8 * b));
+            }
+            words[i] = w * 81u + 123u;
+        }
+    }
+}
+
+}  // namespace mrwd

@@ -1,0 +1,61 @@
+#include "entry_point.h"
+
+#include "app/core/command_line.h"
+#include "app/win/run_server.h"
+#include "app/win/server_process.h"
+#include "app/win/settings_store.h"
+#include "hardware/win/unload_running.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+namespace {
+
+// A plain start while a server runs only brings that server's main dialog up.
+bool HandOverToRunningServer() {
+    HWND running = ::FindWindowA(kServerName, nullptr);
+    if (running == nullptr) return false;
+    ::SetForegroundWindow(running);
+    ::PostMessageA(running, kShowMainDialogMessage, 0, 0);
+    return true;
+}
+
+void Perform(CommandAction action) {
+    switch (action) {
+        case CommandAction::RunServer:
+            RunServer();
+            break;
+        case CommandAction::UnloadRunning:
+            UnloadRunning();
+            break;
+        case CommandAction::EnterServiceMode:
+        case CommandAction::InstallService:
+        case CommandAction::RemoveService:
+        case CommandAction::StartService:
+            // The service commands are recognised (they end the walk where they
+            // should) but this build cannot install or run a service yet.
+            break;
+    }
+}
+
+}  // namespace
+
+int RunEntryPoint(HINSTANCE instance, const char* arguments) {
+    ServerProcess& server = Server();
+    server.instance = instance;
+    // The service reads its settings from the machine's registry, so the mode
+    // must be known before anything is loaded.
+    server.serviceMode = SelectsServiceMode(arguments) ? 1 : 0;
+    ServerSettingsStore().Load(server.settings);
+
+    WriteLogString(IDS_PROGRAM_STARTED, arguments);
+
+    if (arguments[0] == '\0') {
+        if (!HandOverToRunningServer()) RunServer();
+        return 0;
+    }
+    for (CommandAction action : WalkCommandLine(arguments)) Perform(action);
+    return 0;
+}
+
+}  // namespace mrwd

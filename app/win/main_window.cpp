@@ -1,0 +1,137 @@
+#include "main_window.h"
+
+#include "app/win/handles.h"
+#include "app/win/server_process.h"
+#include "app/win/tray_icon.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+namespace {
+
+void RefreshTrayIconIfShown() {
+    if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
+}
+
+// Tray menu "switch on": only acts while supervision is off.
+void SwitchSupervisionOn() {
+    ServerProcess& server = Server();
+    if (server.supervisionOn != 0) return;
+    server.supervisionOn = 1;
+    RefreshTrayIconIfShown();
+}
+
+// Tray menu "switch off": only acts while supervision is on.
+void SwitchSupervisionOff() {
+    ServerProcess& server = Server();
+    if (server.supervisionOn == 0) return;
+    server.supervisionOn = 0;
+    RefreshTrayIconIfShown();
+}
+
+void ShowTrayMenu(HWND window) {
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    UniqueMenu menu = LoadTrayMenu(Server().supervisionOn != 0);
+    if (!menu) return;
+    ::TrackPopupMenu(::GetSubMenu(menu.get(), 0), TPM_LEFTALIGN, cursor.x, cursor.y, 0, window, nullptr);
+}
+
+// A second start and a double click on the tray icon ask for the main dialog.
+// The dialog is not part of this build yet, so only the window comes forward.
+void BringUpMainDialog(HWND window) { ::SetForegroundWindow(window); }
+
+void OnCommand(HWND window, WORD id) {
+    switch (id) {
+        case IDM_SWITCH_ON:
+            SwitchSupervisionOn();
+            break;
+        case IDM_SWITCH_OFF:
+            SwitchSupervisionOff();
+            break;
+        case IDM_UNLOAD:
+            ::DestroyWindow(window);
+            break;
+        default:
+            // IDM_SETTINGS opens the main dialog, which this build does not have yet.
+            break;
+    }
+}
+
+}  // namespace
+
+UniqueMenu LoadTrayMenu(bool supervisionOn) {
+    UniqueMenu menu(::LoadMenuA(Server().instance, MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    if (menu) ::EnableMenuItem(menu.get(), supervisionOn ? IDM_SWITCH_OFF : IDM_SWITCH_ON, MF_BYCOMMAND | MF_ENABLED);
+    return menu;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    ServerProcess& server = Server();
+
+    // The registered messages are not constants, so they are tested first.
+    // The alive protocol and the modem reset are answered by the supervision
+    // engine and the reboot controller; until those exist they are accepted
+    // and dropped, so senders never see an unknown message.
+    if (server.aliveMessage != 0 && message == server.aliveMessage) return 0;
+    if (server.modemResetMessage != 0 && message == server.modemResetMessage) return 0;
+
+    switch (message) {
+        case WM_CREATE:
+            ::SetTimer(window, kTrayTimerId, kTrayTimerPeriodMs, nullptr);
+            return 0;
+        case WM_DESTROY:
+            ::KillTimer(window, kTrayTimerId);
+            ::PostQuitMessage(0);
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Windows is about to close every program: none may be restarted meanwhile.
+            server.supervisionOn = 0;
+            return TRUE;
+        case WM_ENDSESSION:
+            // The session ends: the controller and the engine would be stopped
+            // here; this build has neither yet, and supervision is already off.
+            return 0;
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            // A re-created taskbar has lost the icon; while it exists the add just fails.
+            if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
+            return 0;
+        case kShowMainDialogMessage:
+            BringUpMainDialog(window);
+            return 0;
+        case kTrayMessage:
+            if (lParam == WM_LBUTTONDBLCLK) {
+                BringUpMainDialog(window);
+            } else if (lParam == WM_RBUTTONUP) {
+                ::SetForegroundWindow(window);
+                ShowTrayMenu(window);
+            }
+            return 0;
+        default:
+            return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_SUPERVISION_ON));
+    windowClass.hIconSm = static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDI_SUPERVISION_ON),
+                                                          IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                                          ::GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kServerName;
+    // A second run of the server in the same process (the NT service restarts
+    // it on a new thread) finds the class already registered; that is fine.
+    if (!::RegisterClassExA(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
+
+    return ::CreateWindowExA(0, kServerName, kServerName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+}
+
+}  // namespace mrwd

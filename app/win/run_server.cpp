@@ -1,0 +1,66 @@
+#include "run_server.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/win/handles.h"
+#include "app/win/main_window.h"
+#include "app/win/server_process.h"
+#include "app/win/tray_icon.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+namespace {
+
+// Ask to be told of the end of the session before every other application, so
+// supervision is off before Windows starts closing the supervised programs.
+constexpr DWORD kFirstToShutDown = 0x3FF;
+
+void RunMessageLoop() {
+    MSG message;
+    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+void RunServer() {
+    ServerProcess& server = Server();
+
+    UniqueHandle instanceMutex(::CreateMutexA(nullptr, FALSE, kServerName));
+    if (!instanceMutex) return;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        WriteLogString(IDS_SERVER_ALREADY_RUNNING);
+        return;
+    }
+
+    ::InitCommonControls();
+    WriteLogString(IDS_SERVER_LOADED);
+    server.supervisionOn = 0;
+    server.excludedPrograms = BuildExcludedPrograms();
+
+    ::SetProcessShutdownParameters(kFirstToShutDown, 0);
+    server.aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
+    server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    if (server.settings.Active != 0) server.supervisionOn = 1;
+
+    server.mainWindow = CreateMainWindow(server.instance);
+    if (server.mainWindow != nullptr) {
+        if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
+        RunMessageLoop();
+        if (server.settings.Icon != 0) UpdateTrayIcon(NIM_DELETE);
+        // The loop also ends on a WM_QUIT posted straight to the thread or the
+        // window; the window must not outlive the run that owns it.
+        if (::IsWindow(server.mainWindow)) ::DestroyWindow(server.mainWindow);
+        server.mainWindow = nullptr;
+    }
+
+    server.supervisionOn = 0;
+    server.excludedPrograms.clear();
+    WriteLogString(IDS_SERVER_UNLOADED);
+}
+
+}  // namespace mrwd

@@ -1,0 +1,43 @@
+// The process-wide objects of the server, reachable from every subsystem.
+// RunServer creates and tears down what lives only while it runs.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+
+#include "app/core/settings.h"
+
+namespace mrwd {
+
+// The one name shared by the window class, the main window's title, the
+// single-instance mutex and the service.
+constexpr char kServerName[] = "Marotel ZedevUdo Server";
+
+// Sent by a second start to the running server: show the main dialog.
+constexpr UINT kShowMainDialogMessage = WM_USER + 1;
+// The tray icon's mouse notifications.
+constexpr UINT kTrayMessage = WM_USER + 2;
+
+struct ServerProcess {
+    HINSTANCE instance = nullptr;
+    // 1 when started with "srv": the settings then live under HKEY_LOCAL_MACHINE.
+    int serviceMode = 0;
+    Settings settings;
+    // The run-time switch of supervision; read by every thread.
+    std::atomic<int> supervisionOn{0};
+    // File names that may never be put under control.
+    std::set<std::string> excludedPrograms;
+    UINT aliveMessage = 0;
+    UINT modemResetMessage = 0;
+    HWND mainWindow = nullptr;
+};
+
+ServerProcess& Server();
+
+// The programs that may not be supervised (they protect themselves or the system).
+std::set<std::string> BuildExcludedPrograms();
+
+}  // namespace mrwd

@@ -1,0 +1,88 @@
+#include "settings_store.h"
+
+#include <cstring>
+
+#include "app/win/handles.h"
+#include "app/win/server_process.h"
+
+namespace mrwd {
+namespace {
+
+class RegistrySource final : public SettingsSource {
+public:
+    explicit RegistrySource(HKEY key) : key_(key) {}
+
+    bool ReadDword(const char* name, std::uint32_t& value) override {
+        DWORD data = 0;
+        DWORD size = sizeof data;
+        if (::RegQueryValueExA(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) !=
+                ERROR_SUCCESS ||
+            size != sizeof data) {
+            return false;
+        }
+        value = data;
+        return true;
+    }
+
+    bool ReadBytes(const char* name, void* buffer, std::size_t size) override {
+        DWORD got = static_cast<DWORD>(size);
+        return ::RegQueryValueExA(key_, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) ==
+               ERROR_SUCCESS;
+    }
+
+private:
+    HKEY key_;
+};
+
+}  // namespace
+
+bool SettingsStore::Load(Settings& settings) const {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(root_, kSettingsKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+        ApplyNoKeyDefaults(settings);
+        return false;
+    }
+    RegistrySource source(key.get());
+    LoadSettings(source, settings);
+    return true;
+}
+
+bool SettingsStore::Store(const char* name, DWORD type, const void* data, DWORD size) const {
+    UniqueRegKey key;
+    if (::RegCreateKeyExA(root_, kSettingsKey, 0, const_cast<char*>(kSettingsKeyClass),
+                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    return ::RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size) ==
+           ERROR_SUCCESS;
+}
+
+bool SettingsStore::StoreDword(const char* name, std::uint32_t value) const {
+    const DWORD data = value;
+    return Store(name, REG_DWORD, &data, sizeof data);
+}
+
+bool SettingsStore::StoreText(const char* name, const char* text, std::size_t bufferSize) const {
+    char buffer[kTextValueSize] = {};
+    if (bufferSize == 0 || bufferSize > sizeof buffer) return false;
+    std::strncpy(buffer, text != nullptr ? text : "", bufferSize - 1);
+    return Store(name, REG_SZ, buffer, static_cast<DWORD>(bufferSize));
+}
+
+bool SettingsStore::StoreSmtpPort(std::uint16_t port) const {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(port & 0xFF),
+                                    static_cast<unsigned char>(port >> 8)};
+    return Store("SMTPPort", REG_SZ, bytes, sizeof bytes);
+}
+
+bool SettingsStore::StorePassword(const unsigned char (&plain)[kShortValueSize]) const {
+    unsigned char scrambled[kShortValueSize];
+    std::memcpy(scrambled, plain, sizeof scrambled);
+    ScramblePassword(scrambled, sizeof scrambled, kPasswordKey);
+    return Store("Password", REG_BINARY, scrambled, sizeof scrambled);
+}
+
+SettingsStore ServerSettingsStore() { return SettingsStore(Server().serviceMode != 0); }
+
+}  // namespace mrwd

@@ -1,0 +1,36 @@
+#include "tray_icon.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/win/server_process.h"
+#include "app/win/texts.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+
+constexpr UINT kTrayIconId = 1;
+
+bool UpdateTrayIcon(DWORD operation) {
+    ServerProcess& server = Server();
+    const bool on = server.supervisionOn != 0;
+
+    // The first-version record: every shell since Windows 95 accepts it, and
+    // it carries all this icon needs (owner, id, callback, icon, tip).
+    NOTIFYICONDATAA data;
+    std::memset(&data, 0, sizeof data);
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = server.mainWindow;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayMessage;
+    data.hIcon = ::LoadIconA(server.instance, MAKEINTRESOURCEA(on ? IDI_SUPERVISION_ON : IDI_SUPERVISION_OFF));
+    const std::string tip = kServerName + LoadScreenText(on ? IDS_TIP_ON : IDS_TIP_OFF);
+    std::strncpy(data.szTip, tip.c_str(), 63);  // the first-version tip holds 64 bytes
+    data.szTip[63] = '\0';
+    return ::Shell_NotifyIconA(operation, &data) != FALSE;
+}
+
+}  // namespace mrwd

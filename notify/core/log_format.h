@@ -1,0 +1,39 @@
+// The event log's text layout: the time stamp, the day file name and the
+// composition of one line within the fixed line buffer.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+namespace mrwd {
+
+// One reading of the local clock; the stamp and the day file name of a line
+// always come from the same reading, so a line written at midnight lands in
+// the file whose date it carries.
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int milliseconds = 0;
+};
+
+// The whole line, stamp and CR LF included, never exceeds this many bytes.
+constexpr std::size_t kLogLineSize = 1024;
+
+// "hh:mm:ss.mmm " (13 characters).
+std::string LogStamp(const LocalTime& t);
+
+// "dd-mm-yy.txt": day, month, year modulo 100.
+std::string DayFileName(const LocalTime& t);
+
+// The log folder for an executable path: its folder part followed by "Logs".
+std::string LogFolderOf(const std::string& executablePath);
+
+// Stamp, the formatted message (cut where the buffer ends) and CR LF.
+std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args);
+
+}  // namespace mrwd

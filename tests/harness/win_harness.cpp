@@ -1,0 +1,183 @@
+#include "win_harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "app/win/server_process.h"
+#include "app/win/settings_store.h"
+
+namespace mrwd::testing {
+namespace fs = std::filesystem;
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (condition()) return true;
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(pollMs);
+    }
+}
+
+namespace {
+
+std::wstring Widen(const std::string& bytes, UINT codePage) {
+    if (bytes.empty()) return {};
+    const int n = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT codePage) {
+    if (wide.empty()) return {};
+    const int n = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                        nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &bytes[0], n, nullptr,
+                          nullptr);
+    return bytes;
+}
+
+int CountOccurrences(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+}  // namespace
+
+std::string Utf8FromCp1251(const std::string& bytes) { return Narrow(Widen(bytes, 1251), CP_UTF8); }
+std::string Cp1251FromUtf8(const std::string& text) { return Narrow(Widen(text, CP_UTF8), 1251); }
+
+std::string TestProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string folder(path, n);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+bool ChildProcess::IsRunning() const {
+    return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* code) const {
+    if (!process_ || ::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
+    if (code != nullptr) ::GetExitCodeProcess(process_.get(), code);
+    return true;
+}
+
+void ChildProcess::Kill() {
+    if (IsRunning()) {
+        ::TerminateProcess(process_.get(), 1);
+        ::WaitForSingleObject(process_.get(), kDeadlineMs);
+    }
+}
+
+ServerSandbox::ServerSandbox(const std::string& name) {
+    char cwd[MAX_PATH];
+    ::GetCurrentDirectoryA(sizeof cwd, cwd);
+    folder_ = std::string(cwd) + "\\runs\\" + name + "\\";
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+    fs::create_directories(folder_);
+    const std::string source = TestProgramFolder() + "mrwd.exe";
+    if (!::CopyFileA(source.c_str(), ExePath().c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy " << source << " to " << ExePath();
+    }
+}
+
+ServerSandbox::~ServerSandbox() { children_.clear(); }
+
+ChildProcess& ServerSandbox::Start(const std::string& arguments) {
+    std::string commandLine = "\"" + ExePath() + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessA(ExePath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          folder_.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "cannot start " << commandLine << ": error " << ::GetLastError();
+    }
+    ::CloseHandle(info.hThread);
+    children_.push_back(std::make_unique<ChildProcess>(UniqueHandle(info.hProcess), info.dwProcessId));
+    return *children_.back();
+}
+
+DWORD ServerSandbox::Run(const std::string& arguments, DWORD timeoutMs) {
+    ChildProcess& child = Start(arguments);
+    DWORD code = STILL_ACTIVE;
+    if (!child.WaitForExit(timeoutMs, &code)) ADD_FAILURE() << "mrwd.exe " << arguments << " did not end";
+    return code;
+}
+
+std::string ServerSandbox::Log() const {
+    std::vector<fs::path> days;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(LogFolder(), error)) days.push_back(entry.path());
+    // Day files are named dd-mm-yy: order them by the time they were last written.
+    std::sort(days.begin(), days.end(), [](const fs::path& a, const fs::path& b) {
+        std::error_code e;
+        return fs::last_write_time(a, e) < fs::last_write_time(b, e);
+    });
+    std::string text;
+    for (const fs::path& day : days) {
+        std::ifstream in(day, std::ios::binary);
+        text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return Utf8FromCp1251(text);
+}
+
+int ServerSandbox::CountInLog(const std::string& utf8Text) const { return CountOccurrences(Log(), utf8Text); }
+
+bool ServerSandbox::WaitForLog(const std::string& utf8Text, int occurrences, DWORD timeoutMs) const {
+    return WaitUntil([&] { return CountInLog(utf8Text) >= occurrences; }, timeoutMs);
+}
+
+HWND FindServerWindow() { return ::FindWindowA(kServerName, nullptr); }
+
+HWND WaitForServerWindow(DWORD timeoutMs) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindServerWindow()) != nullptr; }, timeoutMs);
+    return window;
+}
+
+bool ServerMutexExists() {
+    UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kServerName));
+    return mutex.valid();
+}
+
+namespace {
+
+void DeleteSettingsKeys() {
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) ::RegDeleteTreeA(root, kSettingsKey);
+}
+
+}  // namespace
+
+CleanSettings::CleanSettings() { DeleteSettingsKeys(); }
+CleanSettings::~CleanSettings() { DeleteSettingsKeys(); }
+
+bool RegistryReadDword(HKEY root, const char* name, DWORD* value) {
+    DWORD size = sizeof *value;
+    return ::RegGetValueA(root, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, value, &size) == ERROR_SUCCESS;
+}
+
+bool RegistryReadBytes(HKEY root, const char* name, std::vector<unsigned char>* bytes, DWORD* type) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(root, kSettingsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.get(), name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return false;
+    bytes->assign(size, 0);
+    return ::RegQueryValueExA(key.get(), name, nullptr, type, bytes->data(), &size) == ERROR_SUCCESS &&
+           (bytes->resize(size), true);
+}
+
+bool RegistryWriteDword(HKEY root, const char* name, DWORD value) {
+    return SettingsStore(root == HKEY_LOCAL_MACHINE).StoreDword(name, value);
+}
+
+}  // namespace mrwd::testing

@@ -1,0 +1,95 @@
+// Windows-side helpers for tests that drive the real mrwd.exe from outside:
+// a folder of its own per test, processes that are always ended, deadlines
+// instead of sleeps, the log read back as UTF-8, and the settings key.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/win/handles.h"
+
+namespace mrwd::testing {
+
+// Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 25);
+
+// Generous deadlines: a loaded CI machine running Wine can be slow.
+constexpr DWORD kDeadlineMs = 30000;
+
+std::string Utf8FromCp1251(const std::string& bytes);
+std::string Cp1251FromUtf8(const std::string& text);
+
+// The folder of the running test program, with a trailing backslash.
+std::string TestProgramFolder();
+
+class ChildProcess {
+public:
+    ChildProcess(UniqueHandle process, DWORD id) : process_(std::move(process)), id_(id) {}
+    ~ChildProcess() { Kill(); }
+
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_.get(); }
+    bool IsRunning() const;
+    // True when the process ended within the time; its exit code goes to *code.
+    bool WaitForExit(DWORD timeoutMs, DWORD* code = nullptr) const;
+    void Kill();
+
+private:
+    UniqueHandle process_;
+    DWORD id_;
+};
+
+// A private copy of mrwd.exe in a folder named after the test, so that its
+// Logs folder and reboot marker belong to this test alone. Every process
+// started through it is killed when it goes out of scope.
+class ServerSandbox {
+public:
+    explicit ServerSandbox(const std::string& name);
+    ~ServerSandbox();
+
+    const std::string& Folder() const { return folder_; }
+    std::string ExePath() const { return folder_ + "mrwd.exe"; }
+    std::string LogFolder() const { return folder_ + "Logs"; }
+
+    // Starts mrwd.exe with `arguments` written after the program name and one blank.
+    ChildProcess& Start(const std::string& arguments);
+    // Starts it and waits for it to end; returns its exit code (or a failure
+    // reported through the test when it did not end in time).
+    DWORD Run(const std::string& arguments, DWORD timeoutMs = kDeadlineMs);
+
+    // Every day file of the log, oldest first, converted to UTF-8.
+    std::string Log() const;
+    int CountInLog(const std::string& utf8Text) const;
+    bool WaitForLog(const std::string& utf8Text, int occurrences = 1, DWORD timeoutMs = kDeadlineMs) const;
+
+private:
+    std::string folder_;
+    std::vector<std::unique_ptr<ChildProcess>> children_;
+};
+
+// The server's main window, found by its class.
+HWND FindServerWindow();
+HWND WaitForServerWindow(DWORD timeoutMs = kDeadlineMs);
+
+// True while some process holds the single-instance mutex.
+bool ServerMutexExists();
+
+// Empties the settings key (per user and per machine) before and after a test.
+class CleanSettings {
+public:
+    CleanSettings();
+    ~CleanSettings();
+    CleanSettings(const CleanSettings&) = delete;
+    CleanSettings& operator=(const CleanSettings&) = delete;
+};
+
+bool RegistryReadDword(HKEY root, const char* name, DWORD* value);
+// The raw bytes and type of a value, read with the ANSI call the server uses.
+bool RegistryReadBytes(HKEY root, const char* name, std::vector<unsigned char>* bytes, DWORD* type = nullptr);
+bool RegistryWriteDword(HKEY root, const char* name, DWORD value);
+
+}  // namespace mrwd::testing

@@ -1,0 +1,144 @@
+// The main window's procedure, driven inside this test program.
+#include "app/win/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "app/win/center_window.h"
+#include "app/win/server_process.h"
+#include "resources/resource_ids.h"
+#include "tests/harness/win_harness.h"
+
+namespace mrwd {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Server().instance = ::GetModuleHandleA(nullptr);
+        Server().settings.Icon = 0;  // no tray here: the null display driver has none
+        Server().supervisionOn = 0;
+        window_ = CreateMainWindow(Server().instance);
+        ASSERT_NE(window_, nullptr);
+        Server().mainWindow = window_;
+    }
+    void TearDown() override {
+        if (::IsWindow(window_)) ::DestroyWindow(window_);
+        Server().mainWindow = nullptr;
+        // Drop the WM_QUIT the destruction posted, so the next test starts clean.
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+    LRESULT Command(UINT id) { return ::SendMessageA(window_, WM_COMMAND, id, 0); }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(MainWindowTest, IsAHiddenWindowOfTheServerClass) {
+    char text[64] = {};
+    ::GetClassNameA(window_, text, sizeof text);
+    EXPECT_STREQ(text, kServerName);
+    ::GetWindowTextA(window_, text, sizeof text);
+    EXPECT_STREQ(text, kServerName);
+    EXPECT_FALSE(::IsWindowVisible(window_));
+    EXPECT_EQ(::FindWindowA(kServerName, nullptr), window_);
+}
+
+TEST_F(MainWindowTest, TimerTicksEverySecond) {
+    MSG message;
+    const bool ticked = testing::WaitUntil(
+        [&] { return ::PeekMessageA(&message, window_, WM_TIMER, WM_TIMER, PM_REMOVE) != FALSE; }, 5000);
+    ASSERT_TRUE(ticked);
+    EXPECT_EQ(message.wParam, kTrayTimerId);
+}
+
+TEST_F(MainWindowTest, SwitchItemsOnlyChangeTheStateTheyName) {
+    Command(IDM_SWITCH_ON);
+    EXPECT_EQ(Server().supervisionOn, 1);
+    Command(IDM_SWITCH_ON);  // already on: nothing happens
+    EXPECT_EQ(Server().supervisionOn, 1);
+    Command(IDM_SWITCH_OFF);
+    EXPECT_EQ(Server().supervisionOn, 0);
+    Command(IDM_SWITCH_OFF);
+    EXPECT_EQ(Server().supervisionOn, 0);
+}
+
+TEST_F(MainWindowTest, EndOfSessionSwitchesSupervisionOffAtTheQuery) {
+    Server().supervisionOn = 1;
+    EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_EQ(Server().supervisionOn, 0);
+    // A cancelled end of session leaves supervision off and the window alive.
+    ::SendMessageA(window_, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(Server().supervisionOn, 0);
+    EXPECT_TRUE(::IsWindow(window_));
+}
+
+TEST_F(MainWindowTest, UnloadItemDestroysTheWindowAndEndsTheLoop) {
+    Command(IDM_UNLOAD);
+    EXPECT_FALSE(::IsWindow(window_));
+    MSG message;
+    ASSERT_TRUE(::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(MainWindowTest, CloseDestroysTheWindow) {
+    ::SendMessageA(window_, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(::IsWindow(window_));
+}
+
+TEST_F(MainWindowTest, RegisteredMessagesAreAnsweredWithZero) {
+    Server().aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
+    Server().modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    EXPECT_EQ(::SendMessageA(window_, Server().aliveMessage, 10, ::GetCurrentProcessId()), 0);
+    EXPECT_EQ(::SendMessageA(window_, Server().modemResetMessage, 1, 2), 0);
+    EXPECT_TRUE(::IsWindow(window_));
+}
+
+TEST(TrayMenu, EnablesExactlyTheSwitchThatChangesTheState) {
+    Server().instance = ::GetModuleHandleA(nullptr);
+    for (bool on : {true, false}) {
+        UniqueMenu menu = LoadTrayMenu(on);
+        ASSERT_TRUE(menu.valid());
+        const bool onGrayed = ::GetMenuState(menu.get(), IDM_SWITCH_ON, MF_BYCOMMAND) & MF_GRAYED;
+        const bool offGrayed = ::GetMenuState(menu.get(), IDM_SWITCH_OFF, MF_BYCOMMAND) & MF_GRAYED;
+        EXPECT_EQ(onGrayed, on) << "supervision " << (on ? "on" : "off");
+        EXPECT_EQ(offGrayed, !on) << "supervision " << (on ? "on" : "off");
+        EXPECT_FALSE(::GetMenuState(menu.get(), IDM_UNLOAD, MF_BYCOMMAND) & MF_GRAYED);
+    }
+}
+
+TEST(CenterWindow, KeepsAPopupCentredInsideTheWorkArea) {
+    HWND popup = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(popup, nullptr);
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    CenterWindow(popup, nullptr);
+    RECT r;
+    ::GetWindowRect(popup, &r);
+    EXPECT_EQ(r.right - r.left, 200);
+    EXPECT_EQ(r.left, (work.left + work.right) / 2 - 100);
+    EXPECT_EQ(r.top, (work.top + work.bottom) / 2 - 50);
+    ::DestroyWindow(popup);
+}
+
+TEST(CenterWindow, CentresAChildInItsParentsClientArea) {
+    HWND parent = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 50, 50, 400, 300, nullptr, nullptr,
+                                    ::GetModuleHandleA(nullptr), nullptr);
+    HWND child = ::CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 100, 60, parent, nullptr,
+                                   ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(child, nullptr);
+    CenterWindow(child, nullptr);
+    RECT r;
+    ::GetWindowRect(child, &r);
+    POINT topLeft = {r.left, r.top};
+    ::ScreenToClient(parent, &topLeft);
+    RECT client;
+    ::GetClientRect(parent, &client);
+    EXPECT_EQ(topLeft.x, client.right / 2 - 50);
+    EXPECT_EQ(topLeft.y, client.bottom / 2 - 30);
+    ::DestroyWindow(parent);
+}
+
+}  // namespace
+}  // namespace mrwd
