@@ -47,6 +47,8 @@ int RunEntryPoint(HINSTANCE instance, const char* arguments) {
     // must be known before anything is loaded.
     server.serviceMode = SelectsServiceMode(arguments) ? 1 : 0;
     ServerSettingsStore().Load(server.settings);
+    // The list of supervised programs (subkey "Modules") belongs right here,
+    // after the settings; this build has no program list yet.
 
     WriteLogString(IDS_PROGRAM_STARTED, arguments);
 

@@ -68,7 +68,7 @@ UniqueMenu LoadTrayMenu(bool supervisionOn) {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     ServerProcess& server = Server();
 
-    // The registered messages are not constants, so they are tested first.
+    // The registered messages come first, before any system message.
     // The alive protocol and the modem reset are answered by the supervision
     // engine and the reboot controller; until those exist they are accepted
     // and dropped, so senders never see an unknown message.

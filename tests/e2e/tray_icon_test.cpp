@@ -13,25 +13,19 @@ namespace {
 
 const char kLoaded[] = "Watchdog сервер загружен.";
 
-// Asks the shell about the server's icon: modifying an icon succeeds only
-// while it exists, whoever owns it.
-bool TrayIconExists(HWND owner) {
+// Sends the shell a request about the server's icon (owner window, id 1).
+bool NotifyAboutServerIcon(HWND owner, DWORD operation) {
     NOTIFYICONDATAA data;
     std::memset(&data, 0, sizeof data);
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = owner;
     data.uID = 1;
-    return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+    return ::Shell_NotifyIconA(operation, &data) != FALSE;
 }
 
-bool RemoveTrayIcon(HWND owner) {
-    NOTIFYICONDATAA data;
-    std::memset(&data, 0, sizeof data);
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = owner;
-    data.uID = 1;
-    return ::Shell_NotifyIconA(NIM_DELETE, &data) != FALSE;
-}
+// Modifying an icon succeeds only while it exists, whoever asks.
+bool TrayIconExists(HWND owner) { return NotifyAboutServerIcon(owner, NIM_MODIFY); }
+bool RemoveTrayIcon(HWND owner) { return NotifyAboutServerIcon(owner, NIM_DELETE); }
 
 std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
 
