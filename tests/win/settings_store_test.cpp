@@ -84,7 +84,8 @@ TEST(SettingsStore, TextsFillTheirWholeBuffer) {
 TEST(SettingsStore, PortIsTwoBytesWithTheTextType) {
     CleanSettings clean;
     const SettingsStore store(false);
-    for (std::uint16_t port : {25, 587, 2525, 0}) {
+    // Bytes 0x00 and 0x98 (no character in Windows-1251) must survive the text type too.
+    for (std::uint16_t port : {25, 587, 2525, 256, 152, 0x9898, 0}) {
         ASSERT_TRUE(store.StoreSmtpPort(port));
         std::vector<unsigned char> bytes;
         DWORD type = 0;
