@@ -12,9 +12,15 @@ std::string FileNamePart(const std::string& path) {
     return at == std::string::npos ? path : path.substr(at + 1);
 }
 
-std::string FolderPart(const std::string& path) {
+std::string FolderPrefix(const std::string& path) {
     const auto at = LastSeparator(path);
     return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+    const std::string head = path.substr(0, 260);
+    const auto at = head.find_last_of('\\');
+    return at == std::string::npos ? head : head.substr(0, at);
 }
 
 }  // namespace mrwd

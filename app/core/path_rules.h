@@ -9,7 +9,13 @@ namespace mrwd {
 // Everything after the last "\", "/" or ":" (the whole text when there is none).
 std::string FileNamePart(const std::string& path);
 
-// Everything up to and including the last "\", "/" or ":" (empty when there is none).
+// Everything up to and including the last "\", "/" or ":" (empty when there
+// is none): where files beside a program go ("Logs", "reboot.mrk").
+std::string FolderPrefix(const std::string& path);
+
+// The folder a program is started in: the path's first 260 characters cut at
+// the last backslash, which is dropped ("C:\App.exe" gives "C:"); the whole
+// text when there is no backslash.
 std::string FolderPart(const std::string& path);
 
 }  // namespace mrwd

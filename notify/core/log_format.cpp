@@ -20,7 +20,7 @@ std::string DayFileName(const LocalTime& t) {
 }
 
 std::string LogFolderOf(const std::string& executablePath) {
-    return FolderPart(executablePath) + "Logs";
+    return FolderPrefix(executablePath) + "Logs";
 }
 
 std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args) {

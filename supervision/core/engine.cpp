@@ -1,0 +1,389 @@
+#include "engine.h"
+
+#include <utility>
+#include <vector>
+
+namespace mrwd {
+namespace {
+
+using Lock = std::unique_lock<std::mutex>;
+
+// Tick arithmetic over a span the comparison can represent: a stored
+// interval above 24.8 days counts as 24.8 days.
+Tick After(Tick start, std::uint32_t span) { return start + (span < kLongestTickSpan ? span : kLongestTickSpan); }
+
+// True once `start` + `span` lies before `now`.
+bool Elapsed(Tick start, std::uint32_t span, Tick now) { return TickBefore(After(start, span), now); }
+
+bool Reached(std::uint32_t failures, std::int32_t limit) { return failures >= static_cast<std::uint32_t>(limit); }
+
+// Log lines and mails decided while the tables are locked go out after the
+// lock is released: writing them may wait on the log file or the mail lock.
+class Outbox {
+public:
+    explicit Outbox(EngineSystem& system) : system_(system) {}
+    ~Outbox() { Flush(); }
+
+    void Log(EngineEvent event, std::uint32_t number, const std::string& path) {
+        items_.push_back(Item{true, event, EngineNotice::ProgramRestart, number, path});
+    }
+    void Notify(EngineNotice notice, std::uint32_t number, const std::string& path) {
+        items_.push_back(Item{false, EngineEvent::ProcessRegistered, notice, number, path});
+    }
+    void Flush() {
+        for (const Item& item : items_) {
+            if (item.isLog) {
+                system_.Log(item.event, item.number, item.path);
+            } else {
+                system_.Notify(item.notice, item.number, item.path, false);
+            }
+        }
+        items_.clear();
+    }
+
+private:
+    struct Item {
+        bool isLog;
+        EngineEvent event;
+        EngineNotice notice;
+        std::uint32_t number;
+        std::string path;
+    };
+    EngineSystem& system_;
+    std::vector<Item> items_;
+};
+
+AliveEntry NewAliveEntry(const std::string& path, std::uint32_t interval, Tick now) {
+    AliveEntry entry;
+    entry.StartTick = now;
+    entry.LastAlive = now;
+    entry.AliveInterval = interval;
+    entry.Failures = 0;
+    entry.ExePath = path;
+    return entry;
+}
+
+}  // namespace
+
+std::uint32_t IntervalFromSeconds(std::uint64_t seconds) {
+    const std::uint64_t longest = kLongestTickSpan;
+    const std::uint64_t ms = seconds > longest / 1000 ? longest : seconds * 1000;
+    return static_cast<std::uint32_t>(ms < kMinimumCheckInterval ? kMinimumCheckInterval : ms);
+}
+
+void SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t processId) {
+    Outbox outbox(system_);
+    if (seconds == 0) {
+        {
+            Lock lock(state_.lock);
+            auto it = state_.alive.find(processId);
+            if (it == state_.alive.end()) return;
+            outbox.Log(EngineEvent::ProcessReleased, processId, it->second.ExePath);
+            // The program says it is ending: it is not restarted, nor started
+            // again as a missing copy, until it registers again.
+            ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+            if (module != nullptr && module->NoAliveSupport == 0) module->Armed = 0;
+        }
+        outbox.Flush();
+        system_.RefreshMainDialog();
+        return;
+    }
+
+    const std::uint32_t interval = IntervalFromSeconds(seconds);
+    {
+        Lock lock(state_.lock);
+        auto it = state_.alive.find(processId);
+        if (it != state_.alive.end()) {
+            // A heartbeat.
+            ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+            if (module == nullptr) return;
+            module->AliveSeen = 1;
+            // A program checked through its window lives by the pings alone.
+            if (module->NoAliveSupport != 0) return;
+            it->second.LastAlive = system_.Now();
+            it->second.AliveInterval = interval;
+            module->CheckInterval = interval;
+            if (module->Armed == 0) {
+                module->Armed = 1;
+                outbox.Log(EngineEvent::ProcessRegistered, processId, it->second.ExePath);
+            }
+            return;
+        }
+    }
+
+    // A registration. Finding the path may touch the file system: not under the lock.
+    std::string path;
+    if (!system_.ExecutablePath(processId, path)) return;
+    outbox.Log(EngineEvent::ProcessRegistered, processId, path);
+    outbox.Flush();
+
+    AliveEntry entry = NewAliveEntry(path, interval, system_.Now());
+    bool created = false;
+    ModuleEntry stored;
+    {
+        Lock lock(state_.lock);
+        ModuleEntry* module = state_.modules.Find(path);
+        if (module == nullptr) {
+            stored = RegisteredEntry(interval);
+            lock.unlock();
+            stored.IconIndex = system_.AppendProgramIcon(path);
+            lock.lock();
+            created = state_.modules.Add(path, stored);
+            if (!created) module = state_.modules.Find(path);  // listed meanwhile by the user
+        }
+        if (module != nullptr) {
+            if (module->NoAliveSupport != 0) {
+                entry.AliveInterval = module->CheckInterval;
+            } else {
+                module->CheckInterval = interval;
+                module->Armed = 1;
+            }
+        }
+        state_.alive[processId] = std::move(entry);
+    }
+    if (created) system_.StoreModule(path, stored);
+    system_.RefreshMainDialog();
+}
+
+void SupervisionEngine::OnPingAnswered(std::uint32_t processId) {
+    Lock lock(state_.lock);
+    auto it = state_.alive.find(processId);
+    if (it != state_.alive.end()) it->second.LastAlive = system_.Now();
+}
+
+void SupervisionEngine::ForgetProcesses() {
+    Lock lock(state_.lock);
+    state_.alive.clear();
+}
+
+void SupervisionEngine::Sweep() {
+    ProcessSnapshot fresh;
+    system_.RebuildSnapshot(fresh);
+    {
+        Lock lock(state_.lock);
+        state_.snapshot.swap(fresh);
+    }
+    PruneEndedProcesses();
+    DiscoverAndPing();
+    KeepCopiesStarted();
+    system_.RefreshMainDialog();
+}
+
+void SupervisionEngine::PruneEndedProcesses() {
+    bool erased = true;
+    while (erased) {
+        erased = false;
+        std::uint32_t cursor = 0;
+        bool first = true;
+        for (;;) {
+            system_.Pause();
+            Lock lock(state_.lock);
+            auto it = first ? state_.alive.begin() : state_.alive.upper_bound(cursor);
+            if (it == state_.alive.end()) break;
+            first = false;
+            cursor = it->first;
+            if (state_.snapshot.count(it->first) == 0) {
+                state_.alive.erase(it);
+                erased = true;  // and start over from the first entry
+                break;
+            }
+        }
+    }
+}
+
+void SupervisionEngine::DiscoverAndPing() {
+    std::uint32_t cursor = 0;
+    bool first = true;
+    for (;;) {
+        std::string path;
+        {
+            // Only processes of listed programs are visited.
+            Lock lock(state_.lock);
+            auto it = first ? state_.snapshot.begin() : state_.snapshot.upper_bound(cursor);
+            while (it != state_.snapshot.end() && state_.modules.Find(it->second) == nullptr) ++it;
+            if (it == state_.snapshot.end()) break;
+            first = false;
+            cursor = it->first;
+            path = it->second;
+        }
+        system_.Pause();
+
+        bool ping = false;
+        bool begun = false;
+        {
+            Lock lock(state_.lock);
+            const ModuleEntry* module = state_.modules.Find(path);
+            if (module == nullptr) continue;  // removed by the user meanwhile
+            auto alive = state_.alive.find(cursor);
+            if (alive == state_.alive.end()) {
+                state_.alive[cursor] = NewAliveEntry(path, module->CheckInterval, system_.Now());
+                begun = true;
+            } else {
+                ping = module->NoAliveSupport != 0;
+            }
+        }
+        if (begun) system_.Log(EngineEvent::ControlBegun, cursor, path);
+        if (ping && !system_.PingWindow(cursor)) {
+            // Without a window there is nothing to ask: the process counts as alive.
+            Lock lock(state_.lock);
+            auto alive = state_.alive.find(cursor);
+            if (alive != state_.alive.end()) alive->second.LastAlive = system_.Now();
+        }
+    }
+}
+
+void SupervisionEngine::KeepCopiesStarted() {
+    std::string cursor;
+    bool first = true;
+    for (;;) {
+        system_.Pause();
+        std::string key;
+        ModuleEntry module;
+        {
+            Lock lock(state_.lock);
+            auto it = first ? state_.modules.begin() : state_.modules.After(cursor);
+            if (it == state_.modules.end()) break;
+            first = false;
+            cursor = it->first;
+            const ModuleEntry& entry = it->second;
+            if (entry.ControlEnabled == 0 || entry.Armed == 0 || entry.Copies == 0) continue;
+            std::uint32_t running = 0;
+            for (const auto& alive : state_.alive) {
+                if (state_.modules.SamePath(alive.second.ExePath, it->first)) ++running;
+            }
+            if (running >= entry.Copies) continue;
+            key = it->first;
+            module = entry;
+        }
+
+        // At most one copy per program and sweep.
+        if (module.CopyBeforeStart != 0) system_.RestoreFiles(module, system_.CopyingCaption());
+        std::uint32_t processId = 0;
+        if (system_.StartProgram(key, module.Parameters, processId)) {
+            {
+                Lock lock(state_.lock);
+                state_.alive[processId] = NewAliveEntry(key, module.CheckInterval, system_.Now());
+            }
+            system_.Log(EngineEvent::ControlBegun, processId, key);
+        } else {
+            system_.Log(EngineEvent::FileNotFound, 0, key);
+            {
+                // Until the user switches it on again, no further starts.
+                Lock lock(state_.lock);
+                ModuleEntry* listed = state_.modules.Find(key);
+                if (listed != nullptr) listed->ControlEnabled = 0;
+            }
+            system_.ReportStartFailure(key);
+        }
+    }
+}
+
+bool SupervisionEngine::ClockCheck() {
+    if (settings_.System == 0) return false;
+    const Tick now = system_.Now();
+    const bool stands = now == state_.lastClockTick;
+    if (stands) {
+        system_.Log(EngineEvent::RebootSystemHang, 0, std::string());
+        system_.Notify(EngineNotice::SystemHang, 0, std::string(), true);
+    }
+    state_.lastClockTick = system_.Now();
+    return stands;
+}
+
+bool SupervisionEngine::CheckPass() {
+    bool reboot = false;
+    bool restart = true;
+    while (restart) {
+        restart = false;
+        std::uint32_t cursor = 0;
+        bool first = true;
+        for (;;) {
+            system_.Pause();
+            Outbox outbox(system_);
+            std::uint32_t processId = 0;
+            AliveEntry hung;
+            std::string key;
+            ModuleEntry module;
+            {
+                Lock lock(state_.lock);
+                auto it = first ? state_.alive.begin() : state_.alive.upper_bound(cursor);
+                if (it == state_.alive.end()) break;
+                first = false;
+                cursor = it->first;
+                AliveEntry& entry = it->second;
+                const std::string* listedKey = state_.modules.KeyOf(entry.ExePath);
+                if (listedKey == nullptr) continue;
+                const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
+                const Tick now = system_.Now();
+
+                // A fresh process gets one full check interval before it is judged.
+                if (!Elapsed(entry.StartTick, listed.CheckInterval, now)) continue;
+                const bool actionRan = state_.failureActionInProgress != 0;
+                // A failure action held the engine up: nobody could be heard meanwhile.
+                if (actionRan) entry.LastAlive = now;
+                if (!Elapsed(entry.LastAlive, entry.AliveInterval, now)) continue;
+                if (actionRan) continue;
+                if (listed.ControlEnabled == 0 || listed.Armed == 0) continue;
+
+                // The process has failed.
+                const bool allLimitsReached = listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter &&
+                                              listed.RunAfter != -1 && Reached(entry.Failures, listed.RunAfter) &&
+                                              listed.CopyAfter != -1 && Reached(entry.Failures, listed.CopyAfter);
+                if (!allLimitsReached) ++entry.Failures;
+
+                if (listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter) {
+                    // Restarting has not helped: the computer is rebooted, the process left as it is.
+                    outbox.Log(EngineEvent::RebootProgramHang, 0, entry.ExePath);
+                    outbox.Notify(EngineNotice::ProgramHang, 0, entry.ExePath);
+                    reboot = true;
+                    continue;
+                }
+                outbox.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
+                if (listed.Notify != 0 && entry.Failures >= listed.NotifyAfter) {
+                    outbox.Notify(EngineNotice::ProgramRestart, entry.Failures, entry.ExePath);
+                }
+                processId = cursor;
+                hung = entry;
+                key = *listedKey;
+                module = listed;
+            }
+            outbox.Flush();
+            if (processId == 0) continue;
+
+            if (!system_.Terminate(processId)) {
+                // Judged again next cycle, counting from the start.
+                Lock lock(state_.lock);
+                auto it = state_.alive.find(processId);
+                if (it != state_.alive.end()) it->second.Failures = 0;
+                continue;
+            }
+            if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter)) {
+                state_.failureActionInProgress = 1;
+                system_.RunAndWait(module.RunPath);
+            }
+            if (module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter)) {
+                state_.failureActionInProgress = 1;
+                system_.RestoreFiles(module, system_.RestoreCaption(hung.ExePath));
+            }
+
+            // The replacement inherits the interval and the failure count.
+            AliveEntry replacement = NewAliveEntry(hung.ExePath, hung.AliveInterval, system_.Now());
+            replacement.Failures = hung.Failures;
+            {
+                Lock lock(state_.lock);
+                state_.alive.erase(processId);
+            }
+            std::uint32_t newProcessId = 0;
+            if (system_.StartProgram(key, module.Parameters, newProcessId)) {
+                Lock lock(state_.lock);
+                state_.alive[newProcessId] = std::move(replacement);
+            }
+            restart = true;
+            break;
+        }
+    }
+    system_.RefreshMainDialog();
+    return reboot;
+}
+
+}  // namespace mrwd

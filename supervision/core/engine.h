@@ -1,0 +1,51 @@
+// The supervision engine's decisions: the alive protocol, the sweep that
+// discovers, pings and starts processes, the clock check and the check pass
+// that restarts hung programs. Threads, waits and system calls stay outside,
+// behind EngineSystem; the tables are shared through SupervisionState.
+#pragma once
+
+#include <cstdint>
+
+#include "app/core/settings.h"
+#include "supervision/core/engine_system.h"
+#include "supervision/core/supervision_state.h"
+
+namespace mrwd {
+
+// The interval a program announces, in ms: at least 10 s, and never longer
+// than the longest span two ticks can be compared over (so an absurd value
+// saturates instead of wrapping into a short one).
+std::uint32_t IntervalFromSeconds(std::uint64_t seconds);
+
+class SupervisionEngine {
+public:
+    SupervisionEngine(SupervisionState& state, EngineSystem& system, const Settings& settings)
+        : state_(state), system_(system), settings_(settings) {}
+
+    // "app.alive.msg" (user-interface thread): `seconds` until the next message
+    // (0 = the program ends its control), `processId` the sender.
+    void OnAliveMessage(std::uint64_t seconds, std::uint32_t processId);
+
+    // A pinged window answered (engine thread).
+    void OnPingAnswered(std::uint32_t processId);
+
+    // Empties the table of supervised processes (supervision switched on).
+    void ForgetProcesses();
+
+    // One cycle's work (engine thread). Each of the last two returns true when
+    // the computer must be rebooted.
+    void Sweep();
+    bool ClockCheck();
+    bool CheckPass();
+
+private:
+    void PruneEndedProcesses();
+    void DiscoverAndPing();
+    void KeepCopiesStarted();
+
+    SupervisionState& state_;
+    EngineSystem& system_;
+    const Settings& settings_;
+};
+
+}  // namespace mrwd

@@ -1,0 +1,69 @@
+// What the supervision engine needs from the system and from the rest of the
+// server. The Windows shell implements it with the real calls; the tests give
+// a fake with a clock they move by hand.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/core/ticks.h"
+#include "supervision/core/module_entry.h"
+#include "supervision/core/supervision_state.h"
+
+namespace mrwd {
+
+// The events the engine writes to the log.
+enum class EngineEvent {
+    ProcessRegistered,   // process id, path
+    ProcessReleased,     // process id, path
+    ControlBegun,        // process id, path
+    ProgramRestart,      // restart number, path
+    RebootProgramHang,   // path
+    RebootSystemHang,    // -
+    FileNotFound,        // path
+};
+
+// The mails the engine sends.
+enum class EngineNotice {
+    ProgramRestart,  // restart number, path
+    ProgramHang,     // path (the program brings a reboot)
+    SystemHang,      // the clock stands still (a reboot follows)
+};
+
+class EngineSystem {
+public:
+    virtual ~EngineSystem() = default;
+
+    virtual Tick Now() = 0;
+    // The short pause before each visited entry, so long lists do not hog the processor.
+    virtual void Pause() = 0;
+
+    virtual void RebuildSnapshot(ProcessSnapshot& snapshot) = 0;
+    // The executable path of a running process, in its canonical long form.
+    virtual bool ExecutablePath(std::uint32_t processId, std::string& path) = 0;
+    // Pings the process's top-level window without waiting; an answer comes
+    // back through SupervisionEngine::OnPingAnswered. False when it has none.
+    virtual bool PingWindow(std::uint32_t processId) = 0;
+    virtual bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) = 0;
+    virtual bool Terminate(std::uint32_t processId) = 0;
+    virtual void RunAndWait(const std::string& path) = 0;
+    // Copies the program's backup folder into its restore folder.
+    virtual void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) = 0;
+    // The progress text of a restore after a failure of `path`.
+    virtual std::string RestoreCaption(const std::string& path) = 0;
+    // The progress text of a restore before a start.
+    virtual std::string CopyingCaption() = 0;
+
+    virtual void Log(EngineEvent event, std::uint32_t number, const std::string& path) = 0;
+    // `wait`: sent on the calling thread before returning, else in the background.
+    virtual void Notify(EngineNotice notice, std::uint32_t number, const std::string& path, bool wait) = 0;
+    // Tells the user a program could not be started, without holding up the engine.
+    virtual void ReportStartFailure(const std::string& path) = 0;
+    // Writes an entry created by a registration to the settings.
+    virtual void StoreModule(const std::string& path, const ModuleEntry& entry) = 0;
+    // The main dialog's icon index for a newly listed program (0 while it is closed).
+    virtual std::int32_t AppendProgramIcon(const std::string& path) = 0;
+    virtual void RefreshMainDialog() = 0;
+};
+
+}  // namespace mrwd

@@ -1,0 +1,555 @@
+// The supervision engine's decisions, with a clock and a process table moved by hand.
+#include "supervision/core/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "tests/native/fake_engine_system.h"
+
+namespace mrwd {
+namespace {
+
+using testing::FakeEngineSystem;
+
+const std::string kApp = "C:\\Kiosk\\app.exe";
+const std::string kOther = "C:\\Kiosk\\other.exe";
+
+// Records every call the engine makes while it holds the table lock; the
+// lock must be free for all of them (they may block or wait on other threads).
+class CheckedSystem : public FakeEngineSystem {
+public:
+    explicit CheckedSystem(SupervisionState& state) : state_(state) {}
+    std::vector<std::string> heldDuring;
+
+    bool Terminate(std::uint32_t id) override {
+        Check("terminate");
+        return FakeEngineSystem::Terminate(id);
+    }
+    bool StartProgram(const std::string& p, const std::string& a, std::uint32_t& id) override {
+        Check("start");
+        return FakeEngineSystem::StartProgram(p, a, id);
+    }
+    void RunAndWait(const std::string& p) override {
+        Check("run");
+        FakeEngineSystem::RunAndWait(p);
+    }
+    void RestoreFiles(const ModuleEntry& e, const std::string& t) override {
+        Check("restore");
+        FakeEngineSystem::RestoreFiles(e, t);
+    }
+    void Log(EngineEvent e, std::uint32_t n, const std::string& p) override {
+        Check("log");
+        FakeEngineSystem::Log(e, n, p);
+    }
+    void Notify(EngineNotice n, std::uint32_t x, const std::string& p, bool w) override {
+        Check("notify");
+        FakeEngineSystem::Notify(n, x, p, w);
+    }
+    void ReportStartFailure(const std::string& p) override {
+        Check("box");
+        FakeEngineSystem::ReportStartFailure(p);
+    }
+    bool PingWindow(std::uint32_t id) override {
+        Check("ping");
+        return FakeEngineSystem::PingWindow(id);
+    }
+
+private:
+    // Tried from another thread: a mutex may not be tried by its owner.
+    void Check(const char* what) {
+        bool free = false;
+        std::thread probe([&] {
+            if (state_.lock.try_lock()) {
+                free = true;
+                state_.lock.unlock();
+            }
+        });
+        probe.join();
+        if (!free) heldDuring.push_back(what);
+    }
+    SupervisionState& state_;
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    SupervisionState state;
+    CheckedSystem sys{state};
+    Settings settings;
+    SupervisionEngine engine{state, sys, settings};
+
+    // One check pass as a cycle runs it: the failure-action flag starts clear.
+    bool Pass() {
+        state.failureActionInProgress = 0;
+        return engine.CheckPass();
+    }
+
+    void TearDown() override { EXPECT_TRUE(sys.heldDuring.empty()) << "lock held during " << sys.heldDuring[0]; }
+
+    ModuleEntry& List(const std::string& path, ModuleEntry entry = ModuleEntry()) {
+        state.modules.Add(path, entry);
+        return *state.modules.Find(path);
+    }
+    // A program following the alive protocol, listed and registered now.
+    ModuleEntry& ListAliveProgram(const std::string& path) {
+        ModuleEntry entry = RegisteredEntry(10000);
+        entry.Copies = 0;  // the tests start processes themselves unless they say otherwise
+        return List(path, entry);
+    }
+    std::uint32_t Register(const std::string& path, std::uint64_t seconds = 10) {
+        const std::uint32_t id = sys.Spawn(path);
+        engine.OnAliveMessage(seconds, id);
+        return id;
+    }
+    // The process with the given path in the alive table (0 when none).
+    std::uint32_t AliveId(const std::string& path) const {
+        for (const auto& a : state.alive) {
+            if (a.second.ExePath == path) return a.first;
+        }
+        return 0;
+    }
+    int Count(const std::vector<std::string>& items, const std::string& prefix) const {
+        return static_cast<int>(std::count_if(items.begin(), items.end(), [&](const std::string& s) {
+            return s.compare(0, prefix.size(), prefix) == 0;
+        }));
+    }
+};
+
+TEST(Interval, AtLeastTenSecondsAndSaturating) {
+    EXPECT_EQ(IntervalFromSeconds(3), 10000u);
+    EXPECT_EQ(IntervalFromSeconds(10), 10000u);
+    EXPECT_EQ(IntervalFromSeconds(60), 60000u);
+    // 4294968 s x 1000 wraps to 704 ms in 32 bits; it must not become short.
+    EXPECT_EQ(IntervalFromSeconds(4294968), kLongestTickSpan);
+    EXPECT_EQ(IntervalFromSeconds(0xFFFFFFFFFFFFFFFFull), kLongestTickSpan);
+    EXPECT_EQ(IntervalFromSeconds(2147483), 2147483000u);
+    EXPECT_EQ(IntervalFromSeconds(2147484), kLongestTickSpan);
+}
+
+TEST_F(EngineTest, RegistrationOfAnUnlistedProgramListsAndStoresIt) {
+    const std::uint32_t id = Register(kApp, 3);
+    ASSERT_EQ(state.alive.count(id), 1u);
+    EXPECT_EQ(state.alive[id].AliveInterval, 10000u);
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    EXPECT_EQ(state.alive[id].StartTick, sys.now);
+    const ModuleEntry* module = state.modules.Find(kApp);
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(module->AliveSeen, 1);
+    EXPECT_EQ(module->NoAliveSupport, 0);
+    EXPECT_EQ(module->CheckInterval, 10000u);
+    ASSERT_EQ(sys.stored.count(kApp), 1u);
+    EXPECT_EQ(EncodeModuleEntry(sys.stored[kApp]), EncodeModuleEntry(*module));
+    EXPECT_EQ(sys.logs, std::vector<std::string>{"registered " + std::to_string(id) + " " + kApp});
+}
+
+TEST_F(EngineTest, RegistrationWithoutAKnownPathIsIgnored) {
+    engine.OnAliveMessage(10, 4242);  // no such process
+    EXPECT_TRUE(state.alive.empty());
+    EXPECT_TRUE(state.modules.Empty());
+    EXPECT_TRUE(sys.logs.empty());
+}
+
+TEST_F(EngineTest, FirstMessageOfAListedProgramDoesNotMarkItSeenTheSecondDoes) {
+    ModuleEntry& module = List(kApp);
+    module.NoAliveSupport = 0;
+    module.CheckInterval = 30000;
+    module.Armed = 0;
+    const std::uint32_t id = Register(kApp, 60);
+    EXPECT_EQ(module.AliveSeen, 0);
+    EXPECT_EQ(module.CheckInterval, 60000u);
+    EXPECT_EQ(module.Armed, 1);
+    EXPECT_TRUE(sys.stored.empty());  // a listed program is not stored again
+
+    sys.now += 5000;
+    engine.OnAliveMessage(20, id);
+    EXPECT_EQ(module.AliveSeen, 1);
+    EXPECT_EQ(state.alive[id].LastAlive, sys.now);
+    EXPECT_EQ(state.alive[id].AliveInterval, 20000u);
+    EXPECT_EQ(module.CheckInterval, 20000u);
+}
+
+TEST_F(EngineTest, HeartbeatOfAWindowCheckedProgramOnlyMarksItSeen) {
+    ModuleEntry& module = List(kApp);  // NoAliveSupport is set for programs the user adds
+    module.CheckInterval = 15000;
+    const std::uint32_t id = Register(kApp, 60);
+    EXPECT_EQ(state.alive[id].AliveInterval, 15000u);  // its own check interval, not the message's
+    const Tick registered = state.alive[id].LastAlive;
+
+    sys.now += 5000;
+    engine.OnAliveMessage(60, id);
+    EXPECT_EQ(module.AliveSeen, 1);
+    EXPECT_EQ(state.alive[id].LastAlive, registered);
+    EXPECT_EQ(state.alive[id].AliveInterval, 15000u);
+    EXPECT_EQ(module.CheckInterval, 15000u);
+}
+
+TEST_F(EngineTest, HeartbeatRearmsAProgramThatHadEndedItsControl) {
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    engine.OnAliveMessage(0, id);
+    EXPECT_EQ(state.modules.Find(kApp)->Armed, 0);
+    sys.logs.clear();
+    engine.OnAliveMessage(10, id);
+    EXPECT_EQ(state.modules.Find(kApp)->Armed, 1);
+    EXPECT_EQ(sys.logs, std::vector<std::string>{"registered " + std::to_string(id) + " " + kApp});
+}
+
+TEST_F(EngineTest, EndOfControlDisarmsAndIsNeitherRestartedNorStartedAgain) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.Copies = 1;
+    const std::uint32_t id = Register(kApp);
+    engine.OnAliveMessage(0, id);
+    EXPECT_EQ(module.Armed, 0);
+    EXPECT_EQ(state.alive.count(id), 1u);  // stays until the process is gone
+    EXPECT_EQ(sys.logs.back(), "released " + std::to_string(id) + " " + kApp);
+
+    // Still running and silent long after its interval: not judged.
+    sys.now += 60000;
+    EXPECT_FALSE(Pass());
+    // Then it exits: not started again as a missing copy.
+    sys.processes.erase(id);
+    engine.Sweep();
+    EXPECT_TRUE(state.alive.empty());
+    EXPECT_TRUE(sys.actions.empty());
+
+    // Ending control of an unknown process does nothing.
+    engine.OnAliveMessage(0, 9999);
+    EXPECT_EQ(Count(sys.logs, "released"), 1);
+}
+
+TEST_F(EngineTest, GracePeriodIsStartTickPlusCheckInterval) {
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    sys.now += 10000;  // exactly the check interval: not yet judged
+    EXPECT_FALSE(Pass());
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    sys.now += 1;
+    Pass();
+    EXPECT_EQ(sys.logs.back(), "restart 1 " + kApp);
+}
+
+TEST_F(EngineTest, AProcessInItsGraceIsNeverJudgedEvenIfSilent) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.CheckInterval = 60000;
+    const std::uint32_t id = sys.Spawn(kApp);
+    engine.Sweep();  // discovered: interval 60 s
+    ASSERT_EQ(state.alive.count(id), 1u);
+    state.alive[id].AliveInterval = 10000;  // a short interval does not shorten the grace
+    sys.now += 30000;
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+}
+
+TEST_F(EngineTest, OnlyControlledAndArmedProgramsAreJudged) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    module.ControlEnabled = 0;
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    module.ControlEnabled = 1;
+    module.Armed = 0;
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    module.Armed = 1;
+    Pass();
+    EXPECT_EQ(Count(sys.logs, "restart 1"), 1);
+}
+
+TEST_F(EngineTest, HungProgramIsKilledAndStartedAgainInheritingItsCount) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.Parameters = "-kiosk";
+    std::uint32_t id = Register(kApp, 15);
+    for (std::uint32_t failure = 1; failure <= 3; ++failure) {
+        sys.now += 20000;
+        EXPECT_FALSE(Pass());
+        const std::uint32_t replacement = AliveId(kApp);
+        ASSERT_NE(replacement, 0u);
+        EXPECT_NE(replacement, id);
+        EXPECT_EQ(state.alive[replacement].Failures, failure);
+        EXPECT_EQ(state.alive[replacement].AliveInterval, 15000u);
+        EXPECT_EQ(state.alive[replacement].StartTick, sys.now);
+        EXPECT_EQ(sys.logs.back(), "restart " + std::to_string(failure) + " " + kApp);
+        EXPECT_EQ(sys.actions[sys.actions.size() - 2], "terminate " + std::to_string(id));
+        EXPECT_EQ(sys.actions.back(), "start " + kApp + " -kiosk -> " + std::to_string(replacement));
+        id = replacement;
+    }
+}
+
+TEST_F(EngineTest, RebootAfterThreeRestartsTwiceThenAsksForAReboot) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.RebootAfter = 3;
+    Register(kApp);
+    sys.now += 20000;
+    EXPECT_FALSE(Pass());
+    sys.now += 20000;
+    EXPECT_FALSE(Pass());
+    const std::uint32_t last = AliveId(kApp);
+    const size_t actionsBefore = sys.actions.size();
+
+    sys.now += 20000;
+    EXPECT_TRUE(Pass());
+    EXPECT_EQ(sys.actions.size(), actionsBefore) << "the hung process is not killed";
+    EXPECT_EQ(state.alive[last].Failures, 3u);
+    EXPECT_EQ(sys.logs.back(), "reboot-program 0 " + kApp);
+    EXPECT_EQ(Count(sys.logs, "restart"), 2);
+}
+
+TEST_F(EngineTest, FailuresStopGrowingOnlyWhenAllThreeLimitsAreReached) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.RebootAfter = 2;
+    module.RunAfter = 1;
+    module.CopyAfter = 1;
+    Register(kApp);
+    sys.now += 20000;
+    Pass();  // failure 1: restart with both actions
+    sys.now += 20000;
+    EXPECT_TRUE(Pass());  // failure 2: reboot
+    const std::uint32_t id = AliveId(kApp);
+    EXPECT_EQ(state.alive[id].Failures, 2u);
+    sys.now += 20000;
+    EXPECT_TRUE(Pass());
+    EXPECT_EQ(state.alive[id].Failures, 2u) << "all three limits reached: no growth";
+
+    module.CopyAfter = -1;  // one limit off: the count grows again
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 3u);
+}
+
+TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
+    ModuleEntry& app = ListAliveProgram(kApp);
+    app.RunAfter = 2;
+    app.CopyAfter = 2;
+    app.RunPath = "C:\\Tools\\fix.bat";
+    app.BackupFolder = "D:\\Backup";
+    app.RestoreFolder = "C:\\Kiosk";
+    ListAliveProgram(kOther);
+    Register(kApp);
+    Register(kOther);  // a higher process id: visited after app.exe
+
+    sys.now += 20000;
+    Pass();  // failure 1 of both: plain restarts
+    EXPECT_EQ(Count(sys.actions, "terminate"), 2);
+    EXPECT_EQ(state.failureActionInProgress, 0);
+    const std::uint32_t app2 = AliveId(kApp);
+    const std::uint32_t other2 = AliveId(kOther);
+    ASSERT_LT(app2, other2);
+
+    sys.actions.clear();
+    sys.runDurationMs = 30000;
+    sys.now += 20000;
+    Pass();  // failure 2 of app.exe: the actions run; other.exe waits
+    ASSERT_EQ(sys.actions.size(), 4u);
+    EXPECT_EQ(sys.actions[0], "terminate " + std::to_string(app2));
+    EXPECT_EQ(sys.actions[1], "run C:\\Tools\\fix.bat");
+    EXPECT_EQ(sys.actions[2], "restore D:\\Backup -> C:\\Kiosk failure of " + kApp);
+    EXPECT_EQ(sys.actions[3].compare(0, 6 + kApp.size(), "start " + kApp), 0);
+    EXPECT_EQ(state.failureActionInProgress, 1);
+    EXPECT_EQ(state.alive[other2].Failures, 1u);
+    EXPECT_EQ(state.alive[other2].LastAlive, sys.now) << "refreshed instead of judged";
+    EXPECT_EQ(state.alive[AliveId(kApp)].Failures, 2u);
+}
+
+TEST_F(EngineTest, FailedTerminationResetsTheCount) {
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    state.alive[id].Failures = 4;
+    sys.unkillable.insert(id);
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(sys.logs.back(), "restart 5 " + kApp);
+    ASSERT_EQ(state.alive.count(id), 1u);
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    EXPECT_EQ(Count(sys.actions, "start"), 0);
+}
+
+TEST_F(EngineTest, ReplacementThatCannotStartLeavesNoEntry) {
+    ListAliveProgram(kApp);
+    Register(kApp);
+    sys.missingFiles.insert(kApp);
+    sys.now += 20000;
+    Pass();
+    EXPECT_TRUE(state.alive.empty());
+    EXPECT_EQ(sys.actions.back(), "start " + kApp + " failed");
+}
+
+TEST_F(EngineTest, RestartUsesTheListedSpellingOfThePath) {
+    ListAliveProgram(kApp);
+    const std::string lower = "c:\\kiosk\\app.exe";  // as the process snapshot reports it
+    Register(lower);
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(sys.actions.back().compare(0, 6 + kApp.size(), "start " + kApp), 0);
+    EXPECT_EQ(state.alive.begin()->second.ExePath, lower);
+}
+
+TEST_F(EngineTest, CopiesAreStartedOnePerSweep) {
+    ModuleEntry& module = List(kApp);
+    module.Copies = 3;
+    module.Parameters = "/x";
+    engine.Sweep();
+    EXPECT_EQ(Count(sys.actions, "start"), 1);
+    engine.Sweep();
+    EXPECT_EQ(Count(sys.actions, "start"), 2);
+    engine.Sweep();
+    engine.Sweep();
+    EXPECT_EQ(Count(sys.actions, "start"), 3);
+    EXPECT_EQ(state.alive.size(), 3u);
+    EXPECT_EQ(Count(sys.logs, "begun"), 3);
+
+    // One dies: the next sweep starts it again.
+    sys.processes.erase(state.alive.begin()->first);
+    engine.Sweep();
+    EXPECT_EQ(Count(sys.actions, "start"), 4);
+    EXPECT_EQ(state.alive.size(), 3u);
+}
+
+TEST_F(EngineTest, RunningProcessesAreDiscoveredAndCountAsCopies) {
+    ModuleEntry& module = List(kApp);
+    module.Copies = 1;
+    module.CheckInterval = 25000;
+    const std::uint32_t id = sys.Spawn(kApp);
+    sys.Spawn("C:\\Windows\\notepad.exe");  // not listed: ignored
+    engine.Sweep();
+    EXPECT_TRUE(sys.actions.empty());
+    ASSERT_EQ(state.alive.size(), 1u);
+    EXPECT_EQ(state.alive[id].AliveInterval, 25000u);
+    EXPECT_EQ(sys.logs, std::vector<std::string>{"begun " + std::to_string(id) + " " + kApp});
+}
+
+TEST_F(EngineTest, CopyBeforeStartRestoresFirst) {
+    ModuleEntry& module = List(kApp);
+    module.CopyBeforeStart = 1;
+    module.BackupFolder = "D:\\B";
+    module.RestoreFolder = "C:\\Kiosk";
+    engine.Sweep();
+    ASSERT_EQ(sys.actions.size(), 2u);
+    EXPECT_EQ(sys.actions[0], "restore D:\\B -> C:\\Kiosk copying");
+    EXPECT_EQ(sys.actions[1].compare(0, 5, "start"), 0);
+}
+
+TEST_F(EngineTest, MissingFileIsReportedOnceAndNotTriedAgain) {
+    ModuleEntry& module = List(kApp);
+    List(kOther);
+    sys.missingFiles.insert(kApp);
+    engine.Sweep();
+    EXPECT_EQ(sys.logs.front(), "not-found 0 " + kApp);
+    EXPECT_EQ(sys.startFailureBoxes, std::vector<std::string>{kApp});
+    EXPECT_EQ(module.ControlEnabled, 0);
+    EXPECT_EQ(AliveId(kOther) != 0, true) << "the other program is started in the same sweep";
+    engine.Sweep();
+    engine.Sweep();
+    EXPECT_EQ(Count(sys.logs, "not-found"), 1);
+    EXPECT_EQ(sys.startFailureBoxes.size(), 1u);
+}
+
+TEST_F(EngineTest, WindowCheckedProgramsLiveByTheirPings) {
+    ModuleEntry& module = List(kApp);
+    module.CheckInterval = 10000;
+    module.Copies = 0;
+    const std::uint32_t answering = sys.Spawn(kApp);
+    const std::uint32_t silent = sys.Spawn(kApp);
+    const std::uint32_t windowless = sys.Spawn(kApp);
+    sys.windows = {answering, silent};
+    engine.Sweep();  // discovered
+    EXPECT_TRUE(sys.pings.empty());
+
+    for (int cycle = 0; cycle < 6; ++cycle) {
+        sys.now += 2000;
+        engine.Sweep();
+        engine.OnPingAnswered(answering);
+        Pass();
+    }
+    EXPECT_EQ(Count(sys.logs, "restart"), 1);
+    EXPECT_EQ(sys.logs.back(), "restart 1 " + kApp);
+    EXPECT_EQ(Count(sys.actions, "terminate " + std::to_string(silent)), 1);
+    EXPECT_EQ(state.alive.count(answering), 1u);
+    EXPECT_EQ(state.alive.count(windowless), 1u) << "no window: counted as alive";
+    EXPECT_NE(std::find(sys.pings.begin(), sys.pings.end(), silent), sys.pings.end());
+    EXPECT_EQ(std::find(sys.pings.begin(), sys.pings.end(), windowless), sys.pings.end());
+
+    engine.OnPingAnswered(123456);  // an answer for a process long gone changes nothing
+}
+
+TEST_F(EngineTest, EndedProcessesAreDroppedBySweep) {
+    ListAliveProgram(kApp);
+    ListAliveProgram(kOther);
+    const std::uint32_t a = Register(kApp);
+    const std::uint32_t b = Register(kOther);
+    sys.processes.erase(a);
+    engine.Sweep();
+    EXPECT_EQ(state.alive.count(a), 0u);
+    EXPECT_EQ(state.alive.count(b), 1u);
+    EXPECT_EQ(state.snapshot.size(), 1u);
+}
+
+TEST_F(EngineTest, EverythingHoldsAcrossTheTickWrap) {
+    sys.now = 0xFFFFF000u;  // 4 s before the tick count wraps
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    sys.now += 9000;  // wrapped; still inside the grace period and the interval
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    EXPECT_TRUE(sys.actions.empty());
+    engine.OnAliveMessage(10, id);  // heartbeat after the wrap
+    sys.now += 9999;
+    Pass();
+    EXPECT_TRUE(sys.actions.empty());
+    sys.now += 2;
+    Pass();
+    EXPECT_EQ(sys.logs.back(), "restart 1 " + kApp);
+}
+
+TEST_F(EngineTest, HugeIntervalsDoNotWrapIntoShortOnes) {
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp, 4294968);  // x1000 wraps to 704 ms in 32 bits
+    state.modules.Find(kApp)->CheckInterval = 0xFFFFFFF0u;  // stored by hand, far beyond 24 days
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    EXPECT_TRUE(sys.actions.empty());
+}
+
+TEST_F(EngineTest, ClockThatStandsStillAsksForAReboot) {
+    settings.System = 1;
+    EXPECT_FALSE(engine.ClockCheck());
+    sys.now += 2000;
+    EXPECT_FALSE(engine.ClockCheck());
+    EXPECT_TRUE(engine.ClockCheck());  // the same tick count twice
+    EXPECT_EQ(sys.logs.back(), "reboot-system 0 ");
+    EXPECT_EQ(sys.notices.back(), "mail-system-hang 0  wait");
+
+    settings.System = 0;
+    EXPECT_FALSE(engine.ClockCheck());
+}
+
+TEST_F(EngineTest, MailsGoOutFromTheirLimitsInTheBackground) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.Notify = 1;
+    module.NotifyAfter = 2;
+    module.RebootAfter = 3;
+    Register(kApp);
+    sys.now += 20000;
+    Pass();
+    EXPECT_TRUE(sys.notices.empty());
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(sys.notices, std::vector<std::string>{"mail-restart 2 " + kApp + " background"});
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(sys.notices.back(), "mail-program-hang 0 " + kApp + " background");
+}
+
+TEST_F(EngineTest, ForgetProcessesEmptiesTheTable) {
+    ListAliveProgram(kApp);
+    Register(kApp);
+    engine.ForgetProcesses();
+    EXPECT_TRUE(state.alive.empty());
+    engine.Sweep();  // the running process is discovered afresh
+    EXPECT_EQ(Count(sys.logs, "begun"), 1);
+}
+
+}  // namespace
+}  // namespace mrwd

@@ -1,0 +1,117 @@
+// A system for the supervision engine that tests drive by hand: a clock they
+// move, a process table they change, and a record of what the engine did.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "supervision/core/engine_system.h"
+
+namespace mrwd::testing {
+
+class FakeEngineSystem : public EngineSystem {
+public:
+    Tick now = 1000;
+    // The running processes as the system reports them.
+    std::map<std::uint32_t, std::string> processes;
+    // Processes whose top-level window exists (pinged, not necessarily answering).
+    std::set<std::uint32_t> windows;
+    std::set<std::string> missingFiles;
+    std::set<std::uint32_t> unkillable;
+    std::uint32_t nextProcessId = 500;
+    // Clock advance during each failure program run, to see the engine held up.
+    std::uint32_t runDurationMs = 0;
+
+    // What the engine did, in order: "start <path> <params> -> <pid>",
+    // "terminate <pid>", "run <path>", "restore <from> -> <to> <text>".
+    std::vector<std::string> actions;
+    std::vector<std::string> logs;     // "<event> <number> <path>"
+    std::vector<std::string> notices;  // "<notice> <number> <path> wait|background"
+    std::vector<std::uint32_t> pings;
+    std::vector<std::string> startFailureBoxes;
+    std::map<std::string, ModuleEntry> stored;
+    int refreshes = 0;
+    int pauses = 0;
+
+    std::uint32_t Spawn(const std::string& path) {
+        const std::uint32_t id = nextProcessId++;
+        processes[id] = path;
+        return id;
+    }
+
+    Tick Now() override { return now; }
+    void Pause() override { ++pauses; }
+    void RebuildSnapshot(ProcessSnapshot& snapshot) override {
+        snapshot.clear();
+        for (const auto& p : processes) snapshot[p.first] = p.second;
+    }
+    bool ExecutablePath(std::uint32_t id, std::string& path) override {
+        auto it = processes.find(id);
+        if (it == processes.end()) return false;
+        path = it->second;
+        return true;
+    }
+    bool PingWindow(std::uint32_t id) override {
+        if (windows.count(id) == 0) return false;
+        pings.push_back(id);
+        return true;
+    }
+    bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& id) override {
+        if (missingFiles.count(path) != 0) {
+            actions.push_back("start " + path + " failed");
+            return false;
+        }
+        id = Spawn(path);
+        actions.push_back("start " + path + " " + parameters + " -> " + std::to_string(id));
+        return true;
+    }
+    bool Terminate(std::uint32_t id) override {
+        if (unkillable.count(id) != 0 || processes.erase(id) == 0) return false;
+        actions.push_back("terminate " + std::to_string(id));
+        return true;
+    }
+    void RunAndWait(const std::string& path) override {
+        actions.push_back("run " + path);
+        now += runDurationMs;
+    }
+    void RestoreFiles(const ModuleEntry& entry, const std::string& text) override {
+        actions.push_back("restore " + entry.BackupFolder + " -> " + entry.RestoreFolder + " " + text);
+    }
+    std::string RestoreCaption(const std::string& path) override { return "failure of " + path; }
+    std::string CopyingCaption() override { return "copying"; }
+    void Log(EngineEvent event, std::uint32_t number, const std::string& path) override {
+        logs.push_back(Name(event) + " " + std::to_string(number) + " " + path);
+    }
+    void Notify(EngineNotice notice, std::uint32_t number, const std::string& path, bool wait) override {
+        notices.push_back(Name(notice) + " " + std::to_string(number) + " " + path + (wait ? " wait" : " background"));
+    }
+    void ReportStartFailure(const std::string& path) override { startFailureBoxes.push_back(path); }
+    void StoreModule(const std::string& path, const ModuleEntry& entry) override { stored[path] = entry; }
+    std::int32_t AppendProgramIcon(const std::string&) override { return 0; }
+    void RefreshMainDialog() override { ++refreshes; }
+
+    static std::string Name(EngineEvent e) {
+        switch (e) {
+            case EngineEvent::ProcessRegistered: return "registered";
+            case EngineEvent::ProcessReleased: return "released";
+            case EngineEvent::ControlBegun: return "begun";
+            case EngineEvent::ProgramRestart: return "restart";
+            case EngineEvent::RebootProgramHang: return "reboot-program";
+            case EngineEvent::RebootSystemHang: return "reboot-system";
+            case EngineEvent::FileNotFound: return "not-found";
+        }
+        return "?";
+    }
+    static std::string Name(EngineNotice n) {
+        switch (n) {
+            case EngineNotice::ProgramRestart: return "mail-restart";
+            case EngineNotice::ProgramHang: return "mail-program-hang";
+            case EngineNotice::SystemHang: return "mail-system-hang";
+        }
+        return "?";
+    }
+};
+
+}  // namespace mrwd::testing
