@@ -104,5 +104,11 @@
 #define IDS_MODEM_PORT_WRONG 214
 #define IDS_CONTROL_ON_MARK 215
 #define IDS_CONTROL_OFF_MARK 216
+#define IDS_FOLDER_TOO_LONG 217
+
+/* The window shown while the list of files to restore is built. */
+#define IDD_COPY_PROGRESS 114
+#define IDC_COPY_PROGRESS_TEXT 1066
+#define IDC_COPY_PROGRESS_NOTE 1065
 
 #endif

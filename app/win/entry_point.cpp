@@ -7,6 +7,7 @@
 #include "hardware/win/unload_running.h"
 #include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
+#include "supervision/win/module_store.h"
 
 namespace mrwd {
 namespace {
@@ -46,9 +47,7 @@ int RunEntryPoint(HINSTANCE instance, const char* arguments) {
     // The service reads its settings from the machine's registry, so the mode
     // must be known before anything is loaded.
     server.serviceMode = SelectsServiceMode(arguments) ? 1 : 0;
-    ServerSettingsStore().Load(server.settings);
-    // The list of supervised programs (subkey "Modules") belongs right here,
-    // after the settings; this build has no program list yet.
+    if (ServerSettingsStore().Load(server.settings)) ServerModuleStore().Load(server.supervision.modules);
 
     WriteLogString(IDS_PROGRAM_STARTED, arguments);
 

@@ -4,6 +4,7 @@
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
 #include "resources/resource_ids.h"
+#include "supervision/win/watchdog.h"
 
 namespace mrwd {
 namespace {
@@ -12,10 +13,12 @@ void RefreshTrayIconIfShown() {
     if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
 }
 
-// Tray menu "switch on": only acts while supervision is off.
+// Tray menu "switch on": only acts while supervision is off. Every running
+// process is then discovered afresh, with no failures counted.
 void SwitchSupervisionOn() {
     ServerProcess& server = Server();
     if (server.supervisionOn != 0) return;
+    if (server.engine) server.engine->Engine().ForgetProcesses();
     server.supervisionOn = 1;
     RefreshTrayIconIfShown();
 }
@@ -69,10 +72,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     ServerProcess& server = Server();
 
     // The registered messages come first, before any system message.
-    // The alive protocol and the modem reset are answered by the supervision
-    // engine and the reboot controller; until those exist they are accepted
-    // and dropped, so senders never see an unknown message.
-    if (server.aliveMessage != 0 && message == server.aliveMessage) return 0;
+    if (server.aliveMessage != 0 && message == server.aliveMessage) {
+        // wParam: seconds until the next message (0: the program ends its
+        // control); the low 32 bits of lParam: the sender's process id.
+        if (server.engine) {
+            server.engine->Engine().OnAliveMessage(static_cast<std::uint64_t>(wParam),
+                                                   static_cast<std::uint32_t>(lParam & 0xFFFFFFFF));
+        }
+        return 0;
+    }
+    // The modem reset is the reboot controller's, which this build does not
+    // have yet; the message is accepted and dropped.
     if (server.modemResetMessage != 0 && message == server.modemResetMessage) return 0;
 
     switch (message) {
@@ -88,8 +98,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             server.supervisionOn = 0;
             return TRUE;
         case WM_ENDSESSION:
-            // The session ends: the controller and the engine would be stopped
-            // here; this build has neither yet, and supervision is already off.
+            // The session really ends: stop the engine now (which deletes the
+            // reboot marker), as the process may not live to its teardown.
+            if (wParam != FALSE) server.engine.reset();
             return 0;
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));

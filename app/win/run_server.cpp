@@ -9,6 +9,7 @@
 #include "app/win/tray_icon.h"
 #include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
+#include "supervision/win/watchdog.h"
 
 namespace mrwd {
 namespace {
@@ -40,16 +41,21 @@ void RunServer() {
     ::InitCommonControls();
     WriteLogString(IDS_SERVER_LOADED);
     server.supervisionOn = 0;
+    server.engine = std::make_unique<CWatchDog>(server.supervision, server.settings);
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
     server.aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
     server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
-    if (server.settings.Active != 0) server.supervisionOn = 1;
+    if (server.settings.Active != 0) {
+        server.engine->Engine().ForgetProcesses();
+        server.supervisionOn = 1;
+    }
 
     server.mainWindow = CreateMainWindow(server.instance);
     if (server.mainWindow != nullptr) {
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
+        server.engine->Start();
         RunMessageLoop();
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_DELETE);
         // The loop also ends on a WM_QUIT posted straight to the thread or the
@@ -59,6 +65,7 @@ void RunServer() {
     }
 
     server.supervisionOn = 0;
+    server.engine.reset();  // ends its thread and deletes the reboot marker
     server.excludedPrograms.clear();
     WriteLogString(IDS_SERVER_UNLOADED);
 }

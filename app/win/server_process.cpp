@@ -1,6 +1,13 @@
 #include "server_process.h"
 
+#include "supervision/win/watchdog.h"
+
 namespace mrwd {
+
+int CompareSystemPaths(const char* a, const char* b) { return ::lstrcmpiA(a, b); }
+
+ServerProcess::ServerProcess() : supervision(CompareSystemPaths) {}
+ServerProcess::~ServerProcess() = default;
 
 ServerProcess& Server() {
     static ServerProcess server;

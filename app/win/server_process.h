@@ -5,12 +5,16 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <set>
 #include <string>
 
 #include "app/core/settings.h"
+#include "supervision/core/supervision_state.h"
 
 namespace mrwd {
+
+class CWatchDog;
 
 // The one name shared by the window class, the main window's title, the
 // single-instance mutex and the service.
@@ -21,7 +25,13 @@ constexpr UINT kShowMainDialogMessage = WM_USER + 1;
 // The tray icon's mouse notifications.
 constexpr UINT kTrayMessage = WM_USER + 2;
 
+// Program paths compared as the system compares them (locale-aware, without case).
+int CompareSystemPaths(const char* a, const char* b);
+
 struct ServerProcess {
+    ServerProcess();
+    ~ServerProcess();
+
     HINSTANCE instance = nullptr;
     // 1 when started with "srv": the settings then live under HKEY_LOCAL_MACHINE.
     int serviceMode = 0;
@@ -33,6 +43,11 @@ struct ServerProcess {
     UINT aliveMessage = 0;
     UINT modemResetMessage = 0;
     HWND mainWindow = nullptr;
+    // The monitored programs, the supervised processes and the process snapshot.
+    SupervisionState supervision;
+    // The supervision engine; null before RunServer creates it and after the
+    // end of the session destroyed it early.
+    std::unique_ptr<CWatchDog> engine;
 };
 
 ServerProcess& Server();

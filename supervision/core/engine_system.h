@@ -28,6 +28,7 @@ enum class EngineNotice {
     ProgramRestart,  // restart number, path
     ProgramHang,     // path (the program brings a reboot)
     SystemHang,      // the clock stands still (a reboot follows)
+    HardwareReboot,  // the previous run ended without an orderly stop
 };
 
 class EngineSystem {

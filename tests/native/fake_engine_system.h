@@ -109,6 +109,7 @@ public:
             case EngineNotice::ProgramRestart: return "mail-restart";
             case EngineNotice::ProgramHang: return "mail-program-hang";
             case EngineNotice::SystemHang: return "mail-system-hang";
+            case EngineNotice::HardwareReboot: return "mail-hardware-reboot";
         }
         return "?";
     }

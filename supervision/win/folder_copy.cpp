@@ -1,0 +1,140 @@
+#include "folder_copy.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/win/handles.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+namespace {
+
+// A read-only view of a whole file.
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path)
+        : file_(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        if (!file_) return;
+        size_ = ::GetFileSize(file_.get(), nullptr);
+        mapping_.reset(::CreateFileMappingA(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+        if (mapping_) view_ = ::MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
+    }
+    ~MappedFile() {
+        if (view_ != nullptr) ::UnmapViewOfFile(view_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool Valid() const { return view_ != nullptr && size_ != INVALID_FILE_SIZE; }
+    DWORD Size() const { return size_; }
+    const void* Data() const { return view_; }
+
+private:
+    UniqueFile file_;
+    UniqueHandle mapping_;
+    const void* view_ = nullptr;
+    DWORD size_ = INVALID_FILE_SIZE;
+};
+
+// The modeless "building the list" window, gone when this goes out of scope.
+class ProgressWindow {
+public:
+    ProgressWindow(HWND owner, const char* text) {
+        if (text == nullptr) return;
+        window_ = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), owner,
+                                       nullptr, 0);
+        if (window_ == nullptr) return;
+        ::SetDlgItemTextA(window_, IDC_COPY_PROGRESS_TEXT, text);
+        ::UpdateWindow(window_);
+    }
+    ~ProgressWindow() {
+        if (window_ != nullptr) ::DestroyWindow(window_);
+    }
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+private:
+    HWND window_ = nullptr;
+};
+
+bool RefuseIfTooLong(const std::string& folder, const std::string& asUsed) {
+    if (FitsShellBuffer(asUsed)) return false;
+    WriteLogString(IDS_FOLDER_TOO_LONG, folder.c_str());
+    return true;
+}
+
+// `from` and `to` are lists of paths, each ended by a zero, the list by one more.
+int ShellCopy(HWND owner, const char* from, const char* to, FILEOP_FLAGS flags) {
+    SHFILEOPSTRUCTA operation = {};
+    operation.hwnd = owner;
+    operation.wFunc = FO_COPY;
+    operation.pFrom = from;
+    operation.pTo = to;
+    operation.fFlags = flags;
+    return ::SHFileOperationA(&operation);
+}
+
+}  // namespace
+
+bool FilesEqual(const std::string& a, const std::string& b) {
+    const MappedFile first(a);
+    if (!first.Valid()) return false;
+    const MappedFile second(b);
+    if (!second.Valid()) return false;
+    return first.Size() == second.Size() && std::memcmp(first.Data(), second.Data(), first.Size()) == 0;
+}
+
+void BuildCopyList(const std::string& source, const std::string& destination, CopyList& list, bool subfolders) {
+    WIN32_FIND_DATAA found;
+    const std::string pattern = source + "\\*";
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = found.cFileName;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // Also skips "." and "..", and folders such as ".git".
+            if (subfolders && name[0] != '.') {
+                BuildCopyList(source + "\\" + name, destination + "\\" + name, list, subfolders);
+            }
+            continue;
+        }
+        if (!FilesEqual(source + "\\" + name, destination + "\\" + name)) list.Append(source + "\\" + name);
+        ::Sleep(1);  // keeps a large folder from hogging the processor
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+}
+
+void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
+                bool onlyDifferent, const char* progressText) {
+    const std::string source = WithoutTrailingBackslash(sourceFolder);
+    const std::string destination = WithoutTrailingBackslash(destinationFolder);
+    const std::string pattern = CopyAllPattern(source);
+    if (RefuseIfTooLong(sourceFolder, pattern) || RefuseIfTooLong(destinationFolder, destination)) return;
+
+    if (onlyDifferent) {
+        CopyList list;
+        {
+            const ProgressWindow progress(owner, progressText);
+            BuildCopyList(source, destination, list, subfolders);
+        }
+        if (list.Empty()) return;
+        const std::string sources = list.ShellSources();
+        const std::string destinations = list.ShellDestinations(source, destination);
+        ShellCopy(owner, sources.c_str(), destinations.c_str(), FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR);
+        return;
+    }
+
+    // Zero-filled buffers of the shell's size: the text and its double zero.
+    char from[kShellPathBuffer] = {};
+    char to[kShellPathBuffer] = {};
+    std::memcpy(from, pattern.data(), pattern.size());
+    std::memcpy(to, destination.data(), destination.size());
+    FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    if (!subfolders) flags |= FOF_FILESONLY;
+    ShellCopy(owner, from, to, flags);
+}
+
+}  // namespace mrwd

@@ -1,0 +1,29 @@
+// Copying a folder into another with the shell: every file, or only the
+// files that differ, with or without subfolders. Restores a program's files
+// from its backup folder and makes the backup from the dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "supervision/core/copy_lists.h"
+
+namespace mrwd {
+
+// Blocks until the shell has copied. `progressText` (may be null) is shown
+// while the list of differing files is built. Folders too long for the
+// shell's buffers are refused with a log line, and nothing is copied.
+void CopyFolder(HWND owner, const std::string& source, const std::string& destination, bool subfolders,
+                bool onlyDifferent, const char* progressText);
+
+// Appends to `list` every file under `source` that differs from its
+// counterpart under `destination` (recursing into subfolders whose names do
+// not begin with a dot, when asked to).
+void BuildCopyList(const std::string& source, const std::string& destination, CopyList& list, bool subfolders);
+
+// Both files readable and mappable, of the same size and the same bytes. An
+// empty file cannot be mapped and never counts as equal.
+bool FilesEqual(const std::string& a, const std::string& b);
+
+}  // namespace mrwd

@@ -1,0 +1,55 @@
+// The engine's window onto the system's processes: which processes run and
+// from which executable, a process's top-level window, and starting, killing
+// and running programs. The NT family uses the process status library, the
+// Windows 95/98 family the tool-help functions; both are bound at run time.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "supervision/core/supervision_state.h"
+
+namespace mrwd {
+
+enum class ProcessApi {
+    ProcessStatus,  // NT family: "psapi.dll"
+    ToolHelp,       // Windows 95/98 (present on NT too)
+};
+
+// The interface this system offers: the process status library on the NT family.
+ProcessApi SystemProcessApi();
+
+// The executable path of a running process. With the process status library
+// the path is the full path; tool-help reports what the system keeps (on NT
+// only the file name).
+bool ExecutablePathOfProcess(std::uint32_t processId, std::string& path, ProcessApi api = SystemProcessApi());
+
+// Every process whose path can be read, by id. With the process status
+// library the paths are in lower case and processes that cannot be opened
+// are left out.
+void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api = SystemProcessApi());
+
+// The long-name form of an existing path (short 8.3 names expanded), through
+// the shell. False when the path does not exist or cannot be resolved.
+bool CanonicalLongPath(const std::string& path, std::string& longPath);
+
+// The first top-level window, visible or not, owned by the process; null when none.
+HWND TopLevelWindowOfProcess(std::uint32_t processId);
+
+// Starts "\"path\" parameters" in the folder of the path.
+bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId);
+
+bool TerminateProcessById(std::uint32_t processId);
+
+// Opens `path` with the shell and waits until the process it started ends,
+// or until `abandonWait` (may be null) is signalled. Returns the wait result,
+// 0 when nothing could be started. A document opened in an application that
+// already runs gives no process: the call returns at once.
+DWORD RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait);
+
+// The shell's folder browser; true with the chosen file-system folder.
+bool ChooseFolder(HWND owner, const std::string& title, std::string& folder);
+
+}  // namespace mrwd

@@ -1,0 +1,95 @@
+#include "watchdog.h"
+
+#include "app/core/path_rules.h"
+#include "app/win/handles.h"
+#include "app/win/server_process.h"
+#include "notify/core/support_address.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+#include "ui/win/float_window.h"
+
+namespace mrwd {
+namespace {
+
+std::string MarkerPathOfThisProgram() {
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
+    return FolderPrefix(std::string(path, length < sizeof path ? length : 0)) + "reboot.mrk";
+}
+
+}  // namespace
+
+CWatchDog::CWatchDog(SupervisionState& state, const Settings& settings)
+    : state_(state),
+      settings_(settings),
+      markerPath_(MarkerPathOfThisProgram()),
+      system_(StopEvent()),
+      engine_(state, system_, settings) {}
+
+CWatchDog::~CWatchDog() {
+    // The thread first: it creates the marker when it begins, and a marker
+    // created after its deletion would report a reboot that never happened.
+    Stop(INFINITE);
+    ::DeleteFileA(markerPath_.c_str());
+}
+
+void CWatchDog::CheckRebootMarker() {
+    UniqueFile marker(::CreateFileA(markerPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!marker) {
+        UniqueFile created(::CreateFileA(markerPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        return;
+    }
+    // The previous run never reached its orderly end: the computer was reset.
+    if (settings_.NotifyReboot != 0) {
+        WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
+        system_.Notify(EngineNotice::HardwareReboot, 0, std::string(), false);
+    }
+    SetFloatWindowState(2);
+}
+
+void CWatchDog::Run() {
+    MSG message;
+    // Ping answers need a message queue on this thread before the first ping.
+    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    WinEngineSystem::AnswerPingsTo(&engine_);
+
+    Tick deadline = ::GetTickCount() + kEngineCyclePeriodMs;
+    // The daily log's state is prepared here once the mail client exists.
+    CheckRebootMarker();
+
+    const HANDLE stop = StopEvent();
+    for (;;) {
+        const std::int32_t left = TickDiff(deadline, ::GetTickCount());
+        const DWORD result =
+            ::MsgWaitForMultipleObjects(1, &stop, FALSE, left > 0 ? static_cast<DWORD>(left) : 0, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0 + 1) {
+            // Dispatching delivers the answers of pinged windows.
+            while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+            continue;
+        }
+        if (result != WAIT_TIMEOUT) break;
+        deadline = ::GetTickCount() + kEngineCyclePeriodMs;
+        if (Server().supervisionOn != 0) RunCycle();
+    }
+    WinEngineSystem::AnswerPingsTo(nullptr);
+}
+
+void CWatchDog::RunCycle() {
+    state_.failureActionInProgress = 0;
+    // The past day's log is mailed here once the mail client exists.
+    engine_.Sweep();
+    bool reboot = engine_.ClockCheck();
+    if (!reboot) reboot = engine_.CheckPass();
+    if (reboot) RebootSequence();
+}
+
+void CWatchDog::RebootSequence() {
+    // Nothing is judged or restarted any more. The reboot itself (by software,
+    // or by the controller card) is not part of this build yet: supervision
+    // stays off and the server keeps running.
+    Server().supervisionOn = 0;
+}
+
+}  // namespace mrwd

@@ -1,0 +1,118 @@
+#include "win_engine_system.h"
+
+#include "app/win/server_process.h"
+#include "app/win/texts.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+#include "supervision/win/folder_copy.h"
+#include "supervision/win/module_store.h"
+#include "supervision/win/process_control.h"
+#include "supervision/win/start_failure_notice.h"
+#include "ui/win/main_dialog.h"
+
+namespace mrwd {
+namespace {
+
+// The engine whose pings this thread sends; answers arrive on the same thread.
+thread_local SupervisionEngine* pingAnswersTo = nullptr;
+
+void CALLBACK PingAnswered(HWND, UINT, ULONG_PTR processId, LRESULT) {
+    if (pingAnswersTo != nullptr) pingAnswersTo->OnPingAnswered(static_cast<std::uint32_t>(processId));
+}
+
+}  // namespace
+
+std::string FillText(UINT id, const std::string& argument, bool forScreen) {
+    std::string text = forScreen ? LoadScreenText(id) : LoadText(id);
+    const size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, argument);
+    return text;
+}
+
+void WinEngineSystem::AnswerPingsTo(SupervisionEngine* engine) { pingAnswersTo = engine; }
+
+Tick WinEngineSystem::Now() { return ::GetTickCount(); }
+
+void WinEngineSystem::Pause() { ::Sleep(1); }
+
+void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) { RebuildProcessSnapshot(snapshot); }
+
+bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path) {
+    std::string reported;
+    if (!ExecutablePathOfProcess(processId, reported)) return false;
+    // A program started under its short name is still one program.
+    if (!CanonicalLongPath(reported, path)) path = reported;
+    return true;
+}
+
+bool WinEngineSystem::PingWindow(std::uint32_t processId) {
+    HWND window = TopLevelWindowOfProcess(processId);
+    if (window == nullptr) return false;
+    // A window that answers proves its thread still runs; a hung one never calls back.
+    ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId);
+    return true;
+}
+
+bool WinEngineSystem::StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) {
+    return mrwd::StartProgram(path, parameters, processId);
+}
+
+bool WinEngineSystem::Terminate(std::uint32_t processId) { return TerminateProcessById(processId); }
+
+void WinEngineSystem::RunAndWait(const std::string& path) { mrwd::RunAndWait(Server().mainWindow, path, abandonWaits_); }
+
+void WinEngineSystem::RestoreFiles(const ModuleEntry& entry, const std::string& progressText) {
+    CopyFolder(Server().mainWindow, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
+               entry.CopyOnlyDifferent != 0, progressText.c_str());
+}
+
+std::string WinEngineSystem::RestoreCaption(const std::string& path) {
+    return FillText(IDS_RESTORING_FILES, path, true);
+}
+
+std::string WinEngineSystem::CopyingCaption() { return LoadScreenText(IDS_COPYING_FILES); }
+
+void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::string& path) {
+    const long n = static_cast<long>(number);
+    switch (event) {
+        case EngineEvent::ProcessRegistered:
+            WriteLogString(IDS_PROCESS_REGISTERED, n, path.c_str());
+            break;
+        case EngineEvent::ProcessReleased:
+            WriteLogString(IDS_PROCESS_RELEASED, n, path.c_str());
+            break;
+        case EngineEvent::ControlBegun:
+            WriteLogString(IDS_CONTROL_BEGUN, n, path.c_str());
+            break;
+        case EngineEvent::ProgramRestart:
+            WriteLogString(IDS_RESTART_PROGRAM, n, path.c_str());
+            break;
+        case EngineEvent::RebootProgramHang:
+            WriteLogString(IDS_REBOOT_PROGRAM_HANG, path.c_str());
+            break;
+        case EngineEvent::RebootSystemHang:
+            WriteLogString(IDS_REBOOT_SYSTEM_HANG);
+            break;
+        case EngineEvent::FileNotFound:
+            // The finished text goes in as an argument: a path may hold a '%'.
+            WriteLog("%s", FillText(IDS_FILE_NOT_FOUND, path, false).c_str());
+            break;
+    }
+}
+
+void WinEngineSystem::Notify(EngineNotice, std::uint32_t, const std::string&, bool) {
+    // Every mail the engine sends passes here; the mail client that sends them
+    // is not part of this build yet.
+}
+
+void WinEngineSystem::ReportStartFailure(const std::string& path) { ShowStartFailure(MainDialogWindow(), path); }
+
+void WinEngineSystem::StoreModule(const std::string& path, const ModuleEntry& entry) {
+    ServerModuleStore().Store(path, entry);
+}
+
+std::int32_t WinEngineSystem::AppendProgramIcon(const std::string& path) { return mrwd::AppendProgramIcon(path.c_str()); }
+
+void WinEngineSystem::RefreshMainDialog() { mrwd::RefreshMainDialog(); }
+
+}  // namespace mrwd
