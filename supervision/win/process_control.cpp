@@ -259,22 +259,34 @@ bool TerminateProcessById(std::uint32_t processId) {
     return process && ::TerminateProcess(process.get(), 0);
 }
 
-DWORD RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait) {
+RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT;
+    // No error box from the shell: on an unattended computer nobody would
+    // close it, and the engine would wait behind it for ever.
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
     info.hwnd = owner;
     info.lpVerb = "open";
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWDEFAULT;
-    if (!::ShellExecuteExA(&info)) return 0;
+    if (!::ShellExecuteExA(&info)) return RunResult::NotStarted;
     UniqueHandle process(info.hProcess);
-    if (!process) return WAIT_OBJECT_0;  // handed to an application that already runs
+    if (!process) return RunResult::NothingToWaitFor;
     const HANDLE waitFor[2] = {process.get(), abandonWait};
-    return ::WaitForMultipleObjects(abandonWait != nullptr ? 2 : 1, waitFor, FALSE, INFINITE);
+    const DWORD result = ::WaitForMultipleObjects(abandonWait != nullptr ? 2 : 1, waitFor, FALSE, INFINITE);
+    return result == WAIT_OBJECT_0 ? RunResult::Ended : RunResult::Abandoned;
 }
 
 bool ChooseFolder(HWND owner, const std::string& title, std::string& folder) {
+    // The folder browser needs COM on the calling thread; without it Wine's
+    // browser hangs now and then while it fills its tree.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComScope {
+        bool owned;
+        ~ComScope() {
+            if (owned) ::CoUninitialize();
+        }
+    } scope{SUCCEEDED(com)};
     char chosen[MAX_PATH] = {};
     BROWSEINFOA browse = {};
     browse.hwndOwner = owner;

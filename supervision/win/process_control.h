@@ -43,11 +43,16 @@ bool StartProgram(const std::string& path, const std::string& parameters, std::u
 
 bool TerminateProcessById(std::uint32_t processId);
 
+enum class RunResult {
+    NotStarted,         // the shell could not open the path
+    Ended,              // the process it started has ended
+    NothingToWaitFor,   // handed to an application that already runs: no new process
+    Abandoned,          // `abandonWait` was signalled first
+};
+
 // Opens `path` with the shell and waits until the process it started ends,
-// or until `abandonWait` (may be null) is signalled. Returns the wait result,
-// 0 when nothing could be started. A document opened in an application that
-// already runs gives no process: the call returns at once.
-DWORD RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait);
+// or until `abandonWait` (may be null) is signalled.
+RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait);
 
 // The shell's folder browser; true with the chosen file-system folder.
 bool ChooseFolder(HWND owner, const std::string& title, std::string& folder);

@@ -10,6 +10,7 @@
 
 #include "app/win/server_process.h"
 #include "app/win/settings_store.h"
+#include "supervision/win/process_control.h"
 
 namespace mrwd::testing {
 namespace fs = std::filesystem;
@@ -91,20 +92,62 @@ ServerSandbox::ServerSandbox(const std::string& name) {
     }
 }
 
-ServerSandbox::~ServerSandbox() { children_.clear(); }
+ServerSandbox::~ServerSandbox() {
+    children_.clear();
+    EndProcessesOfFolder();
+}
 
-ChildProcess& ServerSandbox::Start(const std::string& arguments) {
-    std::string commandLine = "\"" + ExePath() + "\" " + arguments;
+void ServerSandbox::EndProcessesOfFolder() {
+    // The server first, so it cannot start anything again meanwhile.
+    for (const char* last : {"mrwd.exe", ""}) {
+        ProcessSnapshot snapshot;
+        RebuildProcessSnapshot(snapshot);
+        for (const auto& process : snapshot) {
+            if (::lstrcmpiA(process.second.substr(0, folder_.size()).c_str(), folder_.c_str()) != 0) continue;
+            if (*last != '\0' && process.second.find(last) == std::string::npos) continue;
+            UniqueHandle handle(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.first));
+            if (!handle) continue;
+            ::TerminateProcess(handle.get(), 1);
+            ::WaitForSingleObject(handle.get(), kDeadlineMs);
+        }
+    }
+}
+
+std::string ServerSandbox::AddProgram(const std::string& name) {
+    const std::string path = folder_ + name;
+    const std::string source = TestProgramFolder() + "standin.exe";
+    if (!::CopyFileA(source.c_str(), path.c_str(), FALSE)) ADD_FAILURE() << "cannot copy " << source;
+    return path;
+}
+
+ChildProcess& ServerSandbox::Launch(const std::string& path, const std::string& arguments) {
+    std::string commandLine = "\"" + path + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(ExePath().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          folder_.c_str(), &startup, &info)) {
+    if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                          &startup, &info)) {
         ADD_FAILURE() << "cannot start " << commandLine << ": error " << ::GetLastError();
     }
     ::CloseHandle(info.hThread);
     children_.push_back(std::make_unique<ChildProcess>(UniqueHandle(info.hProcess), info.dwProcessId));
     return *children_.back();
+}
+
+ChildProcess& ServerSandbox::Start(const std::string& arguments) { return Launch(ExePath(), arguments); }
+
+ChildProcess& ServerSandbox::StartProgram(const std::string& path, const std::string& arguments) {
+    return Launch(path, arguments);
+}
+
+int ServerSandbox::CountProcesses(const std::string& path) {
+    ProcessSnapshot snapshot;
+    RebuildProcessSnapshot(snapshot);
+    int count = 0;
+    for (const auto& process : snapshot) {
+        if (::lstrcmpiA(process.second.c_str(), path.c_str()) == 0) ++count;
+    }
+    return count;
 }
 
 DWORD ServerSandbox::Run(const std::string& arguments, DWORD timeoutMs) {

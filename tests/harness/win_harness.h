@@ -54,6 +54,15 @@ public:
     const std::string& Folder() const { return folder_; }
     std::string ExePath() const { return folder_ + "mrwd.exe"; }
     std::string LogFolder() const { return folder_ + "Logs"; }
+    std::string MarkerPath() const { return folder_ + "reboot.mrk"; }
+
+    // Puts a copy of the monitored-program stand-in into the folder under
+    // `name` and returns its full path.
+    std::string AddProgram(const std::string& name);
+    // Starts a program of the folder directly (not through the server).
+    ChildProcess& StartProgram(const std::string& path, const std::string& arguments);
+    // How many processes run the program at `path`.
+    static int CountProcesses(const std::string& path);
 
     // Starts mrwd.exe with `arguments` written after the program name and one blank.
     ChildProcess& Start(const std::string& arguments);
@@ -67,6 +76,10 @@ public:
     bool WaitForLog(const std::string& utf8Text, int occurrences = 1, DWORD timeoutMs = kDeadlineMs) const;
 
 private:
+    ChildProcess& Launch(const std::string& path, const std::string& arguments);
+    // Ends every process started from this folder, by the test or by the server.
+    void EndProcessesOfFolder();
+
     std::string folder_;
     std::vector<std::unique_ptr<ChildProcess>> children_;
 };

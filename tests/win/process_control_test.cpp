@@ -1,0 +1,294 @@
+// Processes as the engine sees them: the snapshot, paths, windows, starting,
+// killing and running programs, on the real system under Wine.
+#include "supervision/win/process_control.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/harness/win_harness.h"
+
+namespace mrwd {
+namespace {
+namespace fs = std::filesystem;
+using testing::ChildProcess;
+using testing::kDeadlineMs;
+using testing::WaitUntil;
+
+class ProcessControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char cwd[MAX_PATH];
+        ::GetCurrentDirectoryA(sizeof cwd, cwd);
+        folder_ = std::string(cwd) + "\\process-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        fs::create_directories(folder_);
+        record_ = folder_ + "\\record.txt";
+        ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", record_.c_str());
+    }
+    void TearDown() override {
+        ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", nullptr);
+        for (std::uint32_t id : started_) TerminateProcessById(id);
+    }
+
+    // A copy of the stand-in at `relative` inside the test's folder.
+    std::string Program(const std::string& relative) {
+        const std::string path = folder_ + "\\" + relative;
+        fs::create_directories(fs::path(path).parent_path());
+        EXPECT_TRUE(::CopyFileA((testing::TestProgramFolder() + "standin.exe").c_str(), path.c_str(), FALSE));
+        return path;
+    }
+    std::uint32_t Start(const std::string& path, const std::string& parameters) {
+        std::uint32_t id = 0;
+        EXPECT_TRUE(StartProgram(path, parameters, id));
+        started_.push_back(id);
+        return id;
+    }
+    std::string Record() const {
+        std::ifstream in(record_, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool Running(std::uint32_t id) const {
+        UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+        return process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+    }
+
+    std::string folder_;
+    std::string record_;
+    std::vector<std::uint32_t> started_;
+};
+
+TEST_F(ProcessControlTest, SnapshotListsAStartedProcessInLowerCase) {
+    const std::string path = Program("Mixed Case\\StandIn.EXE");
+    const std::uint32_t id = Start(path, "--no-alive");
+    ProcessSnapshot snapshot;
+    ASSERT_TRUE(WaitUntil([&] {
+        RebuildProcessSnapshot(snapshot);
+        return snapshot.count(id) == 1;
+    }, kDeadlineMs));
+    std::string lower = path;
+    ::CharLowerBuffA(&lower[0], static_cast<DWORD>(lower.size()));
+    EXPECT_EQ(snapshot[id], lower);
+    for (const auto& p : snapshot) EXPECT_EQ(p.second.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos);
+    // This test program is in the snapshot too.
+    EXPECT_EQ(snapshot.count(::GetCurrentProcessId()), 1u);
+
+    std::string reported;
+    ASSERT_TRUE(ExecutablePathOfProcess(id, reported));
+    EXPECT_EQ(::lstrcmpiA(reported.c_str(), path.c_str()), 0);
+    EXPECT_FALSE(ExecutablePathOfProcess(0xFFFFFFF0u, reported));
+}
+
+TEST_F(ProcessControlTest, ToolHelpFunctionsFindTheSameProcess) {
+    const std::string path = Program("tool help.exe");
+    const std::uint32_t id = Start(path, "--no-alive");
+    ProcessSnapshot snapshot;
+    RebuildProcessSnapshot(snapshot, ProcessApi::ToolHelp);
+    ASSERT_EQ(snapshot.count(id), 1u);
+    // On the NT family tool-help keeps only the file name, as the system reports it.
+    EXPECT_EQ(snapshot[id], "tool help.exe");
+    std::string reported;
+    ASSERT_TRUE(ExecutablePathOfProcess(id, reported, ProcessApi::ToolHelp));
+    EXPECT_EQ(reported, "tool help.exe");
+    EXPECT_FALSE(ExecutablePathOfProcess(0xFFFFFFF0u, reported, ProcessApi::ToolHelp));
+}
+
+TEST_F(ProcessControlTest, ShortNamesBecomeTheLongPath) {
+    const std::string path = Program("A Rather Long Folder Name\\Program With Long Name.exe");
+    char shortPath[MAX_PATH] = {};
+    ASSERT_GT(::GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath), 0u);
+    ASSERT_STRNE(shortPath, path.c_str());
+    std::string longPath;
+    ASSERT_TRUE(CanonicalLongPath(shortPath, longPath));
+    EXPECT_EQ(::lstrcmpiA(longPath.c_str(), path.c_str()), 0) << longPath;
+
+    // A process started by its short name is known by its long one.
+    std::uint32_t id = 0;
+    ASSERT_TRUE(StartProgram(shortPath, "--no-alive", id));
+    started_.push_back(id);
+    std::string reported, canonical;
+    ASSERT_TRUE(ExecutablePathOfProcess(id, reported));
+    ASSERT_TRUE(CanonicalLongPath(reported, canonical));
+    EXPECT_EQ(::lstrcmpiA(canonical.c_str(), path.c_str()), 0) << reported << " -> " << canonical;
+
+    EXPECT_FALSE(CanonicalLongPath(folder_ + "\\missing.exe", longPath));
+}
+
+TEST_F(ProcessControlTest, StartKeepsTheBlankAndUsesTheProgramsFolder) {
+    const std::string path = Program("start\\app.exe");
+    const std::uint32_t id = Start(path, "");
+    ASSERT_TRUE(WaitUntil([&] { return Record().find("started") != std::string::npos; }, kDeadlineMs));
+    const std::string record = Record();
+    EXPECT_NE(record.find("[\"" + path + "\" ]"), std::string::npos) << record;
+    EXPECT_NE(record.find("[" + folder_ + "\\start]"), std::string::npos) << record;
+    EXPECT_EQ(record.find(std::to_string(id) + " started"), 0u);
+
+    std::uint32_t none = 0;
+    EXPECT_FALSE(StartProgram(folder_ + "\\missing.exe", "", none));
+}
+
+TEST_F(ProcessControlTest, TerminateEndsTheProcess) {
+    const std::uint32_t id = Start(Program("victim.exe"), "--no-alive");
+    ASSERT_TRUE(Running(id));
+    EXPECT_TRUE(TerminateProcessById(id));
+    EXPECT_TRUE(WaitUntil([&] { return !Running(id); }, kDeadlineMs));
+    EXPECT_FALSE(TerminateProcessById(0xFFFFFFF0u));
+}
+
+TEST_F(ProcessControlTest, TopLevelWindowBelongsToItsProcess) {
+    const std::uint32_t id = Start(Program("window.exe"), "--no-alive --window");
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (window = TopLevelWindowOfProcess(id)) != nullptr; }, kDeadlineMs));
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    EXPECT_EQ(owner, id);
+    EXPECT_EQ(TopLevelWindowOfProcess(0xFFFFFFF0u), nullptr);
+}
+
+TEST_F(ProcessControlTest, RunAndWaitWaitsForTheProgramAndReleasesIt) {
+    const std::string path = Program("fix.exe");
+    // The shell passes no arguments: the stand-in takes them from here.
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive --exit-after 700 --exit silent");
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(RunAndWait(nullptr, path, nullptr), RunResult::Ended);
+    EXPECT_GE(::GetTickCount64() - started, 650u) << "returned before the program ended";
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+    EXPECT_NE(Record().find("started"), std::string::npos);
+    ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore) << "the process handle waited on is closed";
+
+    EXPECT_EQ(RunAndWait(nullptr, folder_ + "\\missing.exe", nullptr), RunResult::NotStarted);
+}
+
+TEST_F(ProcessControlTest, RunAndWaitCanBeAbandoned) {
+    const std::string path = Program("endless.exe");
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive");
+    UniqueHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::thread stopper([&] {
+        ::Sleep(300);
+        ::SetEvent(stop.get());
+    });
+    EXPECT_EQ(RunAndWait(nullptr, path, stop.get()), RunResult::Abandoned);
+    stopper.join();
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+    // The program it ran is not killed by the abandoned wait.
+    ProcessSnapshot snapshot;
+    RebuildProcessSnapshot(snapshot);
+    for (const auto& p : snapshot) {
+        if (::lstrcmpiA(p.second.c_str(), path.c_str()) == 0) started_.push_back(p.first);
+    }
+    EXPECT_EQ(started_.size(), 1u);
+}
+
+// A document opened in an application that already runs and takes it over
+// DDE starts no process: there is nothing to wait for.
+TEST_F(ProcessControlTest, RunAndWaitReturnsAtOnceForADocumentTakenOverByARunningProgram) {
+    const std::string viewer = Program("viewer.exe");
+    const std::string document = folder_ + "\\report.mrwdtest";
+    std::ofstream(document) << "report";
+    const struct {
+        const char* key;
+        const char* name;
+        std::string value;
+    } association[] = {
+        {".mrwdtest", nullptr, "mrwdtest.document"},
+        {"mrwdtest.document\\shell\\open\\command", nullptr, "\"" + viewer + "\" --no-alive --dde"},
+        {"mrwdtest.document\\shell\\open\\ddeexec", nullptr, "[open(\"%1\")]"},
+        {"mrwdtest.document\\shell\\open\\ddeexec\\application", nullptr, "standin"},
+        {"mrwdtest.document\\shell\\open\\ddeexec\\topic", nullptr, "System"},
+    };
+    struct Cleanup {
+        ~Cleanup() {
+            ::RegDeleteTreeA(HKEY_CLASSES_ROOT, ".mrwdtest");
+            ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "mrwdtest.document");
+        }
+    } cleanup;
+    for (const auto& entry : association) {
+        ASSERT_EQ(::RegSetKeyValueA(HKEY_CLASSES_ROOT, entry.key, entry.name, REG_SZ, entry.value.c_str(),
+                                    static_cast<DWORD>(entry.value.size() + 1)),
+                  ERROR_SUCCESS);
+    }
+    Start(viewer, "--no-alive --dde");
+    ASSERT_TRUE(WaitUntil([&] { return Record().find("started") != std::string::npos; }, kDeadlineMs));
+    ::Sleep(300);  // let it register its DDE service
+
+    const ULONGLONG before = ::GetTickCount64();
+    EXPECT_EQ(RunAndWait(nullptr, document, nullptr), RunResult::NothingToWaitFor);
+    EXPECT_LT(::GetTickCount64() - before, 10000u);
+    EXPECT_TRUE(WaitUntil([&] { return Record().find("dde-execute") != std::string::npos; }, kDeadlineMs));
+    const std::string record = Record();
+    size_t starts = 0;
+    for (size_t at = record.find("started"); at != std::string::npos; at = record.find("started", at + 1)) ++starts;
+    EXPECT_EQ(starts, 1u) << record;
+}
+
+// The dialog box a thread of this test shows (dialogs of other programs in
+// the same Wine prefix do not count).
+HWND DialogOfThread(DWORD threadId) {
+    HWND found = nullptr;
+    WaitUntil([&] {
+        ::EnumThreadWindows(
+            threadId,
+            [](HWND window, LPARAM result) {
+                char name[16] = {};
+                ::GetClassNameA(window, name, sizeof name);
+                if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
+                *reinterpret_cast<HWND*>(result) = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found != nullptr;
+    }, kDeadlineMs);
+    return found;
+}
+
+TEST_F(ProcessControlTest, ChooseFolderReturnsTheFolderPickedInTheBrowser) {
+    const DWORD thisThread = ::GetCurrentThreadId();
+    const std::string target = folder_ + "\\picked";
+    fs::create_directories(target);
+    // The user's part, played from another thread: select the folder, press OK.
+    // The tree fills in the background: OK is pressed once the folder is the
+    // selected item (the dialog runs in this process, so its tree can be read).
+    std::thread user([&] {
+        HWND browser = DialogOfThread(thisThread);
+        HWND tree = ::FindWindowExA(browser, nullptr, "SysTreeView32", nullptr);
+        const bool selected = WaitUntil([&] {
+            ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(target.c_str()));
+            char text[MAX_PATH] = {};
+            TVITEMA item = {};
+            item.mask = TVIF_TEXT;
+            item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            return item.hItem != nullptr && ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
+                   std::string(text) == "picked";
+        }, kDeadlineMs, 100);
+        ::PostMessageA(browser, WM_COMMAND, selected ? IDOK : IDCANCEL, 0);
+    });
+    std::string chosen;
+    const bool ok = ChooseFolder(nullptr, "Backup", chosen);
+    user.join();
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(::lstrcmpiA(chosen.c_str(), target.c_str()), 0) << chosen;
+
+    std::thread cancel([&] {
+        HWND browser = DialogOfThread(thisThread);
+        ::PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_FALSE(ChooseFolder(nullptr, "Backup", chosen));
+    cancel.join();
+}
+
+}  // namespace
+}  // namespace mrwd

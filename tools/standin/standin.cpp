@@ -1,0 +1,169 @@
+// standin.exe: stands in for a monitored program in tests and in the demo.
+// It speaks the alive protocol (or only shows a window), and on request
+// hangs, stops answering, exits with or without saying so, or crashes.
+//
+//   --interval S      seconds announced in each alive message (default 10)
+//   --beat MS         time between alive messages (default 2000)
+//   --no-alive        send no alive messages at all
+//   --window          own a top-level window, for programs checked through it
+//   --hang-after MS   send no more heartbeats after MS (keeps running); the
+//                     registration at start is always sent
+//   --freeze-after MS stop answering window messages after MS
+//   --exit-after MS   end after MS, as --exit says:
+//   --exit clean|silent|crash
+//                     clean: announce the end first; silent: just exit;
+//                     crash: die of an access violation
+//   --dde             serve DDE "standin"/"System": documents opened by the
+//                     shell while it runs go to it, and no new process starts
+//   --record FILE     append "<process id> <event> <ms since 1970>" to FILE for
+//                     the start and every alive message sent
+//
+// Without arguments it registers and beats forever: a copy started by the
+// server with empty parameters is a well-behaved program, unless the
+// environment variable MRWD_STANDIN_ARGS holds arguments to use instead (for
+// programs opened by the shell, which passes none). Without --record, the
+// file named by the environment variable MRWD_STANDIN_RECORD is used.
+// The "started" line also carries the working folder and the command line.
+#include <windows.h>
+#include <ddeml.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sdk/mrwd_alive.h"
+
+namespace {
+
+struct Behaviour {
+    unsigned interval = 10;
+    DWORD beat = 2000;
+    bool alive = true;
+    bool window = false;
+    DWORD hangAfter = INFINITE;
+    DWORD freezeAfter = INFINITE;
+    DWORD exitAfter = INFINITE;
+    std::string exitMode = "clean";
+    std::string record;
+    bool dde = false;
+};
+
+std::vector<std::string> Arguments() {
+    std::vector<std::string> args(__argv + 1, __argv + __argc);
+    if (!args.empty()) return args;
+    char text[1024];
+    const DWORD n = GetEnvironmentVariableA("MRWD_STANDIN_ARGS", text, sizeof text);
+    if (n == 0 || n >= sizeof text) return args;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) args.push_back(word);
+    return args;
+}
+
+Behaviour Parse(const std::vector<std::string>& args) {
+    Behaviour b;
+    const size_t argc = args.size();
+    for (size_t i = 0; i < argc; ++i) {
+        const std::string arg = args[i];
+        const char* value = i + 1 < argc ? args[i + 1].c_str() : "";
+        auto number = [&] { ++i; return static_cast<DWORD>(std::strtoul(value, nullptr, 10)); };
+        if (arg == "--interval") b.interval = number();
+        else if (arg == "--beat") b.beat = number();
+        else if (arg == "--no-alive") b.alive = false;
+        else if (arg == "--window") b.window = true;
+        else if (arg == "--hang-after") b.hangAfter = number();
+        else if (arg == "--freeze-after") b.freezeAfter = number();
+        else if (arg == "--exit-after") b.exitAfter = number();
+        else if (arg == "--exit") { b.exitMode = value; ++i; }
+        else if (arg == "--record") { b.record = value; ++i; }
+        else if (arg == "--dde") b.dde = true;
+    }
+    if (b.record.empty()) {
+        char path[MAX_PATH];
+        const DWORD n = GetEnvironmentVariableA("MRWD_STANDIN_RECORD", path, sizeof path);
+        if (n > 0 && n < sizeof path) b.record = path;
+    }
+    return b;
+}
+
+unsigned long long WallClockMs() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return ticks / 10000 - 11644473600000ull;  // 100 ns steps since 1601 to ms since 1970
+}
+
+void Record(const std::string& file, const char* event, const std::string& detail = std::string()) {
+    if (file.empty()) return;
+    FILE* out = std::fopen(file.c_str(), "ab");
+    if (out == nullptr) return;
+    std::fprintf(out, "%lu %s %llu%s\n", static_cast<unsigned long>(GetCurrentProcessId()), event, WallClockMs(),
+                 detail.c_str());
+    std::fclose(out);
+}
+
+std::string RecordFile;
+
+HDDEDATA CALLBACK OnDde(UINT type, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    if (type == XTYP_CONNECT) return reinterpret_cast<HDDEDATA>(TRUE);
+    if (type == XTYP_EXECUTE) {
+        Record(RecordFile, "dde-execute");
+        return reinterpret_cast<HDDEDATA>(DDE_FACK);
+    }
+    return nullptr;
+}
+
+void ServeDde() {
+    DWORD instance = 0;
+    if (DdeInitializeA(&instance, OnDde, APPCLASS_STANDARD | CBF_SKIP_ALLNOTIFICATIONS, 0) != DMLERR_NO_ERROR) return;
+    HSZ service = DdeCreateStringHandleA(instance, "standin", CP_WINANSI);
+    DdeNameService(instance, service, nullptr, DNS_REGISTER);
+}
+
+void SendAlive(const Behaviour& b) {
+    if (MrwdAlive(b.interval)) Record(b.record, "alive");
+}
+
+bool Passed(DWORD start, DWORD after) { return after != INFINITE && GetTickCount() - start >= after; }
+
+void Exit(const std::string& mode) {
+    if (mode == "crash") {
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
+    }
+    if (mode == "clean") MrwdEndControl();
+    ExitProcess(0);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    const Behaviour b = Parse(Arguments());
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof folder, folder);
+    Record(b.record, "started", std::string(" [") + folder + "] [" + GetCommandLineA() + "]");
+    RecordFile = b.record;
+    if (b.dde) ServeDde();
+
+    if (b.window) {
+        CreateWindowExA(0, "STATIC", "standin", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 200, 100, nullptr,
+                        nullptr, instance, nullptr);
+    }
+
+    const DWORD start = GetTickCount();
+    if (b.alive) SendAlive(b);  // the registration
+    DWORD nextBeat = start + b.beat;
+    for (;;) {
+        if (Passed(start, b.exitAfter)) Exit(b.exitMode);
+        if (Passed(start, b.freezeAfter)) Sleep(INFINITE);  // hung: no message is answered again
+        if (b.alive && !Passed(start, b.hangAfter) && static_cast<LONG>(GetTickCount() - nextBeat) >= 0) {
+            SendAlive(b);
+            nextBeat += b.beat;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
+}
