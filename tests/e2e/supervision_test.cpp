@@ -1,0 +1,201 @@
+// Supervision end to end: the real mrwd.exe keeps real stand-in programs
+// running under Wine. These wait for the engine's 2-second cycles and the
+// 10-second shortest alive interval, so they are the slow ones.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "supervision/win/module_store.h"
+#include "supervision/win/process_control.h"
+#include "tests/harness/win_harness.h"
+
+namespace mrwd::testing {
+namespace {
+
+const char kLoaded[] = "Watchdog сервер загружен.";
+
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+std::string Restart(int number, const std::string& path) {
+    return "Перезапуск номер " + std::to_string(number) + ", программы " + Utf8FromCp1251(path) + ".";
+}
+
+// A program that speaks the alive protocol, as stored by the user.
+ModuleEntry AliveProgram(const std::string& parameters) {
+    ModuleEntry entry = RegisteredEntry(10000);
+    entry.Parameters = parameters;
+    return entry;
+}
+
+// A program checked through its window.
+ModuleEntry WindowProgram(const std::string& parameters, std::uint32_t checkMs) {
+    ModuleEntry entry;
+    entry.NoAliveSupport = 1;
+    entry.CheckInterval = checkMs;
+    entry.Parameters = parameters;
+    return entry;
+}
+
+class Supervision : public ::testing::Test {
+protected:
+    CleanSettings clean_;
+    ServerSandbox sandbox_{TestName()};
+    ModuleStore store_{HKEY_CURRENT_USER};
+
+    ChildProcess& StartServer() {
+        ChildProcess& server = sandbox_.Start("");
+        EXPECT_TRUE(sandbox_.WaitForLog(kLoaded));
+        return server;
+    }
+    // Waits for `text` in the log: a few cycles' worth by default.
+    bool Logged(const std::string& text, DWORD timeoutMs = 40000) { return sandbox_.WaitForLog(text, 1, timeoutMs); }
+    // The process ids of the program's running processes.
+    static std::vector<std::uint32_t> Processes(const std::string& path) {
+        ProcessSnapshot snapshot;
+        RebuildProcessSnapshot(snapshot);
+        std::vector<std::uint32_t> ids;
+        for (const auto& p : snapshot) {
+            if (::lstrcmpiA(p.second.c_str(), path.c_str()) == 0) ids.push_back(p.first);
+        }
+        return ids;
+    }
+};
+
+TEST_F(Supervision, RegistrationListsTheProgramAndStoresItsRecord) {
+    const std::string app = sandbox_.AddProgram("registers.exe");
+    StartServer();
+    ChildProcess& program = sandbox_.StartProgram(app, "--interval 25");
+    const std::string line = "Зарегистрировался для контроля процесс " + std::to_string(program.Id()) + ", ";
+    ASSERT_TRUE(Logged(line));
+    const std::string log = sandbox_.Log();
+    const size_t at = log.find(line) + line.size();
+    EXPECT_EQ(::lstrcmpiA(Cp1251FromUtf8(log.substr(at, log.find("!\r\n", at) - at)).c_str(), app.c_str()), 0)
+        << log;
+
+    ModuleList stored;
+    ASSERT_TRUE(WaitUntil([&] {
+        stored.Clear();
+        store_.Load(stored);
+        return stored.Find(app) != nullptr;
+    }, kDeadlineMs));
+    const ModuleEntry& entry = *stored.Find(app);
+    EXPECT_EQ(entry.ControlEnabled, 1);
+    EXPECT_EQ(entry.NoAliveSupport, 0);
+    EXPECT_EQ(entry.AliveSeen, 1);
+    EXPECT_EQ(entry.CheckInterval, 25000u);
+    EXPECT_EQ(entry.StartDelay, 25000u);
+    EXPECT_EQ(entry.Copies, 1u);
+    EXPECT_EQ(entry.RunAfter, -1);
+    EXPECT_EQ(entry.CopyAfter, -1);
+    EXPECT_EQ(entry.NotifyAfter, 1u);
+    EXPECT_EQ(entry.Armed, 1);
+    EXPECT_EQ(entry.Parameters, "");
+}
+
+TEST_F(Supervision, ProgramThatStopsBeatingIsRestartedAndCounted) {
+    const std::string app = sandbox_.AddProgram("hangs.exe");
+    // It registers, then never beats again; so does every copy started in its place.
+    ASSERT_TRUE(store_.Store(app, AliveProgram("--hang-after 0")));
+    StartServer();
+    ASSERT_TRUE(Logged("Начат контроль процесса "));
+    ASSERT_TRUE(Logged(Restart(1, app)));
+    ASSERT_TRUE(Logged(Restart(2, app)));
+    // Each hung copy was killed: one runs.
+    EXPECT_TRUE(WaitUntil([&] { return Processes(app).size() == 1; }, kDeadlineMs));
+}
+
+TEST_F(Supervision, AnnouncedEndIsRespectedASilentExitIsNot) {
+    const std::string leaves = sandbox_.AddProgram("leaves.exe");
+    const std::string quits = sandbox_.AddProgram("quits.exe");
+    StartServer();
+    ChildProcess& polite = sandbox_.StartProgram(leaves, "--exit-after 3000 --exit clean");
+    ChildProcess& silent = sandbox_.StartProgram(quits, "--exit-after 3000 --exit silent");
+    ASSERT_TRUE(Logged("Закончен контроль процесса " + std::to_string(polite.Id()) + ", "));
+    ASSERT_TRUE(polite.WaitForExit(kDeadlineMs));
+    ASSERT_TRUE(silent.WaitForExit(kDeadlineMs));
+
+    // The one that left without a word is started again by the next sweeps ...
+    ASSERT_TRUE(Logged("Начат контроль процесса "));
+    ASSERT_TRUE(WaitUntil([&] { return Processes(quits).size() == 1; }, kDeadlineMs));
+    // ... the one that said goodbye is not, however long we wait.
+    ::Sleep(3 * 2000);
+    EXPECT_TRUE(Processes(leaves).empty());
+    EXPECT_EQ(sandbox_.CountInLog("Начат контроль процесса "), 1);
+}
+
+TEST_F(Supervision, CopiesAreKeptRunning) {
+    const std::string app = sandbox_.AddProgram("pair.exe");
+    ModuleEntry entry = WindowProgram("--no-alive", 60000);
+    entry.Copies = 2;
+    ASSERT_TRUE(store_.Store(app, entry));
+    StartServer();
+    ASSERT_TRUE(WaitUntil([&] { return Processes(app).size() == 2; }, kDeadlineMs));
+
+    const std::uint32_t victim = Processes(app).front();
+    UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, victim));
+    ASSERT_TRUE(process.valid());
+    ::TerminateProcess(process.get(), 1);
+    ::WaitForSingleObject(process.get(), kDeadlineMs);
+    // Within a cycle or two of the 2-second cycle (Wine needs a moment to start it).
+    EXPECT_TRUE(WaitUntil([&] {
+        const auto ids = Processes(app);
+        return ids.size() == 2 && std::find(ids.begin(), ids.end(), victim) == ids.end();
+    }, 6000));
+    ::Sleep(2500);
+    EXPECT_EQ(Processes(app).size(), 2u) << "never more than asked for";
+}
+
+TEST_F(Supervision, WindowThatStopsAnsweringIsRestartedOneThatAnswersIsNot) {
+    const std::string frozen = sandbox_.AddProgram("frozen.exe");
+    const std::string lively = sandbox_.AddProgram("lively.exe");
+    ASSERT_TRUE(store_.Store(frozen, WindowProgram("--no-alive --window --freeze-after 1000", 4000)));
+    ASSERT_TRUE(store_.Store(lively, WindowProgram("--no-alive --window", 4000)));
+    StartServer();
+    ASSERT_TRUE(Logged(Restart(1, frozen)));
+    ::Sleep(3 * 2000);
+    EXPECT_EQ(sandbox_.CountInLog("программы " + Utf8FromCp1251(lively)), 0);
+    EXPECT_EQ(Processes(lively).size(), 1u);
+}
+
+TEST_F(Supervision, MissingProgramIsReportedOnceAndOthersAreStillSupervised) {
+    const std::string missing = sandbox_.Folder() + "missing.exe";
+    const std::string hung = sandbox_.AddProgram("hangs.exe");
+    ASSERT_TRUE(store_.Store(missing, AliveProgram("")));
+    ASSERT_TRUE(store_.Store(hung, AliveProgram("--hang-after 0")));
+    StartServer();
+    const std::string notFound = "Файл " + Utf8FromCp1251(missing) + " не найден!";
+    ASSERT_TRUE(Logged(notFound));
+    // The box about the missing file is still open (nobody is there to close
+    // it): the other program's hang is handled all the same.
+    ASSERT_TRUE(Logged(Restart(1, hung)));
+    EXPECT_EQ(sandbox_.CountInLog(notFound), 1);
+}
+
+TEST_F(Supervision, RebootMarkerTellsAnOrderlyEndFromAReset) {
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    const char kHardwareReboot[] = "Была произведена аппаратная перезагрузка системы!";
+
+    // An orderly run leaves no marker and reports nothing.
+    StartServer();
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(sandbox_.MarkerPath().c_str()) != INVALID_FILE_ATTRIBUTES; },
+                          kDeadlineMs));
+    EXPECT_EQ(sandbox_.Run("/k"), 0u);
+    EXPECT_EQ(::GetFileAttributesA(sandbox_.MarkerPath().c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A run that ends like a power cut leaves it.
+    ChildProcess& crashed = StartServer();
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(sandbox_.MarkerPath().c_str()) != INVALID_FILE_ATTRIBUTES; },
+                          kDeadlineMs));
+    crashed.Kill();
+    EXPECT_EQ(sandbox_.CountInLog(kHardwareReboot), 0);
+
+    ChildProcess& next = sandbox_.Start("");
+    ASSERT_TRUE(Logged(kHardwareReboot));
+    EXPECT_NE(sandbox_.Log().find("mailto:support@"), std::string::npos);
+    EXPECT_EQ(sandbox_.Run("/k"), 0u);
+    EXPECT_TRUE(next.WaitForExit(kDeadlineMs));
+    EXPECT_EQ(::GetFileAttributesA(sandbox_.MarkerPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace mrwd::testing
