@@ -92,6 +92,22 @@ TEST_F(Supervision, RegistrationListsTheProgramAndStoresItsRecord) {
     EXPECT_EQ(entry.Parameters, "");
 }
 
+TEST_F(Supervision, ProgramStartedByItsShortNameIsRegisteredByItsLongName) {
+    ::CreateDirectoryA((sandbox_.Folder() + "Kiosk Application Folder").c_str(), nullptr);
+    const std::string app = sandbox_.AddProgram("Kiosk Application Folder\\Terminal Program.exe");
+    char shortPath[MAX_PATH] = {};
+    ASSERT_GT(::GetShortPathNameA(app.c_str(), shortPath, sizeof shortPath), 0u);
+    ASSERT_EQ(std::string(shortPath).find("Kiosk Application Folder"), std::string::npos);
+    StartServer();
+    ChildProcess& program = sandbox_.StartProgram(shortPath, "");
+    const std::string line = "Зарегистрировался для контроля процесс " + std::to_string(program.Id()) + ", ";
+    ASSERT_TRUE(Logged(line));
+    const std::string log = sandbox_.Log();
+    const size_t at = log.find(line) + line.size();
+    EXPECT_EQ(::lstrcmpiA(Cp1251FromUtf8(log.substr(at, log.find("!\r\n", at) - at)).c_str(), app.c_str()), 0)
+        << log;
+}
+
 TEST_F(Supervision, ProgramThatStopsBeatingIsRestartedAndCounted) {
     const std::string app = sandbox_.AddProgram("hangs.exe");
     // It registers, then never beats again; so does every copy started in its place.
