@@ -47,6 +47,14 @@ protected:
         EXPECT_TRUE(sandbox_.WaitForLog(kLoaded));
         return server;
     }
+    // The path logged when process `id` registered (waits for the line).
+    std::string RegisteredPath(std::uint32_t id) {
+        const std::string line = "Зарегистрировался для контроля процесс " + std::to_string(id) + ", ";
+        if (!Logged(line)) return std::string();
+        const std::string log = sandbox_.Log();
+        const size_t at = log.find(line) + line.size();
+        return Cp1251FromUtf8(log.substr(at, log.find("!\r\n", at) - at));
+    }
     // Waits for `text` in the log: a few cycles' worth by default.
     bool Logged(const std::string& text, DWORD timeoutMs = 40000) { return sandbox_.WaitForLog(text, 1, timeoutMs); }
     // The process ids of the program's running processes.
@@ -65,12 +73,7 @@ TEST_F(Supervision, RegistrationListsTheProgramAndStoresItsRecord) {
     const std::string app = sandbox_.AddProgram("registers.exe");
     StartServer();
     ChildProcess& program = sandbox_.StartProgram(app, "--interval 25");
-    const std::string line = "Зарегистрировался для контроля процесс " + std::to_string(program.Id()) + ", ";
-    ASSERT_TRUE(Logged(line));
-    const std::string log = sandbox_.Log();
-    const size_t at = log.find(line) + line.size();
-    EXPECT_EQ(::lstrcmpiA(Cp1251FromUtf8(log.substr(at, log.find("!\r\n", at) - at)).c_str(), app.c_str()), 0)
-        << log;
+    EXPECT_EQ(::lstrcmpiA(RegisteredPath(program.Id()).c_str(), app.c_str()), 0) << sandbox_.Log();
 
     ModuleList stored;
     ASSERT_TRUE(WaitUntil([&] {
@@ -100,12 +103,7 @@ TEST_F(Supervision, ProgramStartedByItsShortNameIsRegisteredByItsLongName) {
     ASSERT_EQ(std::string(shortPath).find("Kiosk Application Folder"), std::string::npos);
     StartServer();
     ChildProcess& program = sandbox_.StartProgram(shortPath, "");
-    const std::string line = "Зарегистрировался для контроля процесс " + std::to_string(program.Id()) + ", ";
-    ASSERT_TRUE(Logged(line));
-    const std::string log = sandbox_.Log();
-    const size_t at = log.find(line) + line.size();
-    EXPECT_EQ(::lstrcmpiA(Cp1251FromUtf8(log.substr(at, log.find("!\r\n", at) - at)).c_str(), app.c_str()), 0)
-        << log;
+    EXPECT_EQ(::lstrcmpiA(RegisteredPath(program.Id()).c_str(), app.c_str()), 0) << sandbox_.Log();
 }
 
 TEST_F(Supervision, ProgramThatStopsBeatingIsRestartedAndCounted) {

@@ -62,6 +62,17 @@ std::string TestProgramFolder() {
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
+std::string FreshTestFolder(const std::string& prefix) {
+    char cwd[MAX_PATH];
+    ::GetCurrentDirectoryA(sizeof cwd, cwd);
+    const std::string folder =
+        std::string(cwd) + "\\" + prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    fs::create_directories(folder);
+    return folder;
+}
+
 bool ChildProcess::IsRunning() const {
     return process_ && ::WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }

@@ -26,6 +26,10 @@ std::string Cp1251FromUtf8(const std::string& text);
 // The folder of the running test program, with a trailing backslash.
 std::string TestProgramFolder();
 
+// An empty folder for the running test, in the working folder, named
+// `prefix` + the test's name (no trailing backslash).
+std::string FreshTestFolder(const std::string& prefix);
+
 class ChildProcess {
 public:
     ChildProcess(UniqueHandle process, DWORD id) : process_(std::move(process)), id_(id) {}

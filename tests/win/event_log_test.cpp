@@ -48,12 +48,8 @@ std::string TodayFile() {
 class EventLogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char cwd[MAX_PATH];
-        ::GetCurrentDirectoryA(sizeof cwd, cwd);
-        folder_ = std::string(cwd) + "\\event-log-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        folder_ = testing::FreshTestFolder("event-log-");
+        fs::remove_all(folder_);  // the log creates its folder itself
         Server().settings.Log = 1;
     }
     std::string folder_;

@@ -18,14 +18,7 @@ namespace fs = std::filesystem;
 
 class FolderCopyTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char cwd[MAX_PATH];
-        ::GetCurrentDirectoryA(sizeof cwd, cwd);
-        root_ = std::string(cwd) + "\\copy-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-        fs::create_directories(root_);
-    }
+    void SetUp() override { root_ = testing::FreshTestFolder("copy-"); }
     std::string Path(const std::string& relative) const { return root_ + "\\" + relative; }
     void Write(const std::string& relative, const std::string& text) const {
         fs::create_directories(fs::path(Path(relative)).parent_path());

@@ -24,12 +24,7 @@ using testing::WaitUntil;
 class ProcessControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char cwd[MAX_PATH];
-        ::GetCurrentDirectoryA(sizeof cwd, cwd);
-        folder_ = std::string(cwd) + "\\process-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-        fs::create_directories(folder_);
+        folder_ = testing::FreshTestFolder("process-");
         record_ = folder_ + "\\record.txt";
         ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", record_.c_str());
     }
