@@ -93,6 +93,13 @@ TEST_F(Supervision, RegistrationListsTheProgramAndStoresItsRecord) {
     EXPECT_EQ(entry.NotifyAfter, 1u);
     EXPECT_EQ(entry.Armed, 1);
     EXPECT_EQ(entry.Parameters, "");
+
+    // The process id is the low half of lParam, whatever the sender put above it.
+    const std::string other = sandbox_.AddProgram("quiet.exe");
+    ChildProcess& quiet = sandbox_.StartProgram(other, "--no-alive");
+    const LPARAM widened = static_cast<LPARAM>((0xABCDull << 32) | quiet.Id());
+    ASSERT_TRUE(::PostMessageA(FindServerWindow(), ::RegisterWindowMessageA("app.alive.msg"), 30, widened));
+    EXPECT_EQ(::lstrcmpiA(RegisteredPath(quiet.Id()).c_str(), other.c_str()), 0) << sandbox_.Log();
 }
 
 TEST_F(Supervision, ProgramStartedByItsShortNameIsRegisteredByItsLongName) {

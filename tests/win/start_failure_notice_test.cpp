@@ -1,0 +1,74 @@
+// The box about a program that cannot be started: on its own thread, one per
+// program, gone when closed.
+#include "supervision/win/start_failure_notice.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/harness/win_harness.h"
+
+namespace mrwd {
+namespace {
+
+using testing::kDeadlineMs;
+using testing::WaitUntil;
+
+// The message boxes of this process whose text mentions `part`.
+std::vector<HWND> BoxesAbout(const std::wstring& part) {
+    struct Search {
+        std::wstring part;
+        std::vector<HWND> found;
+    } search{part, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM lParam) {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            char cls[16] = {};
+            ::GetClassNameA(window, cls, sizeof cls);
+            if (owner != ::GetCurrentProcessId() || std::string(cls) != "#32770") return TRUE;
+            // The text of a message box is its static control 0xFFFF.
+            wchar_t text[512] = {};
+            ::GetDlgItemTextW(window, 0xFFFF, text, 512);
+            if (std::wstring(text).find(s->part) != std::wstring::npos) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(StartFailureNotice, OneBoxPerProgramOnItsOwnThreadUntilClosed) {
+    const std::string path = "C:\\Kiosk\\gone.exe";
+    ShowStartFailure(nullptr, path);  // returns at once: nobody has to close the box first
+    ASSERT_TRUE(StartFailureShown(path));
+    ASSERT_TRUE(WaitUntil([&] { return BoxesAbout(L"gone.exe").size() == 1; }, kDeadlineMs));
+    const HWND box = BoxesAbout(L"gone.exe").front();
+    EXPECT_NE(::GetWindowThreadProcessId(box, nullptr), ::GetCurrentThreadId());
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(box, caption, 64);
+    EXPECT_STREQ(caption, L"Ошибка");
+    wchar_t text[512] = {};
+    ::GetDlgItemTextW(box, 0xFFFF, text, 512);
+    EXPECT_STREQ(text, L"Файл C:\\Kiosk\\gone.exe не найден!");
+
+    ShowStartFailure(nullptr, "c:\\kiosk\\GONE.EXE");  // the same program: no second box
+    ShowStartFailure(nullptr, "C:\\Kiosk\\other.exe");
+    ASSERT_TRUE(WaitUntil([&] { return BoxesAbout(L"other.exe").size() == 1; }, kDeadlineMs));
+    EXPECT_EQ(BoxesAbout(L"gone.exe").size() + BoxesAbout(L"GONE.EXE").size(), 1u);
+
+    // Closed by the user: the next failure shows a box again.
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !StartFailureShown(path); }, kDeadlineMs));
+    ShowStartFailure(nullptr, path);
+    EXPECT_TRUE(WaitUntil([&] { return BoxesAbout(L"gone.exe").size() == 1; }, kDeadlineMs));
+
+    for (const wchar_t* name : {L"gone.exe", L"other.exe"}) {
+        for (HWND w : BoxesAbout(name)) ::PostMessageA(w, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return !StartFailureShown(path) && !StartFailureShown("C:\\Kiosk\\other.exe"); },
+                          kDeadlineMs));
+}
+
+}  // namespace
+}  // namespace mrwd
