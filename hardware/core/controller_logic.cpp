@@ -1,0 +1,169 @@
+#include "controller_logic.h"
+
+#include "hardware/core/card_protocol.h"
+#include "hardware/core/command_mailbox.h"
+
+namespace mrwd {
+
+// After this many failed heartbeats in a row the card counts as gone.
+constexpr int kFailuresBeforeGiveUp = 3;
+
+ControllerLogic::ControllerLogic(CardLink& card, ControllerSystem& system, Settings& settings,
+                                 const ControllerTexts& texts, const std::atomic<int>& supervisionOn)
+    : card_(card), system_(system), settings_(settings), texts_(texts), supervisionOn_(supervisionOn) {
+    // The text already begins with a blank, so it shows with two.
+    controllerStatus_.Publish(texts_.off, kNeutral);
+}
+
+void ControllerLogic::PublishController(const std::string& text, StatusColour colour) {
+    controllerStatus_.Publish(text, colour);
+    system_.StatusChanged(false);
+}
+
+void ControllerLogic::PublishModem(const std::string& text, StatusColour colour) {
+    modemStatus_.Publish(text, colour);
+    system_.StatusChanged(true);
+}
+
+void ControllerLogic::ReleaseUnlessRebooting() {
+    // Once a reboot is ordered the card must keep its count-down: never "C".
+    if (!rebootInProgress_) card_.Release();
+}
+
+int ControllerLogic::FindController() {
+    if (settings_.CustomControllerPort == 1) {
+        const int port = static_cast<int>(settings_.ControllerPort.load());
+        return card_.Identify(port) ? port : 0;
+    }
+    for (int port = 1; port <= kHighestPort; ++port) {
+        if (card_.Identify(port)) {
+            settings_.CustomControllerPort = 1;
+            settings_.ControllerPort = static_cast<std::uint32_t>(port);
+            system_.StorePinnedPort(port);
+            system_.RefreshMainDialog();
+            return port;
+        }
+        system_.Wait(1);
+    }
+    return 0;
+}
+
+std::string ControllerLogic::NotFoundText() {
+    if (settings_.CustomControllerPort == 1) {
+        return texts_.notFoundOnPort + texts_.numberSign + std::to_string(settings_.ControllerPort.load()) + ".";
+    }
+    std::string text = texts_.notFoundOnFreePorts;
+    std::string ports;
+    for (int port = system_.FindFreePort(0); port != 0; port = system_.FindFreePort(port)) {
+        ports += std::to_string(port) + ",";
+    }
+    if (ports.empty()) {
+        text += texts_.noFreePorts;
+    } else {
+        ports.back() = ')';
+        text += texts_.freePortsOpen + ports;
+    }
+    return text + ".";
+}
+
+void ControllerLogic::OnTimeout() {
+    RefreshModemStatusIfDue();
+
+    if (settings_.Controller == 1) {
+        PublishController(texts_.off, kNeutral);
+        if (!disabledEntered_) {
+            disabledEntered_ = true;
+            ReleaseUnlessRebooting();
+        }
+        return;
+    }
+    disabledEntered_ = false;
+
+    if (supervisionOn_ == 0) {
+        WhileInactive();
+    } else if (!card_.IsOpen()) {
+        SearchAndOpen();
+    } else {
+        BeatAndWatch();
+    }
+}
+
+void ControllerLogic::WhileInactive() {
+    if (card_.IsOpen()) {
+        ReleaseUnlessRebooting();
+        PublishController(texts_.off, kNeutral);
+        if (card_.IsOpen()) return;  // a reboot is under way: the port stays
+    }
+    if (foundPort_ != 0) return;
+    PublishController(texts_.searchWait, kNeutral);
+    foundPort_ = FindController();
+    if (foundPort_ != 0) {
+        PublishController(FormatWithNumber(texts_.foundIdle, foundPort_), kNeutral);
+    } else {
+        PublishController(NotFoundText(), kNeutral);
+        settings_.CheckContr = 0;  // in memory only: a missing card is not a failure yet
+    }
+}
+
+void ControllerLogic::SearchAndOpen() {
+    PublishController(texts_.searching, kNeutral);
+    foundPort_ = FindController();
+    if (foundPort_ == 0) {
+        if (!searchFailureLogged_) {
+            system_.Log(texts_.startFailed);
+            searchFailureLogged_ = true;
+        }
+        PublishController(NotFoundText(), kFault);
+        return;
+    }
+    failureReported_ = false;
+    if (!card_.OpenPort(foundPort_)) return;  // the search repeats next time
+    system_.Log(FormatWithNumber(texts_.started, foundPort_));
+    searchFailureLogged_ = false;
+    PublishController(FormatWithNumber(texts_.working, foundPort_), kWorking);
+}
+
+void ControllerLogic::BeatAndWatch() {
+    if (card_.Heartbeat(settings_.RebootTimeout)) {
+        failureReported_ = false;
+        failureCount_ = 0;
+        system_.PostCommand(kCheckModem);
+    } else {
+        ++failureCount_;
+    }
+    // The count is cleared only by a heartbeat that succeeds: a card found
+    // again after a failure is reported at its first failed heartbeat.
+    if (failureCount_ >= kFailuresBeforeGiveUp && !failureReported_) {
+        ReleaseUnlessRebooting();
+        failureReported_ = true;
+        PublishController(texts_.dead, kFault);
+        if (settings_.CheckContr == 1) system_.ReportCardFailure();
+    }
+}
+
+void ControllerLogic::OnCommand(int code) {
+    switch (code) {
+        case kForceModemReset:
+            if (settings_.ControlMdm == 0 && settings_.Controller == 0 && !ForceModemReset()) system_.Beep();
+            break;
+        case kCheckModem:
+            if (modemCheckAllowed_) CheckModemPeriodically();
+            break;
+        case kResetThroughCard:
+            card_.HardReset();
+            rebootInProgress_ = true;
+            break;
+        case kLastHeartbeat:
+            card_.Kick();
+            rebootInProgress_ = true;
+            break;
+        default:
+            break;
+    }
+}
+
+void ControllerLogic::OnStop() {
+    if (card_.IsOpen()) ReleaseUnlessRebooting();
+}
+
+}  // namespace mrwd

@@ -1,0 +1,125 @@
+// The modem's part of the controller thread: its status line, the periodic
+// "AT" check after heartbeats, the reset through the card, the forced reset.
+#include "hardware/core/controller_logic.h"
+
+namespace mrwd {
+namespace {
+
+// A refresh is due every sixth 2.5-second time-out (about every 15 s).
+constexpr int kTimeoutsPerRefresh = 5;
+constexpr unsigned kPauseAfterModemReset = 2000;
+constexpr unsigned kPauseAfterFailedReset = 1000;
+
+}  // namespace
+
+void ControllerLogic::RefreshModemStatusIfDue() {
+    bool due = modemSettingsChanged.exchange(false);
+    if (++timeoutCounter_ > kTimeoutsPerRefresh) {
+        timeoutCounter_ = 0;
+        due = true;
+    }
+    if (!due) return;
+    modemCheckAllowed_ = true;
+
+    const int port = static_cast<int>(settings_.Modem.load());
+    if (port == 0 && settings_.ControlMdm == 1) {
+        PublishModem(texts_.modemControlOff, kNeutral);
+    } else if (port == 0) {
+        PublishModem(texts_.modemPortNotSet, kFault);
+    } else if (settings_.ControlMdm == 1 || settings_.Controller == 1) {
+        PublishModem(texts_.modemControlOff, kNeutral);
+    } else if (port == foundPort_) {
+        modemCheckAllowed_ = false;  // the card's own port: checking it would talk to the card
+        PublishModem(texts_.modemPortWrong, kFault);
+    } else {
+        const ModemProbe probe = system_.ProbeModem(port);
+        if (probe.answered) {
+            PublishModem(FormatWithNumber(texts_.modemWorks, port), kWorking);
+        } else if (probe.busy) {
+            PublishModem(FormatWithNumber(texts_.modemPortBusy, port), kNeutral);
+        } else {
+            PublishModem(texts_.modemDead, kFault);
+        }
+    }
+}
+
+void ControllerLogic::CheckModemPeriodically() {
+    if (settings_.Modem == 0 || settings_.ControlMdm == 1) return;
+    // Minutes, saturated so that a huge setting cannot wrap into a short one.
+    const std::uint64_t minutes = settings_.MdmCheckTimeout;
+    const std::uint64_t wanted = minutes * 60000;
+    const std::uint32_t interval = static_cast<std::uint32_t>(wanted < kLongestTickSpan ? wanted : kLongestTickSpan);
+    const Tick now = system_.Now();
+    // Before the first successful check, the interval counts from the start of the system.
+    const bool due = modemEverChecked_ ? TickBefore(lastModemCheck_ + interval, now) : now > interval;
+    if (!due) return;
+
+    PublishModem(texts_.modemChecking, kNeutral);
+    system_.Log(texts_.modemChecking);
+    if (CheckModem()) {
+        lastModemCheck_ = system_.Now();
+        modemEverChecked_ = true;
+    }
+}
+
+bool ControllerLogic::CheckModem() {
+    const int port = static_cast<int>(settings_.Modem.load());
+    const ModemProbe probe = system_.ProbeModem(port);
+    if (probe.answered) {
+        const std::string works = FormatWithNumber(texts_.modemWorks, port);
+        system_.Log(works);
+        PublishModem(works, kWorking);
+        return true;
+    }
+    if (probe.busy) {
+        // Another program uses the modem: that counts as a check, the next waits a full interval.
+        const std::string busy = FormatWithNumber(texts_.modemPortBusy, port);
+        system_.Log(busy);
+        PublishModem(busy, kNeutral);
+        lastModemCheck_ = system_.Now();
+        modemEverChecked_ = true;
+        return false;
+    }
+
+    system_.Log(texts_.modemHangReset);
+    PublishModem(texts_.modemHangReset, kFault);
+    const bool resetAnswered = card_.ResetModem();
+    system_.Wait(kPauseAfterModemReset);
+    const bool answersNow = system_.ProbeModem(port).answered;
+    if (resetAnswered && answersNow) {
+        system_.Log(texts_.modemResetDone);
+        PublishModem(texts_.modemResetDone, kWorking);
+        return true;
+    }
+    if (resetAnswered) {
+        system_.Log(texts_.modemDead);
+        PublishModem(texts_.modemDead, kFault);
+        system_.Beep();
+        return false;
+    }
+    system_.Log(texts_.modemResetFailed);
+    PublishModem(texts_.modemResetFailed, kFault);
+    system_.Beep();
+    system_.Wait(kPauseAfterFailedReset);
+    if (!answersNow) {
+        system_.Log(texts_.modemDead);
+        PublishModem(texts_.modemDead, kFault);
+        system_.Beep();
+    }
+    return false;
+}
+
+bool ControllerLogic::ForceModemReset() {
+    system_.Log(texts_.modemForcedReset);
+    PublishModem(texts_.modemForcedReset, kNeutral);
+    if (settings_.Modem == 0 || !card_.ResetModem()) {
+        system_.Log(texts_.modemResetFailed);
+        PublishModem(texts_.modemResetFailed, kFault);
+        return false;
+    }
+    system_.Log(texts_.modemResetDone);
+    PublishModem(texts_.modemResetDone, kWorking);
+    return true;
+}
+
+}  // namespace mrwd
