@@ -106,6 +106,11 @@
 #define IDS_CONTROL_OFF_MARK 216
 #define IDS_FOLDER_TOO_LONG 217
 
+/* The controller failure window. */
+#define IDD_CONTROLLER_FAILURE 112
+#define IDC_FAILURE_CLOSE 1042
+#define IDC_FAILURE_LIST 1043
+
 /* The window shown while the list of files to restore is built. */
 #define IDD_COPY_PROGRESS 114
 #define IDC_COPY_PROGRESS_TEXT 1066

@@ -4,6 +4,7 @@
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
 #include "resources/resource_ids.h"
+#include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {
@@ -81,9 +82,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         }
         return 0;
     }
-    // The modem reset is the reboot controller's, which this build does not
-    // have yet; the message is accepted and dropped.
-    if (server.modemResetMessage != 0 && message == server.modemResetMessage) return 0;
+    // Any program may ask for a modem reset; the controller thread does it.
+    if (server.modemResetMessage != 0 && message == server.modemResetMessage) {
+        if (server.controller) server.controller->PostCommand(kForceModemReset);
+        return 0;
+    }
 
     switch (message) {
         case WM_CREATE:
@@ -98,9 +101,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             server.supervisionOn = 0;
             return TRUE;
         case WM_ENDSESSION:
-            // The session really ends: stop the engine now (which deletes the
-            // reboot marker), as the process may not live to its teardown.
-            if (wParam != FALSE) server.engine.reset();
+            // The session really ends: stop the controller and the engine now
+            // (the engine deletes the reboot marker), as the process may not
+            // live to its teardown.
+            if (wParam != FALSE) {
+                server.controller.reset();
+                server.engine.reset();
+            }
             return 0;
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));

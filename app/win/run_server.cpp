@@ -9,6 +9,7 @@
 #include "app/win/tray_icon.h"
 #include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
+#include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {
@@ -41,6 +42,8 @@ void RunServer() {
     ::InitCommonControls();
     WriteLogString(IDS_SERVER_LOADED);
     server.supervisionOn = 0;
+    // The controller first: its thread starts at once and finds the card.
+    server.controller = std::make_unique<CController>(server.settings, server.supervisionOn);
     server.engine = std::make_unique<CWatchDog>(server.supervision, server.settings);
     server.excludedPrograms = BuildExcludedPrograms();
 
@@ -65,7 +68,8 @@ void RunServer() {
     }
 
     server.supervisionOn = 0;
-    server.engine.reset();  // ends its thread and deletes the reboot marker
+    server.controller.reset();  // releases the card unless a reboot is under way
+    server.engine.reset();      // ends its thread and deletes the reboot marker
     server.excludedPrograms.clear();
     WriteLogString(IDS_SERVER_UNLOADED);
 }

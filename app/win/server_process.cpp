@@ -1,5 +1,6 @@
 #include "server_process.h"
 
+#include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {

@@ -14,6 +14,7 @@
 
 namespace mrwd {
 
+class CController;
 class CWatchDog;
 
 // The one name shared by the window class, the main window's title, the
@@ -45,8 +46,9 @@ struct ServerProcess {
     HWND mainWindow = nullptr;
     // The monitored programs, the supervised processes and the process snapshot.
     SupervisionState supervision;
-    // The supervision engine; null before RunServer creates it and after the
-    // end of the session destroyed it early.
+    // The reboot controller and the supervision engine; null before RunServer
+    // creates them and after the end of the session destroyed them early.
+    std::unique_ptr<CController> controller;
     std::unique_ptr<CWatchDog> engine;
 };
 

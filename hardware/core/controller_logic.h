@@ -77,6 +77,7 @@ public:
 
     const StatusLine& ControllerStatus() const { return controllerStatus_; }
     const StatusLine& ModemStatus() const { return modemStatus_; }
+    // Set once a reboot order (3 or 4) has been carried out; read by other threads.
     bool RebootInProgress() const { return rebootInProgress_; }
     int FoundPort() const { return foundPort_; }
     // The dialog changed the failure reporting: search afresh.
@@ -111,7 +112,7 @@ private:
     bool failureReported_ = false;
     bool searchFailureLogged_ = false;
     bool disabledEntered_ = false;
-    bool rebootInProgress_ = false;
+    std::atomic<bool> rebootInProgress_{false};
 
     int timeoutCounter_ = 0;
     bool modemCheckAllowed_ = false;

@@ -29,6 +29,8 @@ enum class EngineNotice {
     ProgramHang,     // path (the program brings a reboot)
     SystemHang,      // the clock stands still (a reboot follows)
     HardwareReboot,  // the previous run ended without an orderly stop
+    SoftwareReboot,  // Windows is rebooted now
+    CardReboot,      // the controller card resets the computer now
 };
 
 class EngineSystem {

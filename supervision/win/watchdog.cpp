@@ -4,12 +4,17 @@
 #include "app/win/handles.h"
 #include "app/win/server_process.h"
 #include "notify/core/support_address.h"
+#include "hardware/win/controller.h"
 #include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
+#include "supervision/win/system_reboot.h"
 #include "ui/win/float_window.h"
 
 namespace mrwd {
 namespace {
+
+// How long the software reboot waits for the card's last heartbeat to go out.
+constexpr DWORD kRebootOrderWaitMs = 5000;
 
 std::string MarkerPathOfThisProgram() {
     char path[MAX_PATH];
@@ -86,10 +91,25 @@ void CWatchDog::RunCycle() {
 }
 
 void CWatchDog::RebootSequence() {
-    // Nothing is judged or restarted any more. The reboot itself (by software,
-    // or by the controller card) is not part of this build yet: supervision
-    // stays off and the server keeps running.
-    Server().supervisionOn = 0;
+    ServerProcess& server = Server();
+    server.supervisionOn = 0;  // nothing is judged or restarted any more
+    CController* controller = server.controller.get();
+    if (settings_.HardReboot == 0) {
+        if (controller != nullptr) {
+            controller->PostCommand(kLastHeartbeat);
+            // The card's count-down must have started before Windows goes down.
+            controller->WaitForRebootOrder(kRebootOrderWaitMs);
+        }
+        WriteLogString(IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
+        system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
+        SoftwareReboot();
+    } else {
+        WriteLogString(IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
+        system_.Notify(EngineNotice::CardReboot, 0, std::string(), true);
+        if (controller != nullptr) controller->PostCommand(kResetThroughCard);
+    }
+    // The server ends in order; the marker stays only if the reset comes first.
+    if (server.mainWindow != nullptr) ::PostMessageA(server.mainWindow, WM_CLOSE, 0, 0);
 }
 
 }  // namespace mrwd

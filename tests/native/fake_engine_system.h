@@ -110,6 +110,8 @@ public:
             case EngineNotice::ProgramHang: return "mail-program-hang";
             case EngineNotice::SystemHang: return "mail-system-hang";
             case EngineNotice::HardwareReboot: return "mail-hardware-reboot";
+            case EngineNotice::SoftwareReboot: return "mail-software-reboot";
+            case EngineNotice::CardReboot: return "mail-card-reboot";
         }
         return "?";
     }

@@ -1,0 +1,138 @@
+#include "controller.h"
+
+#include "app/win/settings_store.h"
+#include "app/win/texts.h"
+#include "notify/win/event_log.h"
+#include "resources/resource_ids.h"
+#include "ui/win/main_dialog.h"
+
+namespace mrwd {
+namespace {
+
+// The main dialog's status controls.
+constexpr int kControllerText = 1035;
+constexpr int kControllerBox = 1036;
+constexpr int kModemText = 1039;
+constexpr int kModemBox = 1040;
+
+void ShowText(int control, const StatusLine& line) {
+    HWND dialog = MainDialogWindow();
+    if (dialog != nullptr) ::SetDlgItemTextA(dialog, control, line.Text().c_str());
+}
+
+}  // namespace
+
+ControllerTexts LoadControllerTexts() {
+    ControllerTexts t;
+    t.off = LoadText(IDS_CONTROLLER_OFF);
+    t.searchWait = LoadText(IDS_CONTROLLER_SEARCH_WAIT);
+    t.foundIdle = LoadText(IDS_CONTROLLER_FOUND_IDLE);
+    t.searching = LoadText(IDS_CONTROLLER_SEARCHING);
+    t.working = LoadText(IDS_CONTROLLER_WORKING);
+    t.dead = LoadText(IDS_CONTROLLER_DEAD);
+    t.notFoundOnPort = LoadText(IDS_CONTROLLER_NOT_ON_PORT);
+    t.numberSign = LoadText(IDS_PORT_NUMBER_SIGN);
+    t.notFoundOnFreePorts = LoadText(IDS_CONTROLLER_NOT_ON_FREE_PORTS);
+    t.freePortsOpen = LoadText(IDS_FREE_PORTS_OPEN);
+    t.noFreePorts = LoadText(IDS_NO_FREE_PORTS);
+    t.started = LoadText(IDS_CONTROLLER_STARTED);
+    t.startFailed = LoadText(IDS_CONTROLLER_START_FAILED);
+    t.modemControlOff = LoadText(IDS_MODEM_CONTROL_OFF);
+    t.modemPortNotSet = LoadText(IDS_MODEM_PORT_NOT_SET);
+    t.modemPortWrong = LoadText(IDS_MODEM_PORT_WRONG);
+    t.modemPortBusy = LoadText(IDS_PORT_BUSY);
+    t.modemDead = LoadText(IDS_MODEM_DEAD);
+    t.modemWorks = LoadText(IDS_MODEM_WORKS);
+    t.modemChecking = LoadText(IDS_MODEM_CHECKING);
+    t.modemHangReset = LoadText(IDS_MODEM_HANG_RESET);
+    t.modemResetDone = LoadText(IDS_MODEM_RESET_DONE);
+    t.modemResetFailed = LoadText(IDS_MODEM_RESET_FAILED);
+    t.modemForcedReset = LoadText(IDS_MODEM_FORCED_RESET);
+    return t;
+}
+
+CController::CController(Settings& settings, const std::atomic<int>& supervisionOn)
+    : texts_(LoadControllerTexts()),
+      commandEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      system_(*this),
+      logic_(rebooter_, system_, settings, texts_, supervisionOn) {
+    Start();
+}
+
+CController::~CController() {
+    Stop(INFINITE);
+    failureWindow_.reset();
+}
+
+void CController::PostCommand(int code) {
+    if (mailbox_.Post(code)) ::SetEvent(commandEvent_.get());
+}
+
+bool CController::WaitForRebootOrder(DWORD milliseconds) const {
+    const DWORD start = ::GetTickCount();
+    while (!logic_.RebootInProgress()) {
+        if (::GetTickCount() - start >= milliseconds) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+void CController::ShowControllerText() const { ShowText(kControllerText, ControllerStatus()); }
+
+void CController::ShowModemText() const { ShowText(kModemText, ModemStatus()); }
+
+void CController::Run() {
+    const HANDLE events[2] = {commandEvent_.get(), StopEvent()};
+    for (;;) {
+        const DWORD result = ::WaitForMultipleObjects(2, events, FALSE, kControllerPeriodMs);
+        if (result == WAIT_OBJECT_0) {
+            logic_.OnCommand(mailbox_.Take());
+        } else if (result == WAIT_TIMEOUT) {
+            logic_.OnTimeout();
+        } else {
+            logic_.OnStop();
+            return;
+        }
+    }
+}
+
+Tick CController::System::Now() { return ::GetTickCount(); }
+
+void CController::System::Wait(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+int CController::System::FindFreePort(int after) { return CComPort::FindFreePort(after); }
+
+ModemProbe CController::System::ProbeModem(int port) {
+    CModem modem;
+    ModemProbe probe;
+    probe.answered = modem.Probe(port);
+    probe.busy = modem.Busy();
+    return probe;
+}
+
+void CController::System::Log(const std::string& text) { WriteLog("%s", text.c_str()); }
+
+void CController::System::StorePinnedPort(int port) {
+    const SettingsStore store = ServerSettingsStore();
+    store.StoreDword("CustomControllerPort", 1);
+    store.StoreDword("ControllerPort", static_cast<std::uint32_t>(port));
+}
+
+void CController::System::RefreshMainDialog() { mrwd::RefreshMainDialog(); }
+
+void CController::System::ReportCardFailure() {
+    if (!ErrorMsg::WindowOpen()) {
+        owner_.failureWindow_.reset();  // its window was closed: its thread has ended
+        owner_.failureWindow_ = std::make_unique<ErrorMsg>();
+    }
+    owner_.failureWindow_->AddFailureLine();
+}
+
+void CController::System::Beep() { ::MessageBeep(MB_ICONHAND); }
+
+void CController::System::StatusChanged(bool modemLine) {
+    HWND dialog = MainDialogWindow();
+    if (dialog != nullptr) ::InvalidateRect(::GetDlgItem(dialog, modemLine ? kModemBox : kControllerBox), nullptr, TRUE);
+}
+
+}  // namespace mrwd
