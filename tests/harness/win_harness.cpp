@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -189,6 +190,67 @@ int ServerSandbox::CountInLog(const std::string& utf8Text) const { return CountO
 
 bool ServerSandbox::WaitForLog(const std::string& utf8Text, int occurrences, DWORD timeoutMs) const {
     return WaitUntil([&] { return CountInLog(utf8Text) >= occurrences; }, timeoutMs);
+}
+
+namespace {
+
+std::string Environment(const char* name) {
+    char value[1024];
+    const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+// A Linux path as Wine shows it: the whole Linux file system is drive Z:.
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+CardSimulator::CardSimulator() {
+    const std::string folder = Environment("MRWD_CARDSIM_DIR");
+    if (folder.empty()) return;
+    folder_ = WindowsPathOf(folder) + "\\";
+    cardPort_ = std::atoi(Environment("MRWD_CARD_PORT").c_str());
+    modemPort_ = std::atoi(Environment("MRWD_MODEM_PORT").c_str());
+}
+
+void CardSimulator::Control(const std::string& line) const {
+    std::ofstream(folder_ + "control", std::ios::app | std::ios::binary) << line << "\n";
+}
+
+std::string CardSimulator::Traffic() const { return ReadWholeFile(folder_ + "traffic.log"); }
+
+std::vector<std::string> CardSimulator::Commands(const std::string& role) const {
+    std::vector<std::string> commands;
+    std::istringstream lines(Traffic());
+    const std::string marker = " " + role + " command ";
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(marker);
+        if (at != std::string::npos) commands.push_back(line.substr(at + marker.size()));
+    }
+    return commands;
+}
+
+int CardSimulator::CountCommands(const std::string& role, const std::string& command) const {
+    const std::vector<std::string> commands = Commands(role);
+    return static_cast<int>(std::count(commands.begin(), commands.end(), command));
+}
+
+bool CardSimulator::WaitForCommand(const std::string& role, const std::string& command, int count,
+                                   DWORD timeoutMs) const {
+    return WaitUntil([&] { return CountCommands(role, command) >= count; }, timeoutMs);
+}
+
+bool CardSimulator::WaitForTraffic(const std::string& text, DWORD timeoutMs) const {
+    return WaitUntil([&] { return Traffic().find(text) != std::string::npos; }, timeoutMs);
 }
 
 HWND FindServerWindow() { return ::FindWindowA(kServerName, nullptr); }

@@ -95,6 +95,32 @@ HWND WaitForServerWindow(DWORD timeoutMs = kDeadlineMs);
 // True while some process holds the single-instance mutex.
 bool ServerMutexExists();
 
+// The simulated card and modem the test runs against (tests/harness/with-cardsim).
+class CardSimulator {
+public:
+    CardSimulator();
+    // False when the test was not started with the simulator.
+    bool Available() const { return !folder_.empty(); }
+    int CardPort() const { return cardPort_; }
+    int ModemPort() const { return modemPort_; }
+
+    // Steers the simulator: "card fault silent", "modem hang on", "modem held on", ...
+    void Control(const std::string& line) const;
+    // The traffic log so far.
+    std::string Traffic() const;
+    // The complete commands a device received, in order ("card" or "modem").
+    std::vector<std::string> Commands(const std::string& role) const;
+    int CountCommands(const std::string& role, const std::string& command) const;
+    bool WaitForCommand(const std::string& role, const std::string& command, int count = 1,
+                        DWORD timeoutMs = kDeadlineMs) const;
+    bool WaitForTraffic(const std::string& text, DWORD timeoutMs = kDeadlineMs) const;
+
+private:
+    std::string folder_;  // the simulator's state folder, as a Windows path
+    int cardPort_ = 0;
+    int modemPort_ = 0;
+};
+
 // Empties the settings key (per user and per machine) before and after a test.
 class CleanSettings {
 public:

@@ -59,13 +59,6 @@ wineserver_running() {  # prefix
   return 1
 }
 
-# Wine links the machine's real serial ports as COM names each time its device
-# drivers start; tests own every COM name, so those links go.
-remove_real_serial_links() {  # prefix
-  find "$1/dosdevices" -maxdepth 1 -name 'com*' \
-    \( -lname '/dev/ttyS*' -o -lname '/dev/ttyUSB*' -o -lname '/dev/ttyACM*' \) -delete
-}
-
 # Starts the wineserver and Wine's background processes ourselves, detached:
 # a background process started by a test program would inherit its output and
 # keep CTest waiting for the pipe to close.
@@ -77,7 +70,6 @@ ensure_wineserver() {  # prefix
     detached "$WINESERVER" -p"$WINESERVER_LINGER_SECONDS"
     detached "$WINE" wineboot
   )
-  remove_real_serial_links "$prefix"
 }
 
 # An X server for the programs that need a window system (the tray icon).
