@@ -1,0 +1,27 @@
+// winpoke.exe: Windows-side chores for the shell-driven tests, run under Wine:
+//   winpoke set-dword NAME VALUE
+//        a settings value of the interactive server (per user)
+//   winpoke store-module PATH PARAMETERS REBOOT_AFTER
+//        a monitored program that speaks the alive protocol (10 s interval)
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/win/settings_store.h"
+#include "supervision/core/module_entry.h"
+#include "supervision/win/module_store.h"
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "set-dword" && argc == 4) {
+        return mrwd::SettingsStore(false).StoreDword(argv[2], std::strtoul(argv[3], nullptr, 10)) ? 0 : 1;
+    }
+    if (command == "store-module" && argc == 5) {
+        mrwd::ModuleEntry entry = mrwd::RegisteredEntry(10000);
+        entry.Parameters = argv[3];
+        entry.RebootAfter = std::strtoul(argv[4], nullptr, 10);
+        return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
+    }
+    std::fprintf(stderr, "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER\n");
+    return 2;
+}
