@@ -7,6 +7,11 @@
 #define IDI_SUPERVISION_ON 102
 #define IDI_SUPERVISION_OFF 103
 
+/* The float window's pictures, resource type "GIF": on, reboot, off. */
+#define IDG_PICTURE_ON 124
+#define IDG_PICTURE_REBOOT 125
+#define IDG_PICTURE_OFF 126
+
 /* The tray menu and its items. */
 #define IDR_TRAY_MENU 108
 #define IDM_SETTINGS 40001
