@@ -1,0 +1,458 @@
+// The mail message, its wire form and the SMTP dialogue, against a server
+// scripted here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "notify/core/base64.h"
+#include "notify/core/daily_log.h"
+#include "notify/core/mail_format.h"
+#include "notify/core/smtp_client.h"
+
+namespace mrwd {
+namespace {
+
+TEST(Base64, LinesOfNineteenGroupsEndedByALineFeed) {
+    const std::string bytes57(57, 'a');
+    const std::string line = Base64(bytes57, 19);
+    ASSERT_EQ(line.size(), 77u);
+    EXPECT_EQ(line[76], '\n');
+    EXPECT_EQ(line.find('\r'), std::string::npos);
+
+    const std::string text58 = Base64(std::string(58, 'a'), 19);
+    ASSERT_EQ(text58.size(), 81u);
+    EXPECT_EQ(text58[76], '\n');
+    EXPECT_EQ(text58.substr(77), "YQ==");  // the last group, with no line feed after it
+
+    EXPECT_EQ(Base64("", 19), "");
+    EXPECT_EQ(Base64("Man"), "TWFu");
+    EXPECT_EQ(Base64("Ma"), "TWE=");
+    EXPECT_EQ(Base64("M"), "TQ==");
+    EXPECT_EQ(Base64("\xFF\xFE\xFD"), "//79");
+    EXPECT_EQ(Base64(std::string(3 * 40, 'x'), 0).find('\n'), std::string::npos);
+}
+
+TEST(Base64, BufferSizes) {
+    EXPECT_EQ(Base64Size(57, 19), 78u);
+    EXPECT_EQ(Base64Size(58, 19), 82u);
+    EXPECT_EQ(Base64Size(0, 19), 1u);
+    EXPECT_EQ(Base64Size(5, 0), 9u);
+    // Always enough for what the encoder writes.
+    for (std::size_t n = 0; n < 400; ++n) {
+        EXPECT_LT(Base64(std::string(n, 'q'), 19).size(), Base64Size(n, 19)) << n;
+    }
+}
+
+UtcTime FixedTime() {
+    UtcTime t;
+    t.year = 2008;
+    t.month = 3;
+    t.day = 7;
+    t.dayOfWeek = 5;
+    t.hour = 9;
+    t.minute = 5;
+    t.second = 1;
+    return t;
+}
+
+TEST(MailHeader, EnglishDateInUtcAndTheFixedLines) {
+    HeaderFields f;
+    f.senderName = "MR ZedevUdo Server";
+    f.senderAddress = "kiosk@example.com";
+    f.recipients = {"<ops@example.com>"};
+    f.subject = "Journal";
+    f.mailer = "MR ZedevUdo Server";
+    std::string header;
+    ASSERT_TRUE(BuildHeader(f, FixedTime(), header));
+    EXPECT_EQ(header,
+              "Date: Fri, 07 Mar 2008 09:05:01 +0000\r\n"
+              "From: \"MR ZedevUdo Server\" <kiosk@example.com>\r\n"
+              "To: <ops@example.com>\r\n"
+              "Cc: \r\n"
+              "Bcc: \r\n"
+              "Subject: Journal\r\n"
+              "X-Mailer: MR ZedevUdo Server\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"=bound=\"\r\n"
+              "\r\n");
+
+    f.recipients = {"<a@b>", "Boss<c@d>"};
+    ASSERT_TRUE(BuildHeader(f, FixedTime(), header));
+    EXPECT_NE(header.find("To: <a@b>,Boss<c@d>\r\n"), std::string::npos);
+
+    f.recipients.clear();
+    EXPECT_FALSE(BuildHeader(f, FixedTime(), header));
+}
+
+TEST(MailHeader, EveryDayAndMonthName) {
+    UtcTime t = FixedTime();
+    const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    for (int d = 0; d < 7; ++d) {
+        t.dayOfWeek = d;
+        EXPECT_EQ(MailDate(t).substr(0, 3), days[d]);
+    }
+    const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    for (int m = 1; m <= 12; ++m) {
+        t.month = m;
+        EXPECT_EQ(MailDate(t).substr(8, 3), months[m - 1]);
+    }
+}
+
+TEST(MailHeader, NonAsciiSubjectBecomesEncodedWords) {
+    // "Журнал" in Windows-1251.
+    const std::string journal = "\xC6\xF3\xF0\xED\xE0\xEB";
+    EXPECT_EQ(HeaderSubject(journal), "=?windows-1251?B?" + Base64(journal) + "?=");
+    EXPECT_EQ(HeaderSubject("Restart"), "Restart");
+    // A long subject is split into words of at most 75 characters, on folded lines.
+    const std::string longSubject(100, '\xE0');
+    const std::string encoded = HeaderSubject(longSubject);
+    std::size_t words = 0;
+    std::size_t start = 0;
+    for (std::size_t end;; start = end + 3) {
+        end = encoded.find("\r\n ", start);
+        const std::string word = encoded.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        EXPECT_LE(word.size(), 75u);
+        EXPECT_EQ(word.substr(0, 17), "=?windows-1251?B?");
+        ++words;
+        if (end == std::string::npos) break;
+    }
+    EXPECT_EQ(words, 3u);
+}
+
+TEST(MailFormat, AttachmentPartNamesTheFileOnly) {
+    EXPECT_EQ(AttachmentPartHeader("C:\\Watch\\Logs\\07-03-08.txt"),
+              "Content-Type: application/octet-stream; name=\"07-03-08.txt\"\r\n"
+              "Content-Transfer-Encoding: base64\r\n"
+              "Content-Disposition: attachment; filename=\"07-03-08.txt\"\r\n\r\n");
+}
+
+// A mail server scripted by the test: every connection answers with the next
+// replies of its script and records every byte it is sent.
+struct ScriptedServer {
+    std::deque<std::string> replies;
+    std::string received;
+    bool silentAtEnd = false;  // when the replies run out: a time-out instead of a closed connection
+    int opened = 0;
+    int closed = 0;
+};
+
+class ScriptedConnection : public MailConnection {
+public:
+    explicit ScriptedConnection(ScriptedServer& server) : server_(server) {}
+    ~ScriptedConnection() override { ++server_.closed; }
+    bool Send(const char* data, std::size_t size, int&) override {
+        server_.received.append(data, size);
+        return true;
+    }
+    bool Receive(char* buffer, std::size_t size, std::size_t& received, int& error) override {
+        if (server_.replies.empty()) {
+            error = server_.silentAtEnd ? 10060 : 10054;  // timed out / reset by the peer
+            return false;
+        }
+        std::string& next = server_.replies.front();
+        received = std::min(size, next.size());
+        std::memcpy(buffer, next.data(), received);
+        next.erase(0, received);
+        if (next.empty()) server_.replies.pop_front();
+        return true;
+    }
+
+private:
+    ScriptedServer& server_;
+};
+
+class ScriptedSystem : public MailSystem {
+public:
+    ScriptedServer smtp;
+    ScriptedServer pop3;
+    std::map<std::string, std::string> files;
+    bool startupFails = false;
+    std::vector<std::pair<std::string, std::uint16_t>> opens;
+
+    bool Startup(std::vector<std::string>& failure) override {
+        if (startupFails) failure.push_back("WSAStartup 10091\r\n");
+        return !startupFails;
+    }
+    void Cleanup() override {}
+    bool LocalHostName(std::string& name) override {
+        name = "kiosk7";
+        return true;
+    }
+    std::unique_ptr<MailConnection> Open(const std::string& host, std::uint16_t port, bool isPop3) override {
+        opens.emplace_back(host, port);
+        ScriptedServer& server = isPop3 ? pop3 : smtp;
+        ++server.opened;
+        return std::make_unique<ScriptedConnection>(server);
+    }
+    UtcTime Now() override { return FixedTime(); }
+    bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) override {
+        auto it = files.find(path);
+        if (it == files.end()) {
+            failure = "Can't open file!\r\n";
+            return false;
+        }
+        bytes = it->second;
+        return true;
+    }
+};
+
+CMessage Message(const std::string& body = "Body\r\n\tline") {
+    CMessage m;
+    m.SetSubject("Subject");
+    m.SetSenderName("MR ZedevUdo Server");
+    m.SetSenderAddress("kiosk@example.com");
+    m.FormatBody("%s", body.c_str());
+    return m;
+}
+
+class SmtpTest : public ::testing::Test {
+protected:
+    void Script(std::initializer_list<const char*> replies) {
+        for (const char* r : replies) system.smtp.replies.emplace_back(r);
+    }
+    std::string Last(const CFastSmtp& client) const { return client.LastErrorText() ? client.LastErrorText() : ""; }
+
+    ScriptedSystem system;
+};
+
+TEST_F(SmtpTest, PlainTransferByteForByte) {
+    Script({"220 mail ready\r\n", "250 hello\r\n", "250 sender ok\r\n", "250 rcpt ok\r\n", "354 go on\r\n",
+            "250 queued\r\n", "221 bye\r\n"});
+    {
+        CFastSmtp client(system);
+        ASSERT_TRUE(client.Connect("mail.example.com", 25, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+        EXPECT_TRUE(client.AddRecipient("ops@example.com", ""));
+        client.SetXMailer("MR ZedevUdo Server");
+        ASSERT_TRUE(client.Send(Message()));
+        EXPECT_TRUE(client.Disconnect());
+        EXPECT_EQ(Last(client), "221 bye\r\n\r\n");
+    }
+    EXPECT_EQ(system.opens.front(), (std::pair<std::string, std::uint16_t>("mail.example.com", 25)));
+    EXPECT_EQ(system.smtp.received,
+              "HELO kiosk7\r\n"
+              "MAIL FROM: <kiosk@example.com>\r\n"
+              "RCPT TO: <ops@example.com>\r\n"
+              "DATA\r\n"
+              "Date: Fri, 07 Mar 2008 09:05:01 +0000\r\n"
+              "From: \"MR ZedevUdo Server\" <kiosk@example.com>\r\n"
+              "To: <ops@example.com>\r\n"
+              "Cc: \r\n"
+              "Bcc: \r\n"
+              "Subject: Subject\r\n"
+              "X-Mailer: MR ZedevUdo Server\r\n"
+              "MIME-Version: 1.0\r\n"
+              "Content-Type: multipart/mixed; boundary=\"=bound=\"\r\n"
+              "\r\n"
+              "--=bound=\r\n"
+              "Content-Type: text/plain; charset=Windows-1251\r\n"
+              "Content-Transfer-Encoding: 8bit\r\n"
+              "\r\n"
+              "Body\r\n\tline"
+              "\r\n"
+              "\r\n.\r\n"
+              "QUIT\r\n");
+    EXPECT_EQ(system.smtp.closed, 1);
+}
+
+TEST_F(SmtpTest, AttachmentsFollowTheTextPart) {
+    system.files["C:\\Logs\\06-03-08.txt"] = std::string(58, 'a');
+    Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    client.AddRecipient("ops@example.com", "");
+    CMessage m = Message("B");
+    m.AddAttachment("C:\\Logs\\06-03-08.txt");
+    ASSERT_TRUE(client.Send(m));
+    const std::string& data = system.smtp.received;
+    const std::string expectedTail =
+        "B\r\n"
+        "--=bound=\r\n"
+        "Content-Type: application/octet-stream; name=\"06-03-08.txt\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment; filename=\"06-03-08.txt\"\r\n\r\n" +
+        Base64(std::string(58, 'a'), 19) + "\r\n\r\n.\r\n";
+    ASSERT_GE(data.size(), expectedTail.size());
+    EXPECT_EQ(data.substr(data.size() - expectedTail.size()), expectedTail);
+}
+
+TEST_F(SmtpTest, MissingAttachmentLeavesTheDataUnfinished) {
+    Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    client.AddRecipient("ops@example.com", "");
+    CMessage m = Message();
+    m.AddAttachment("C:\\Logs\\31-02-08.txt");
+    EXPECT_FALSE(client.Send(m));
+    const auto& record = client.Record();
+    ASSERT_GE(record.size(), 2u);
+    EXPECT_EQ(record[record.size() - 2], "Can't open file!\r\n");
+    EXPECT_EQ(record.back(), "Can't attach file: C:\\Logs\\31-02-08.txt\r\n");
+    EXPECT_EQ(system.smtp.received.find("\r\n.\r\n"), std::string::npos);
+    EXPECT_EQ(system.smtp.received.find("31-02-08"), std::string::npos) << "nothing of the file went out";
+}
+
+TEST_F(SmtpTest, RecipientsWithAndWithoutANameGiveTheSameEnvelope) {
+    for (const char* name : {"", "Boss"}) {
+        system.smtp.received.clear();
+        Script({"220 r\r\n", "250 h\r\n", "250 o\r\n", "250 o\r\n", "354 g\r\n", "250 o\r\n"});
+        CFastSmtp client(system);
+        ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+        client.AddRecipient("a@b", name);
+        ASSERT_TRUE(client.Send(Message()));
+        EXPECT_NE(system.smtp.received.find("RCPT TO: <a@b>\r\n"), std::string::npos) << name;
+    }
+    CFastSmtp client(system);
+    EXPECT_FALSE(client.AddRecipient("", "nobody"));
+}
+
+TEST_F(SmtpTest, GreetingVerbFollowsTheAuthentication) {
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp plain(system);
+    ASSERT_TRUE(plain.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(system.smtp.received, "HELO kiosk7\r\n");
+
+    system.smtp.received.clear();
+    Script({"220 r\r\n", "250 h\r\n"});
+    system.pop3.replies = {"+OK pop ready\r\n", "+OK user\r\n", "+OK pass\r\n"};
+    CFastSmtp pop(system);
+    ASSERT_TRUE(pop.Connect("m", 0, kPopBeforeSmtp, "kiosk", "secret", nullptr, 0));
+    EXPECT_EQ(system.smtp.received, "HELO kiosk7\r\n");
+    EXPECT_EQ(system.pop3.received, "USER kiosk\r\nPASS secret\r\n");
+    EXPECT_EQ(system.opens.back(), (std::pair<std::string, std::uint16_t>("m", 0)));  // the SMTP server's name, default port
+}
+
+TEST_F(SmtpTest, AuthLoginChallengesAndTheServersRefusal) {
+    Script({"220 r\r\n", "250-mail\r\n250-AUTH LOGIN\r\n250 8BITMIME\r\n", "334 VXNlcm5hbWU6\r\n",
+            "334 UGFzc3dvcmQ6\r\n", "235 2.7.0 Authentication successful\r\n"});
+    CFastSmtp good(system);
+    ASSERT_TRUE(good.Connect("m", 587, kAuthLogin, "kiosk", "secret", nullptr, 0));
+    EXPECT_EQ(system.smtp.received, "EHLO kiosk7\r\nAUTH LOGIN\r\n" + Base64("kiosk") + "\r\n" + Base64("secret") + "\r\n");
+    EXPECT_EQ(Last(good), "235 2.7.0 Authentication successful\r\n\r\n");
+
+    Script({"220 r\r\n", "250 mail\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
+            "535 5.7.8 Authentication credentials invalid\r\n"});
+    CFastSmtp refused(system);
+    EXPECT_FALSE(refused.Connect("m", 587, kAuthLogin, "kiosk", "wrong", nullptr, 0));
+    EXPECT_FALSE(refused.IsConnected());
+    EXPECT_EQ(Last(refused), "535 5.7.8 Authentication credentials invalid\r\n\r\n");
+}
+
+TEST_F(SmtpTest, MultiLineRepliesAreReadWholeEvenInPieces) {
+    // EHLO's lines arrive in three pieces; none of them may be taken for the next reply.
+    Script({"220 r\r\n", "250-mail.example.com\r\n250-SI", "ZE 1000\r\n", "250 HELP\r\n", "334 VXNlcm5hbWU6\r\n",
+            "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kAuthLogin, "u", "p", nullptr, 0));
+    EXPECT_EQ(client.Record()[1], "250-mail.example.com\r\n250-SIZE 1000\r\n250 HELP\r\n\r\n");
+}
+
+TEST_F(SmtpTest, VeryLongRepliesAreCutNotOverrun) {
+    const std::string longLine = "250-" + std::string(3000, 'x') + "\r\n250 end\r\n";
+    system.smtp.replies.push_back("220 r\r\n");
+    system.smtp.replies.push_back(longLine);
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(client.Record().back().size(), 1023u);
+}
+
+TEST_F(SmtpTest, RefusedGreetingIsNotRecorded) {
+    Script({"554 5.3.2 no service\r\n"});
+    CFastSmtp client(system);
+    EXPECT_FALSE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_TRUE(client.Record().empty());
+    EXPECT_EQ(client.LastErrorText(), nullptr);
+}
+
+TEST_F(SmtpTest, SilentServerEndsInAReceiveError) {
+    Script({"220 r\r\n"});
+    system.smtp.silentAtEnd = true;
+    CFastSmtp client(system);
+    EXPECT_FALSE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(Last(client), "Socket receive error: 10060\r\n");
+}
+
+TEST_F(SmtpTest, NegativeRepliesStopTheTransfer) {
+    Script({"220 r\r\n", "250 h\r\n", "250 o\r\n", "550 5.1.1 no such user\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    client.AddRecipient("ghost@example.com", "");
+    EXPECT_FALSE(client.Send(Message()));
+    EXPECT_EQ(Last(client), "550 5.1.1 no such user\r\n\r\n");
+    EXPECT_EQ(system.smtp.received.find("DATA"), std::string::npos);
+}
+
+TEST_F(SmtpTest, ClientSideErrorTexts) {
+    CFastSmtp notConnected(system);
+    EXPECT_FALSE(notConnected.Disconnect());
+    EXPECT_EQ(Last(notConnected), "Not connected to server!\r\n");
+
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp noUser(system);
+    EXPECT_FALSE(noUser.Connect("m", 0, kAuthLogin, nullptr, "p", nullptr, 0));
+    EXPECT_EQ(Last(noUser), "User name mast be specified\r\n");
+
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp noPassword(system);
+    EXPECT_FALSE(noPassword.Connect("m", 0, kAuthLogin, "u", nullptr, nullptr, 0));
+    EXPECT_EQ(Last(noPassword), "Password mast be specified\r\n");
+
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp unknown(system);
+    EXPECT_FALSE(unknown.Connect("m", 0, 7, "u", "p", nullptr, 0));
+    EXPECT_EQ(Last(unknown), "Unknown authentication method\r\n");
+
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp noSender(system);
+    ASSERT_TRUE(noSender.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    noSender.AddRecipient("a@b", "");
+    CMessage anonymous = Message();
+    anonymous.SetSenderAddress("");
+    EXPECT_FALSE(noSender.Send(anonymous));
+    EXPECT_EQ(Last(noSender), "Sender email address not specified\r\n");
+
+    Script({"220 r\r\n", "250 h\r\n"});
+    CFastSmtp noRecipient(system);
+    ASSERT_TRUE(noRecipient.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_FALSE(noRecipient.Send(Message()));
+    const auto& record = noRecipient.Record();
+    EXPECT_EQ(record[record.size() - 2], "Please add a message recipient!\r\n");
+    EXPECT_EQ(record.back(), "Failed to format message header\r\n");
+
+    system.startupFails = true;
+    CFastSmtp noSockets(system);
+    EXPECT_FALSE(noSockets.Started());
+    EXPECT_EQ(Last(noSockets), "WSAStartup 10091\r\n");
+}
+
+TEST_F(SmtpTest, SocketsOfAFailedConnectAreClosedWithTheObject) {
+    Script({"220 r\r\n", "250 h\r\n"});
+    system.pop3.replies = {"-ERR go away\r\n"};
+    {
+        CFastSmtp client(system);
+        EXPECT_FALSE(client.Connect("m", 0, kPopBeforeSmtp, "u", "p", "pop.example.com", 1110));
+        EXPECT_EQ(system.smtp.closed + system.pop3.closed, 0) << "still open while the object lives";
+    }
+    EXPECT_EQ(system.smtp.closed, 1);
+    EXPECT_EQ(system.pop3.closed, 1);
+    EXPECT_EQ(system.opens.back(), (std::pair<std::string, std::uint16_t>("pop.example.com", 1110)));
+}
+
+TEST(DailyLog, TheMostRecentDateWithTheStoredDay) {
+    auto date = [](int y, int m, int d) { return CalendarDate{y, m, d}; };
+    auto same = [](CalendarDate a, CalendarDate b) { return a.year == b.year && a.month == b.month && a.day == b.day; };
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2026, 12, 15), 14), date(2026, 12, 14)));
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2026, 12, 2), 31), date(2026, 10, 31)));  // November has 30 days
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2026, 11, 2), 31), date(2026, 10, 31)));
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2027, 3, 2), 29), date(2027, 1, 29)));   // no 29 February in 2027
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2028, 3, 2), 29), date(2028, 2, 29)));   // a leap year
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2027, 1, 1), 31), date(2026, 12, 31)));  // across the year
+    EXPECT_TRUE(same(MostRecentDateWithDay(date(2026, 12, 7), 7), date(2026, 12, 7)));
+    EXPECT_EQ(DaysInMonth(1900, 2), 28);
+    EXPECT_EQ(DaysInMonth(2000, 2), 29);
+}
+
+}  // namespace
+}  // namespace mrwd
