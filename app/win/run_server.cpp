@@ -8,6 +8,7 @@
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
 #include "notify/win/event_log.h"
+#include "notify/win/notifications.h"
 #include "resources/resource_ids.h"
 #include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
@@ -18,6 +19,10 @@ namespace {
 // Ask to be told of the end of the session before every other application, so
 // supervision is off before Windows starts closing the supervised programs.
 constexpr DWORD kFirstToShutDown = 0x3FF;
+
+// Long enough for a mail to a slow server, short enough that a dead one
+// cannot keep the server from ending.
+constexpr DWORD kNotificationsAtExitWaitMs = 60000;
 
 void RunMessageLoop() {
     MSG message;
@@ -70,6 +75,7 @@ void RunServer() {
     server.supervisionOn = 0;
     server.controller.reset();  // releases the card unless a reboot is under way
     server.engine.reset();      // ends its thread and deletes the reboot marker
+    WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
     server.excludedPrograms.clear();
     WriteLogString(IDS_SERVER_UNLOADED);
 }

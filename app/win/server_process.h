@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/core/settings.h"
+#include "app/win/handles.h"
 #include "supervision/core/supervision_state.h"
 
 namespace mrwd {
@@ -37,6 +38,11 @@ struct ServerProcess {
     // 1 when started with "srv": the settings then live under HKEY_LOCAL_MACHINE.
     int serviceMode = 0;
     Settings settings;
+    // Serializes every mail dialogue and the changes of the mail settings;
+    // declared before the engine and the controller, which send under it.
+    CriticalSection notifyLock;
+    // Mails on threads of their own that have not finished yet.
+    std::atomic<int> backgroundNotifications{0};
     // The run-time switch of supervision; read by every thread.
     std::atomic<int> supervisionOn{0};
     // File names that may never be put under control.

@@ -8,11 +8,15 @@ namespace mrwd {
 constexpr std::size_t kBodyBuffer = 2048;
 
 void CMessage::FormatBody(const char* format, ...) {
-    char text[kBodyBuffer];
     std::va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(text, sizeof text, format, args);
+    FormatBodyV(format, args);
     va_end(args);
+}
+
+void CMessage::FormatBodyV(const char* format, std::va_list args) {
+    char text[kBodyBuffer];
+    const int n = std::vsnprintf(text, sizeof text, format, args);
     body_ = n < 0 ? std::string() : std::string(text);
 }
 

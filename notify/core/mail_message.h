@@ -2,6 +2,7 @@
 // files to attach), and CRecipient, one "To" entry.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ public:
 
     // printf-style into a 2,048-byte buffer; replaces the body.
     void FormatBody(const char* format, ...);
+    void FormatBodyV(const char* format, std::va_list args);
     const std::string& Body() const { return body_; }
     void SetSubject(const std::string& subject) { subject_ = subject; }
     const std::string& Subject() const { return subject_; }

@@ -5,6 +5,7 @@
 #include "app/win/server_process.h"
 #include "notify/core/support_address.h"
 #include "hardware/win/controller.h"
+#include "notify/win/daily_log_mail.h"
 #include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/system_reboot.h"
@@ -61,7 +62,7 @@ void CWatchDog::Run() {
     WinEngineSystem::AnswerPingsTo(&engine_);
 
     Tick deadline = ::GetTickCount() + kEngineCyclePeriodMs;
-    // The daily log's state is prepared here once the mail client exists.
+    UpdateLastDay(dailyLog_);
     CheckRebootMarker();
 
     const HANDLE stop = StopEvent();
@@ -83,7 +84,7 @@ void CWatchDog::Run() {
 
 void CWatchDog::RunCycle() {
     state_.failureActionInProgress = 0;
-    // The past day's log is mailed here once the mail client exists.
+    SendDailyLog(dailyLog_);
     engine_.Sweep();
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();

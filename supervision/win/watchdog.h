@@ -9,6 +9,7 @@
 
 #include "app/core/settings.h"
 #include "app/win/thread.h"
+#include "notify/win/daily_log_mail.h"
 #include "supervision/core/engine.h"
 #include "supervision/win/win_engine_system.h"
 
@@ -39,6 +40,7 @@ private:
     std::string markerPath_;
     WinEngineSystem system_;
     SupervisionEngine engine_;
+    DailyLogState dailyLog_;
 };
 
 }  // namespace mrwd

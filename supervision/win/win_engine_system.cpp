@@ -2,7 +2,9 @@
 
 #include "app/win/server_process.h"
 #include "app/win/texts.h"
+#include "notify/core/support_address.h"
 #include "notify/win/event_log.h"
+#include "notify/win/notifications.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/folder_copy.h"
 #include "supervision/win/module_store.h"
@@ -100,9 +102,35 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
     }
 }
 
-void WinEngineSystem::Notify(EngineNotice, std::uint32_t, const std::string&, bool) {
-    // Every mail the engine sends passes here; the mail client that sends them
-    // is not part of this build yet.
+void WinEngineSystem::Notify(EngineNotice notice, std::uint32_t number, const std::string& path, bool wait) {
+    std::unique_ptr<CMessage> message;
+    switch (notice) {
+        case EngineNotice::ProgramRestart:
+            message = NewNotification(IDS_SUBJECT_PROGRAM_FAILURE, IDS_BODY_PROGRAM_RESTART, static_cast<long>(number),
+                                      path.c_str(), kSupportAddress);
+            break;
+        case EngineNotice::ProgramHang:
+            message = NewNotification(IDS_SUBJECT_SYSTEM_REBOOT, IDS_BODY_PROGRAM_HANG, path.c_str(), kSupportAddress);
+            break;
+        case EngineNotice::SystemHang:
+            message = NewNotification(IDS_SUBJECT_SYSTEM_REBOOT, IDS_BODY_SYSTEM_HANG, kSupportAddress);
+            break;
+        case EngineNotice::HardwareReboot:
+            message = NewNotification(IDS_SUBJECT_SYSTEM_REBOOT, IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
+            break;
+        case EngineNotice::SoftwareReboot:
+            message = NewNotification(IDS_SUBJECT_SYSTEM_REBOOT, IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
+            break;
+        case EngineNotice::CardReboot:
+            message = NewNotification(IDS_SUBJECT_SYSTEM_REBOOT, IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
+            break;
+    }
+    if (!message) return;
+    if (wait) {
+        SendNotification(std::move(message));
+    } else {
+        SendNotificationInBackground(std::move(message));
+    }
 }
 
 void WinEngineSystem::ReportStartFailure(const std::string& path) { ShowStartFailure(MainDialogWindow(), path); }

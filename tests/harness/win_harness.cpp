@@ -192,15 +192,12 @@ bool ServerSandbox::WaitForLog(const std::string& utf8Text, int occurrences, DWO
     return WaitUntil([&] { return CountInLog(utf8Text) >= occurrences; }, timeoutMs);
 }
 
-namespace {
-
 std::string Environment(const char* name) {
     char value[1024];
     const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
 }
 
-// A Linux path as Wine shows it: the whole Linux file system is drive Z:.
 std::string WindowsPathOf(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     std::replace(path.begin(), path.end(), '/', '\\');
@@ -211,8 +208,6 @@ std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-}  // namespace
 
 CardSimulator::CardSimulator() {
     const std::string folder = Environment("MRWD_CARDSIM_DIR");

@@ -23,6 +23,13 @@ constexpr DWORD kDeadlineMs = 30000;
 std::string Utf8FromCp1251(const std::string& bytes);
 std::string Cp1251FromUtf8(const std::string& text);
 
+// An environment variable of the test process; empty when not set.
+std::string Environment(const char* name);
+// A Linux path as Wine shows it: the whole Linux file system is drive Z:.
+std::string WindowsPathOf(const std::string& unixPath);
+// The whole file, or empty when it cannot be read.
+std::string ReadWholeFile(const std::string& path);
+
 // The folder of the running test program, with a trailing backslash.
 std::string TestProgramFolder();
 

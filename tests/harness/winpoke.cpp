@@ -3,6 +3,8 @@
 //        a settings value of the interactive server (per user)
 //   winpoke store-module PATH PARAMETERS REBOOT_AFTER
 //        a monitored program that speaks the alive protocol (10 s interval)
+//   winpoke set-mail PORT USER PASSWORD
+//        mail through the SMTP server on 127.0.0.1:PORT with AUTH LOGIN
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +12,7 @@
 #include "app/win/settings_store.h"
 #include "supervision/core/module_entry.h"
 #include "supervision/win/module_store.h"
+#include "tests/harness/mail_account.h"
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
@@ -22,6 +25,12 @@ int main(int argc, char** argv) {
         entry.RebootAfter = std::strtoul(argv[4], nullptr, 10);
         return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER\n");
+    if (command == "set-mail" && argc == 5) {
+        const auto port = static_cast<std::uint16_t>(std::strtoul(argv[2], nullptr, 10));
+        return mrwd::testing::StoreMailAccount(port, argv[3], argv[4]) ? 0 : 1;
+    }
+    std::fprintf(stderr,
+                 "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER |"
+                 " set-mail PORT USER PASSWORD\n");
     return 2;
 }

@@ -1,0 +1,16 @@
+// The mail settings the tests give the server: a test server on 127.0.0.1,
+// fixed addresses, AUTH LOGIN with the given account.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mrwd::testing {
+
+constexpr char kTestRecipient[] = "operator@kiosk.example";
+constexpr char kTestSender[] = "watchdog@kiosk.example";
+
+// Stores them in the per-user settings key; false when a value could not be written.
+bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::string& password);
+
+}  // namespace mrwd::testing

@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""A real SMTP server (aiosmtpd from Debian's archive) on 127.0.0.1 that
+requires AUTH LOGIN over plain TCP and files every delivered message.
+
+    realsmtp.py --dir STATE --user NAME --password SECRET
+
+Writes its port to STATE/port, then creates STATE/ready. Each message is
+parsed with Python's standard mail parser and filed as STATE/mail-N.*:
+
+    mail-N.eml      the data as received
+    mail-N.txt      "from", "to", "subject" (decoded), "date", "attachments"
+                    (their count), "envelope-from", "envelope-to" lines
+    mail-N.body     the text part, decoded from its charset, as UTF-8
+    mail-N.att-K    the bytes of attachment K (from 1)
+    mail-N.att-K.name  its file name
+
+mail-N.txt is written last, so its presence means the mail is complete.
+STATE/sessions.log gets "N open SECONDS" and "N close SECONDS" for every
+connection (monotonic clock).
+"""
+import argparse
+import asyncio
+import email
+import email.policy
+import os
+import socket
+import threading
+import time
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+state_dir = ""
+lock = threading.Lock()
+counters = {"mail": 0, "session": 0}
+
+
+def next_number(kind):
+    with lock:
+        counters[kind] += 1
+        return counters[kind]
+
+
+def write(name, data):
+    mode = "wb" if isinstance(data, bytes) else "w"
+    kwargs = {} if mode == "wb" else {"encoding": "utf-8"}
+    with open(os.path.join(state_dir, name), mode, **kwargs) as f:
+        f.write(data)
+
+
+class RecordingSMTP(SMTP):
+    # The attachments' base64 lines end in a bare line feed, so between two
+    # CR LF the server sees the whole attachment as one long line.
+    line_length_limit = 1 << 22
+
+    def connection_made(self, transport):
+        self.session_number = next_number("session")
+        with lock, open(os.path.join(state_dir, "sessions.log"), "a") as f:
+            f.write(f"{self.session_number} open {time.monotonic():.3f}\n")
+        super().connection_made(transport)
+
+    def connection_lost(self, error):
+        with lock, open(os.path.join(state_dir, "sessions.log"), "a") as f:
+            f.write(f"{self.session_number} close {time.monotonic():.3f}\n")
+        super().connection_lost(error)
+
+
+class Filing:
+    async def handle_DATA(self, server, session, envelope):
+        number = next_number("mail")
+        raw = envelope.original_content or envelope.content
+        write(f"mail-{number}.eml", raw)
+        message = email.message_from_bytes(raw, policy=email.policy.default)
+        body = ""
+        attachments = []
+        for part in message.walk():
+            if part.is_multipart():
+                continue
+            if part.get_content_disposition() == "attachment":
+                attachments.append((part.get_filename() or "", part.get_payload(decode=True) or b""))
+            elif part.get_content_type() == "text/plain" and not body:
+                charset = part.get_content_charset() or "us-ascii"
+                body = (part.get_payload(decode=True) or b"").decode(charset, errors="replace")
+        write(f"mail-{number}.body", body)
+        for index, (name, data) in enumerate(attachments, start=1):
+            write(f"mail-{number}.att-{index}", data)
+            write(f"mail-{number}.att-{index}.name", name)
+        summary = [
+            f"from {message.get('From', '')}",
+            f"to {message.get('To', '')}",
+            f"subject {message.get('Subject', '')}",
+            f"date {message.get('Date', '')}",
+            f"attachments {len(attachments)}",
+            f"envelope-from {envelope.mail_from}",
+            f"envelope-to {','.join(envelope.rcpt_tos)}",
+        ]
+        write(f"mail-{number}.txt", "\n".join(summary) + "\n")
+        return "250 2.0.0 Message accepted for delivery"
+
+
+class RecordingController(Controller):
+    def factory(self):
+        return RecordingSMTP(self.handler, **self.SMTP_kwargs)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def main():
+    global state_dir
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    arguments = parser.parse_args()
+    state_dir = arguments.dir
+
+    def authenticate(server, session, envelope, mechanism, data):
+        good = (mechanism == "LOGIN" and isinstance(data, LoginPassword)
+                and data.login == arguments.user.encode() and data.password == arguments.password.encode())
+        # Not handled: the server answers the refusal with its own 535 reply.
+        return AuthResult(success=good, handled=False)
+
+    controller = RecordingController(
+        Filing(), hostname="127.0.0.1", port=free_port(), auth_required=True, auth_require_tls=False,
+        authenticator=authenticate, decode_data=False)
+    controller.start()
+    write("port", f"{controller.port}\n")
+    write("ready", "")
+    try:
+        threading.Event().wait()
+    finally:
+        controller.stop()
+
+
+if __name__ == "__main__":
+    main()

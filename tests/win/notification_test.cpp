@@ -1,0 +1,189 @@
+// The notification sender inside this process: every mail of the engine
+// through the real server, one dialogue at a time under the lock, and the
+// log lines of a send.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "app/core/settings.h"
+#include "app/win/server_process.h"
+#include "notify/core/smtp_client.h"
+#include "notify/win/event_log.h"
+#include "notify/win/notifications.h"
+#include "supervision/win/win_engine_system.h"
+#include "tests/harness/mail_account.h"
+#include "tests/harness/mail_servers.h"
+#include "tests/harness/win_harness.h"
+
+namespace mrwd::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSignature[] = "\r\n\r\n--\r\n\r\nТехническая поддержка:\tmailto:support@marotel.example";
+const char kFrom[] = "Сообщение от Marotel ZedevUdo Server:\r\n\r\n\t";
+
+template <std::size_t N>
+void CopyText(char (&buffer)[N], const std::string& text) {
+    std::memset(buffer, 0, N);
+    std::memcpy(buffer, text.data(), std::min(text.size(), N - 1));
+}
+
+// The whole log of this process, as UTF-8.
+std::string LogText() {
+    std::string text;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(ProcessLogFolder(), error)) {
+        text += Utf8FromCp1251(ReadWholeFile(entry.path().string()));
+    }
+    return text;
+}
+
+std::string Unique(const char* prefix) { return prefix + std::to_string(::GetTickCount64()); }
+
+class Notifications : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scripted_.Available() && real_.Available()) << "run under with-mailservers";
+        Server().settings.Log = 1;
+    }
+    void TearDown() override { Server().settings.MailConfigured = 0; }
+
+    static void PointMailAt(std::uint16_t port, std::uint32_t authType, const std::string& user,
+                            const std::string& password, const std::string& recipient = kTestRecipient) {
+        Settings& s = Server().settings;
+        CriticalSectionLock lock(NotifyLock());
+        CopyText(s.SMTPServer, "127.0.0.1");
+        s.SMTPPort = port;
+        s.AuthType = authType;
+        CopyText(s.UserName, user);
+        std::memset(s.Password, 0, sizeof s.Password);
+        std::memcpy(s.Password, password.data(), std::min(password.size(), sizeof s.Password - 1));
+        CopyText(s.UserEMail, recipient);
+        CopyText(s.SenderEMail, kTestSender);
+        s.MailConfigured = ComputeMailConfigured(s) ? 1 : 0;
+    }
+
+    static std::unique_ptr<CMessage> Message(const std::string& body) {
+        auto message = std::make_unique<CMessage>();
+        message->SetSubject("Test");
+        message->FormatBody("%s", body.c_str());
+        return message;
+    }
+
+    ScriptedMailServer scripted_;
+    RealMailServer real_;
+};
+
+TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
+    PointMailAt(real_.Port(), kAuthLogin, real_.User(), real_.Password());
+    const std::string path = "C:\\Kiosk\\Terminal.exe";
+    const struct {
+        EngineNotice notice;
+        bool wait;
+        const char* subject;
+        std::string event;
+    } cases[] = {
+        {EngineNotice::ProgramRestart, false, "Сбой программы", "Перезапуск номер 5, программы " + path + "."},
+        {EngineNotice::ProgramHang, false, "Перезагрузка системы",
+         "Перезагрузка компьютера! Зависание программы " + path + "."},
+        {EngineNotice::SystemHang, true, "Перезагрузка системы", "Перезагрузка компьютера! Зависание системы."},
+        {EngineNotice::HardwareReboot, false, "Перезагрузка системы",
+         "Была произведена аппаратная перезагрузка системы!"},
+        {EngineNotice::SoftwareReboot, true, "Перезагрузка системы", "Перезагрузка Windows..."},
+        {EngineNotice::CardReboot, true, "Перезагрузка системы", "Перезагрузка Windows при помощи контроллера..."},
+    };
+    WinEngineSystem system(nullptr);
+    std::size_t sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.event);
+        system.Notify(c.notice, 5, path, c.wait);
+        // A waiting send has delivered when it returns.
+        if (c.wait) EXPECT_EQ(real_.MailCount(), sent + 1);
+        ASSERT_TRUE(real_.WaitForMails(++sent, kDeadlineMs));
+        const DeliveredMail mail = real_.Mail(sent - 1);
+        EXPECT_EQ(mail.fields.at("subject"), c.subject);
+        // No delimiter follows the only part: its closing CR LF stays in it.
+        EXPECT_EQ(mail.body, kFrom + c.event + kSignature + "\r\n");
+        EXPECT_EQ(mail.fields.at("from"), "MR ZedevUdo Server <watchdog@kiosk.example>");
+        EXPECT_EQ(mail.fields.at("to"), kTestRecipient);
+        EXPECT_NE(mail.raw.find("\r\nX-Mailer: MR ZedevUdo Server\r\n"), std::string::npos);
+        EXPECT_TRUE(mail.attachments.empty());
+    }
+    WaitForBackgroundNotifications(kDeadlineMs);
+    EXPECT_EQ(Server().backgroundNotifications, 0);
+}
+
+TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
+    scripted_.SetScript("delay_ms 100");
+    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "");
+    for (int i = 0; i < 3; ++i) SendNotificationInBackground(Message("background " + std::to_string(i)));
+    SendNotification(Message("waiting"));
+    ASSERT_TRUE(scripted_.WaitForClosedSessions(4, kDeadlineMs));
+    const std::vector<MailSession> sessions = scripted_.Sessions();
+    ASSERT_EQ(sessions.size(), 4u);
+    EXPECT_TRUE(SessionsApart(sessions));
+    std::string all;
+    for (const MailSession& s : sessions) all += scripted_.Received(s);
+    for (const char* body : {"background 0", "background 1", "background 2", "waiting"}) {
+        EXPECT_NE(all.find(std::string("\r\n\r\n") + body + "\r\n\r\n.\r\n"), std::string::npos) << body;
+    }
+}
+
+TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
+    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "");
+    {
+        CriticalSectionLock held(NotifyLock());
+        SendNotificationInBackground(Message("held back"));
+        ::Sleep(1000);
+        EXPECT_TRUE(scripted_.Sessions().empty());
+        EXPECT_EQ(Server().backgroundNotifications, 1);
+    }
+    WaitForBackgroundNotifications(kDeadlineMs);
+    EXPECT_EQ(Server().backgroundNotifications, 0);
+    // Over when the wait returns: the session is already closed.
+    const std::vector<MailSession> sessions = scripted_.Sessions();
+    ASSERT_EQ(sessions.size(), 1u);
+    EXPECT_NE(scripted_.Received(sessions[0]).find("held back"), std::string::npos);
+}
+
+TEST_F(Notifications, WithoutMailSettingsNothingIsSentOrLogged) {
+    const std::string recipient = Unique("nobody") + "@kiosk.example";
+    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "", recipient);
+    CopyText(Server().settings.SMTPServer, "");
+    Server().settings.MailConfigured = ComputeMailConfigured(Server().settings) ? 1 : 0;
+    ASSERT_EQ(Server().settings.MailConfigured, 0);
+    SendNotification(Message("never sent"));
+    ::Sleep(500);
+    EXPECT_TRUE(scripted_.Sessions().empty());
+    EXPECT_EQ(LogText().find(recipient), std::string::npos);
+}
+
+TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
+    const std::string recipient = Unique("ops") + "@kiosk.example";
+    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "", recipient);
+    const std::string delivered = Unique("delivered ");
+    SendNotification(Message(delivered));
+    std::string log = LogText();
+    const std::size_t sending = log.find("Отправка уведомления на адрес " + recipient + ".");
+    ASSERT_NE(sending, std::string::npos);
+    EXPECT_NE(log.find("Уведомление успешно отправлено.", sending), std::string::npos);
+
+    // A refusal: line 78 with the server's reply and the whole body.
+    scripted_.SetScript("reply MAIL 550 5.1.0 Sender rejected");
+    const std::string refused = Unique("refused ");
+    SendNotification(Message(refused + "\r\nsecond line"));
+    log = LogText();
+    const std::size_t failure = log.find("Ошибка уведомления!\r\nОписание ошибки: 550 5.1.0 Sender rejected\r\n");
+    ASSERT_NE(failure, std::string::npos) << log.substr(sending);
+    EXPECT_NE(log.find("Текст сообщения: " + refused + "\r\nsecond line\r\n", failure), std::string::npos);
+
+    // A server nobody answers at: the client's own text.
+    scripted_.SetScript("mode drop");
+    SendNotification(Message(Unique("dropped ")));
+    EXPECT_NE(LogText().find("Описание ошибки: Socket receive error: 10054\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mrwd::testing
