@@ -1,0 +1,229 @@
+// The server's mail end to end: the real mrwd.exe under Wine sends through a
+// real SMTP server with AUTH LOGIN, and the mail is read back by a standard
+// parser on the other side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "supervision/core/module_entry.h"
+#include "supervision/win/module_store.h"
+#include "tests/harness/mail_account.h"
+#include "tests/harness/mail_servers.h"
+#include "tests/harness/win_harness.h"
+
+namespace mrwd::testing {
+namespace {
+
+const char kLoaded[] = "Watchdog сервер загружен.";
+const char kFrom[] = "Сообщение от Marotel ZedevUdo Server:\r\n\r\n\t";
+const char kSignature[] = "\r\n\r\n--\r\n\r\nТехническая поддержка:\tmailto:support@marotel.example";
+const char kRebootSubject[] = "Перезагрузка системы";
+
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+std::string Restart(int number, const std::string& path) {
+    return "Перезапуск номер " + std::to_string(number) + ", программы " + Utf8FromCp1251(path) + ".";
+}
+
+// A program checked through its window, which stops answering soon after its start.
+ModuleEntry FreezingProgram() {
+    ModuleEntry entry;
+    entry.NoAliveSupport = 1;
+    entry.CheckInterval = 2000;
+    entry.Parameters = "--no-alive --window --freeze-after 300";
+    return entry;
+}
+
+SYSTEMTIME DaysFromToday(int days) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    FILETIME file;
+    ::SystemTimeToFileTime(&now, &file);
+    ULARGE_INTEGER t{{file.dwLowDateTime, file.dwHighDateTime}};
+    t.QuadPart += static_cast<LONGLONG>(days) * 24 * 3600 * 10000000LL;
+    file = {t.LowPart, t.HighPart};
+    SYSTEMTIME shifted;
+    ::FileTimeToSystemTime(&file, &shifted);
+    return shifted;
+}
+
+std::string DayFile(const SYSTEMTIME& day) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%02d-%02d-%02d.txt", day.wDay, day.wMonth, day.wYear % 100);
+    return name;
+}
+
+class Mail : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(real_.Available()) << "run under with-mailservers";
+        ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "Log", 1));
+    }
+
+    void ConfigureMail(const char* password = nullptr) {
+        ASSERT_TRUE(StoreMailAccount(real_.Port(), real_.User(), password != nullptr ? password : real_.Password()));
+    }
+    ChildProcess& StartServer() {
+        ChildProcess& server = sandbox_.Start("");
+        EXPECT_TRUE(sandbox_.WaitForLog(kLoaded));
+        return server;
+    }
+    bool Logged(const std::string& text, DWORD timeoutMs = 40000) { return sandbox_.WaitForLog(text, 1, timeoutMs); }
+    void LeaveRebootMarker() { std::ofstream(sandbox_.MarkerPath()) << ""; }
+
+    CleanSettings clean_;
+    ServerSandbox sandbox_{TestName()};
+    ModuleStore store_{HKEY_CURRENT_USER};
+    RealMailServer real_;
+};
+
+TEST_F(Mail, WithoutMailSettingsNothingIsSaidAboutMail) {
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    const std::string app = sandbox_.AddProgram("freezes.exe");
+    ModuleEntry entry = FreezingProgram();
+    entry.Notify = 1;
+    ASSERT_TRUE(store_.Store(app, entry));
+    LeaveRebootMarker();
+    StartServer();
+    ASSERT_TRUE(Logged("Была произведена аппаратная перезагрузка системы!"));
+    ASSERT_TRUE(Logged(Restart(2, app)));
+    const std::string log = sandbox_.Log();
+    for (const char* line : {"Отправка уведомления", "Уведомление успешно", "Ошибка уведомления"}) {
+        EXPECT_EQ(log.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(real_.MailCount(), 0u);
+}
+
+TEST_F(Mail, FailuresAreMailedFromTheThirdOn) {
+    ConfigureMail();
+    const std::string app = sandbox_.AddProgram("freezes.exe");
+    ModuleEntry entry = FreezingProgram();
+    entry.Notify = 1;
+    entry.NotifyAfter = 3;
+    ASSERT_TRUE(store_.Store(app, entry));
+    StartServer();
+    ASSERT_TRUE(Logged(Restart(4, app), 90000));
+    ASSERT_TRUE(real_.WaitForMails(2, kDeadlineMs));
+    for (int failure : {3, 4}) {
+        const DeliveredMail mail = real_.Mail(failure - 3);
+        EXPECT_EQ(mail.fields.at("subject"), "Сбой программы");
+        EXPECT_EQ(mail.body, kFrom + Restart(failure, app) + kSignature + "\r\n");
+    }
+    // One line 81 and one line 82 per mail; the restarts themselves are all logged.
+    ::Sleep(1000);
+    const std::string log = sandbox_.Log();
+    const int sent = sandbox_.CountInLog("Уведомление успешно отправлено.");
+    EXPECT_EQ(sandbox_.CountInLog("Отправка уведомления на адрес operator@kiosk.example."), sent);
+    EXPECT_EQ(static_cast<std::size_t>(sent), real_.MailCount());
+    EXPECT_NE(log.find(Restart(1, app)), std::string::npos);
+    EXPECT_NE(log.find(Restart(2, app)), std::string::npos);
+}
+
+TEST_F(Mail, HangBeforeARebootSendsBothMailsApartBeforeTheEnd) {
+    ConfigureMail();
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "HardReboot", 1));
+    const std::string app = sandbox_.AddProgram("freezes.exe");
+    ModuleEntry entry = FreezingProgram();
+    entry.RebootAfter = 1;
+    ASSERT_TRUE(store_.Store(app, entry));
+    ChildProcess& server = StartServer();
+    // The server ends after ordering the reset through the controller.
+    ASSERT_TRUE(server.WaitForExit(90000));
+    ASSERT_EQ(real_.MailCount(), 2u) << "both mails left before the server ended\n" << sandbox_.Log();
+
+    std::vector<std::string> bodies;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const DeliveredMail mail = real_.Mail(i);
+        EXPECT_EQ(mail.fields.at("subject"), kRebootSubject);
+        bodies.push_back(mail.body);
+    }
+    std::sort(bodies.begin(), bodies.end());
+    std::vector<std::string> expected = {
+        kFrom + std::string("Перезагрузка компьютера! Зависание программы ") + Utf8FromCp1251(app) + "." +
+            kSignature + "\r\n",
+        kFrom + std::string("Перезагрузка Windows при помощи контроллера...") + kSignature + "\r\n",
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(bodies, expected);
+    // Two dialogues, one after the other.
+    const std::vector<MailSession> sessions = real_.Sessions();
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_TRUE(SessionsApart(sessions));
+}
+
+TEST_F(Mail, LeftoverRebootMarkerIsMailed) {
+    ConfigureMail();
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    LeaveRebootMarker();
+    StartServer();
+    ASSERT_TRUE(real_.WaitForMails(1, kDeadlineMs));
+    const DeliveredMail mail = real_.Mail(0);
+    EXPECT_EQ(mail.fields.at("subject"), kRebootSubject);
+    EXPECT_EQ(mail.body, kFrom + std::string("Была произведена аппаратная перезагрузка системы!") + kSignature + "\r\n");
+    EXPECT_EQ(mail.fields.at("from"), "MR ZedevUdo Server <watchdog@kiosk.example>");
+    EXPECT_EQ(mail.fields.at("to"), "operator@kiosk.example");
+    EXPECT_TRUE(Logged("Уведомление успешно отправлено."));
+}
+
+TEST_F(Mail, YesterdaysLogIsMailedOnceOnTheNewDay) {
+    ConfigureMail();
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "SendLog", 1));
+    const SYSTEMTIME yesterday = DaysFromToday(-1);
+    const SYSTEMTIME today = DaysFromToday(0);
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "LastDay", yesterday.wDay));
+    ::CreateDirectoryA(sandbox_.LogFolder().c_str(), nullptr);
+    std::string yesterdaysLog;
+    for (int i = 0; i < 40; ++i) {
+        yesterdaysLog += Cp1251FromUtf8("23:59:" + std::to_string(10 + i) + ".000 Вчерашняя запись номер " +
+                                        std::to_string(i) + "\r\n");
+    }
+    std::ofstream(sandbox_.LogFolder() + "\\" + DayFile(yesterday), std::ios::binary) << yesterdaysLog;
+
+    StartServer();
+    ASSERT_TRUE(real_.WaitForMails(1, kDeadlineMs));
+    const DeliveredMail mail = real_.Mail(0);
+    EXPECT_EQ(mail.fields.at("subject"), "Журнал");
+    EXPECT_EQ(mail.body, kFrom + std::string("Файл журнала за последние сутки.") + kSignature);
+    ASSERT_EQ(mail.attachments.size(), 1u);
+    EXPECT_EQ(mail.attachments[0].first, DayFile(yesterday));
+    EXPECT_EQ(mail.attachments[0].second, yesterdaysLog);
+    EXPECT_TRUE(Logged("Отправка файла журнала за прошедшие сутки."));
+    DWORD lastDay = 0;
+    EXPECT_TRUE(WaitUntil([&] { return RegistryReadDword(HKEY_CURRENT_USER, "LastDay", &lastDay) && lastDay == today.wDay; },
+                          kDeadlineMs));
+
+    // The next start on the same day sends nothing more.
+    EXPECT_EQ(sandbox_.Run("/k"), 0u);
+    StartServer();
+    ::Sleep(3 * 2000);
+    EXPECT_EQ(real_.MailCount(), 1u);
+    EXPECT_EQ(sandbox_.CountInLog("Отправка файла журнала за прошедшие сутки."), 1);
+}
+
+TEST_F(Mail, FirstStartStoresTodayAndMailsNoLog) {
+    ConfigureMail();
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "SendLog", 1));
+    StartServer();
+    DWORD lastDay = 0;
+    ASSERT_TRUE(WaitUntil([&] { return RegistryReadDword(HKEY_CURRENT_USER, "LastDay", &lastDay); }, kDeadlineMs));
+    EXPECT_EQ(lastDay, DaysFromToday(0).wDay);
+    ::Sleep(3 * 2000);
+    EXPECT_EQ(real_.MailCount(), 0u);
+}
+
+TEST_F(Mail, RefusedPasswordIsLoggedInTheServersWords) {
+    ConfigureMail("not-the-password");
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    LeaveRebootMarker();
+    StartServer();
+    ASSERT_TRUE(Logged("Ошибка уведомления!\r\nОписание ошибки: 535 5.7.8 Authentication credentials invalid\r\n"))
+        << sandbox_.Log();
+    EXPECT_NE(sandbox_.Log().find("Текст сообщения: " + std::string(kFrom) + "Была произведена"), std::string::npos);
+    EXPECT_EQ(real_.MailCount(), 0u);
+}
+
+}  // namespace
+}  // namespace mrwd::testing
