@@ -1,0 +1,99 @@
+// Times the mail path under Wine against the servers of with-mailservers:
+// waiting sends through the real SMTP server (AUTH LOGIN) without and with a
+// log file attached, and how long a silent server holds a waiting send.
+// Prints one report; run by bench/run-mail-bench.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/core/settings.h"
+#include "app/win/server_process.h"
+#include "notify/win/notifications.h"
+#include "tests/harness/mail_account.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Env(const char* name) {
+    char value[1024];
+    const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
+}
+
+template <std::size_t N>
+void CopyText(char (&buffer)[N], const std::string& text) {
+    std::memset(buffer, 0, N);
+    std::memcpy(buffer, text.data(), std::min(text.size(), N - 1));
+}
+
+void PointAt(int port, const std::string& user, const std::string& password) {
+    mrwd::Settings& s = mrwd::Server().settings;
+    CopyText(s.SMTPServer, "127.0.0.1");
+    s.SMTPPort = static_cast<std::uint16_t>(port);
+    s.AuthType = user.empty() ? 0 : 1;
+    CopyText(s.UserName, user);
+    std::memset(s.Password, 0, sizeof s.Password);
+    std::memcpy(s.Password, password.data(), std::min(password.size(), sizeof s.Password - 1));
+    CopyText(s.UserEMail, mrwd::testing::kTestRecipient);
+    CopyText(s.SenderEMail, mrwd::testing::kTestSender);
+    s.MailConfigured = 1;
+    s.Log = 0;  // the bench's own log would only grow
+}
+
+// Milliseconds of one waiting send each, over `runs` sends.
+std::vector<double> TimeSends(int runs, const std::string& attachment) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        auto message = std::make_unique<mrwd::CMessage>();
+        message->SetSubject("bench");
+        message->FormatBody("bench mail %d", i);
+        if (!attachment.empty()) message->AddAttachment(attachment);
+        const auto start = Clock::now();
+        mrwd::SendNotification(std::move(message));
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms;
+}
+
+void Report(const char* what, const std::vector<double>& ms) {
+    std::printf("%-44s median %8.1f ms  min %8.1f  max %8.1f  (%zu sends)\n", what, ms[ms.size() / 2], ms.front(),
+                ms.back(), ms.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::atoi(argv[1]) : 20;
+    const int realPort = std::atoi(Env("MRWD_REALSMTP_PORT").c_str());
+    const int scriptedPort = std::atoi(Env("MRWD_MAILSIM_SMTP_PORT").c_str());
+    if (realPort == 0 || scriptedPort == 0) {
+        std::fprintf(stderr, "run under tests/harness/with-mailservers\n");
+        return 2;
+    }
+    char folder[MAX_PATH];
+    ::GetTempPathA(sizeof folder, folder);
+    const std::string log = std::string(folder) + "mail-bench-log.txt";
+    {
+        std::ofstream out(log, std::ios::binary);
+        for (int i = 0; out.tellp() < 1000000; ++i) out << "12:00:00.000 line " << i << " of a day's log\r\n";
+    }
+
+    PointAt(realPort, Env("MRWD_REALSMTP_USER"), Env("MRWD_REALSMTP_PASSWORD"));
+    Report("real server, AUTH LOGIN, no attachment", TimeSends(runs, ""));
+    Report("real server, AUTH LOGIN, 1 MB log attached", TimeSends(std::max(3, runs / 4), log));
+
+    const std::string script = Env("MRWD_MAILSIM_DIR") + "/script";
+    std::ofstream(std::string("Z:") + script, std::ios::trunc) << "mode silent\n";
+    PointAt(scriptedPort, "", "");
+    Report("silent server (accepts, never answers)", TimeSends(1, ""));
+    ::DeleteFileA(log.c_str());
+    return 0;
+}
