@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -25,26 +24,6 @@ std::string Env(const char* name) {
     char value[1024];
     const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
-template <std::size_t N>
-void CopyText(char (&buffer)[N], const std::string& text) {
-    std::memset(buffer, 0, N);
-    std::memcpy(buffer, text.data(), std::min(text.size(), N - 1));
-}
-
-void PointAt(int port, const std::string& user, const std::string& password) {
-    mrwd::Settings& s = mrwd::Server().settings;
-    CopyText(s.SMTPServer, "127.0.0.1");
-    s.SMTPPort = static_cast<std::uint16_t>(port);
-    s.AuthType = user.empty() ? 0 : 1;
-    CopyText(s.UserName, user);
-    std::memset(s.Password, 0, sizeof s.Password);
-    std::memcpy(s.Password, password.data(), std::min(password.size(), sizeof s.Password - 1));
-    CopyText(s.UserEMail, mrwd::testing::kTestRecipient);
-    CopyText(s.SenderEMail, mrwd::testing::kTestSender);
-    s.MailConfigured = 1;
-    s.Log = 0;  // the bench's own log would only grow
 }
 
 // Milliseconds of one waiting send each, over `runs` sends.
@@ -86,13 +65,16 @@ int main(int argc, char** argv) {
         for (int i = 0; out.tellp() < 1000000; ++i) out << "12:00:00.000 line " << i << " of a day's log\r\n";
     }
 
-    PointAt(realPort, Env("MRWD_REALSMTP_USER"), Env("MRWD_REALSMTP_PASSWORD"));
+    mrwd::Settings& settings = mrwd::Server().settings;
+    settings.Log = 0;  // the bench's own log would only grow
+    mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(realPort), Env("MRWD_REALSMTP_USER"),
+                                       Env("MRWD_REALSMTP_PASSWORD"));
     Report("real server, AUTH LOGIN, no attachment", TimeSends(runs, ""));
     Report("real server, AUTH LOGIN, 1 MB log attached", TimeSends(std::max(3, runs / 4), log));
 
     const std::string script = Env("MRWD_MAILSIM_DIR") + "/script";
     std::ofstream(std::string("Z:") + script, std::ios::trunc) << "mode silent\n";
-    PointAt(scriptedPort, "", "");
+    mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(scriptedPort), "", "");
     Report("silent server (accepts, never answers)", TimeSends(1, ""));
     ::DeleteFileA(log.c_str());
     return 0;

@@ -22,8 +22,7 @@ constexpr char kLastDayValue[] = "LastDay";
 bool ReadLastDay(HKEY key, int& day) {
     DWORD value = 0;
     DWORD size = sizeof value;
-    DWORD type = 0;
-    if (::RegQueryValueExA(key, kLastDayValue, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+    if (::RegQueryValueExA(key, kLastDayValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
             ERROR_SUCCESS ||
         size != sizeof value) {
         return false;

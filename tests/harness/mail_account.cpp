@@ -1,20 +1,42 @@
 #include "mail_account.h"
 
 #include <algorithm>
+#include <cstring>
 
-#include "app/core/settings.h"
 #include "app/win/settings_store.h"
 
 namespace mrwd::testing {
+namespace {
+
+// Zero-filled, like the buffers the loader fills.
+template <std::size_t N, typename Char>
+void CopyText(Char (&buffer)[N], const std::string& text) {
+    std::memset(buffer, 0, N);
+    std::memcpy(buffer, text.data(), std::min(text.size(), N - 1));
+}
+
+}  // namespace
 
 bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::string& password) {
     const SettingsStore store(false);
-    unsigned char plain[kShortValueSize] = {};
-    std::copy_n(password.begin(), std::min(password.size(), sizeof plain - 1), plain);
+    unsigned char plain[kShortValueSize];
+    CopyText(plain, password);
     return store.StoreText("SMTPServer", "127.0.0.1", kTextValueSize) && store.StoreSmtpPort(port) &&
            store.StoreText("UserEMail", kTestRecipient, kTextValueSize) &&
            store.StoreText("SenderEMail", kTestSender, kTextValueSize) && store.StoreDword("AuthType", 1) &&
            store.StoreText("UserName", user.c_str(), kShortValueSize) && store.StorePassword(plain);
+}
+
+void PointMailSettingsAt(Settings& settings, std::uint16_t port, const std::string& user,
+                         const std::string& password, const std::string& recipient) {
+    CopyText(settings.SMTPServer, "127.0.0.1");
+    settings.SMTPPort = port;
+    settings.AuthType = user.empty() ? 0 : 1;
+    CopyText(settings.UserName, user);
+    CopyText(settings.Password, password);
+    CopyText(settings.UserEMail, recipient);
+    CopyText(settings.SenderEMail, kTestSender);
+    settings.MailConfigured = ComputeMailConfigured(settings) ? 1 : 0;
 }
 
 }  // namespace mrwd::testing

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/core/settings.h"
+
 namespace mrwd::testing {
 
 constexpr char kTestRecipient[] = "operator@kiosk.example";
@@ -12,5 +14,11 @@ constexpr char kTestSender[] = "watchdog@kiosk.example";
 
 // Stores them in the per-user settings key; false when a value could not be written.
 bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::string& password);
+
+// The same for a running process's settings in memory (the password in
+// plain text, MailConfigured recomputed). An empty user name means no
+// authentication. Callers in a running server hold the notification lock.
+void PointMailSettingsAt(Settings& settings, std::uint16_t port, const std::string& user,
+                         const std::string& password, const std::string& recipient = kTestRecipient);
 
 }  // namespace mrwd::testing

@@ -134,6 +134,13 @@ class Session(socketserver.BaseRequestHandler):
             self.request.sendall(data)
         return True
 
+    def next_verb(self):
+        """The command word of the next line, upper case; None when the peer closed."""
+        line = self.read_until(b"\r\n")
+        if line is None:
+            return None
+        return line.split(b" ", 1)[0].strip().upper().decode("latin-1")
+
     def handle(self):
         mode = self.script["mode"]
         if mode == "drop":
@@ -151,10 +158,9 @@ class Session(socketserver.BaseRequestHandler):
         if not self.reply("greeting"):
             return
         while True:
-            line = self.read_until(b"\r\n")
-            if line is None:
+            verb = self.next_verb()
+            if verb is None:
                 return
-            verb = line.split(b" ", 1)[0].strip().upper().decode("latin-1")
             if verb == "AUTH":
                 if not self.reply("AUTH") or self.read_until(b"\r\n") is None:
                     return
@@ -182,10 +188,9 @@ class Pop3Session(Session):
         if not self.reply("pop_greeting"):
             return
         while True:
-            line = self.read_until(b"\r\n")
-            if line is None:
+            verb = self.next_verb()
+            if verb is None:
                 return
-            verb = line.split(b" ", 1)[0].strip().upper().decode("latin-1")
             step = verb if verb in ("USER", "PASS") else ("pop_QUIT" if verb == "QUIT" else "pop_OTHER")
             if not self.reply(step) or step == "pop_QUIT":
                 return

@@ -3,7 +3,6 @@
 // log lines of a send.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "app/core/settings.h"
@@ -23,12 +22,6 @@ namespace fs = std::filesystem;
 
 const char kSignature[] = "\r\n\r\n--\r\n\r\nТехническая поддержка:\tmailto:support@marotel.example";
 const char kFrom[] = "Сообщение от Marotel ZedevUdo Server:\r\n\r\n\t";
-
-template <std::size_t N>
-void CopyText(char (&buffer)[N], const std::string& text) {
-    std::memset(buffer, 0, N);
-    std::memcpy(buffer, text.data(), std::min(text.size(), N - 1));
-}
 
 // The whole log of this process, as UTF-8.
 std::string LogText() {
@@ -50,19 +43,11 @@ protected:
     }
     void TearDown() override { Server().settings.MailConfigured = 0; }
 
-    static void PointMailAt(std::uint16_t port, std::uint32_t authType, const std::string& user,
-                            const std::string& password, const std::string& recipient = kTestRecipient) {
-        Settings& s = Server().settings;
+    // No user name: no authentication.
+    static void PointMailAt(std::uint16_t port, const std::string& user, const std::string& password,
+                            const std::string& recipient = kTestRecipient) {
         CriticalSectionLock lock(NotifyLock());
-        CopyText(s.SMTPServer, "127.0.0.1");
-        s.SMTPPort = port;
-        s.AuthType = authType;
-        CopyText(s.UserName, user);
-        std::memset(s.Password, 0, sizeof s.Password);
-        std::memcpy(s.Password, password.data(), std::min(password.size(), sizeof s.Password - 1));
-        CopyText(s.UserEMail, recipient);
-        CopyText(s.SenderEMail, kTestSender);
-        s.MailConfigured = ComputeMailConfigured(s) ? 1 : 0;
+        PointMailSettingsAt(Server().settings, port, user, password, recipient);
     }
 
     static std::unique_ptr<CMessage> Message(const std::string& body) {
@@ -77,7 +62,7 @@ protected:
 };
 
 TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
-    PointMailAt(real_.Port(), kAuthLogin, real_.User(), real_.Password());
+    PointMailAt(real_.Port(), real_.User(), real_.Password());
     const std::string path = "C:\\Kiosk\\Terminal.exe";
     const struct {
         EngineNotice notice;
@@ -117,7 +102,7 @@ TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
 
 TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
     scripted_.SetScript("delay_ms 100");
-    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "");
+    PointMailAt(scripted_.SmtpPort(), "", "");
     for (int i = 0; i < 3; ++i) SendNotificationInBackground(Message("background " + std::to_string(i)));
     SendNotification(Message("waiting"));
     ASSERT_TRUE(scripted_.WaitForClosedSessions(4, kDeadlineMs));
@@ -132,7 +117,7 @@ TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
 }
 
 TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
-    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "");
+    PointMailAt(scripted_.SmtpPort(), "", "");
     {
         CriticalSectionLock held(NotifyLock());
         SendNotificationInBackground(Message("held back"));
@@ -150,8 +135,8 @@ TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
 
 TEST_F(Notifications, WithoutMailSettingsNothingIsSentOrLogged) {
     const std::string recipient = Unique("nobody") + "@kiosk.example";
-    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "", recipient);
-    CopyText(Server().settings.SMTPServer, "");
+    PointMailAt(scripted_.SmtpPort(), "", "", recipient);
+    Server().settings.SMTPServer[0] = '\0';
     Server().settings.MailConfigured = ComputeMailConfigured(Server().settings) ? 1 : 0;
     ASSERT_EQ(Server().settings.MailConfigured, 0);
     SendNotification(Message("never sent"));
@@ -162,7 +147,7 @@ TEST_F(Notifications, WithoutMailSettingsNothingIsSentOrLogged) {
 
 TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
     const std::string recipient = Unique("ops") + "@kiosk.example";
-    PointMailAt(scripted_.SmtpPort(), kNoAuthentication, "", "", recipient);
+    PointMailAt(scripted_.SmtpPort(), "", "", recipient);
     const std::string delivered = Unique("delivered ");
     SendNotification(Message(delivered));
     std::string log = LogText();
