@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/settings.h"
-#include "app/win/server_process.h"
+#include <mutex>
+
+#include "base/core/settings.h"
+#include "base/win/event_log.h"
 #include "notify/win/notifications.h"
 #include "tests/harness/mail_account.h"
 
@@ -27,7 +29,7 @@ std::string Env(const char* name) {
 }
 
 // Milliseconds of one waiting send each, over `runs` sends.
-std::vector<double> TimeSends(int runs, const std::string& attachment) {
+std::vector<double> TimeSends(mrwd::NotificationSender& sender, int runs, const std::string& attachment) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         auto message = std::make_unique<mrwd::CMessage>();
@@ -35,7 +37,7 @@ std::vector<double> TimeSends(int runs, const std::string& attachment) {
         message->FormatBody("bench mail %d", i);
         if (!attachment.empty()) message->AddAttachment(attachment);
         const auto start = Clock::now();
-        mrwd::SendNotification(std::move(message));
+        sender.SendNotification(std::move(message));
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     std::sort(ms.begin(), ms.end());
@@ -65,17 +67,20 @@ int main(int argc, char** argv) {
         for (int i = 0; out.tellp() < 1000000; ++i) out << "12:00:00.000 line " << i << " of a day's log\r\n";
     }
 
-    mrwd::Settings& settings = mrwd::Server().settings;
+    mrwd::Settings settings;
     settings.Log = 0;  // the bench's own log would only grow
+    const mrwd::EventLog eventLog(settings.Log);
+    std::mutex notifyLock;
+    mrwd::NotificationSender sender(settings, notifyLock, eventLog);
     mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(realPort), Env("MRWD_REALSMTP_USER"),
                                        Env("MRWD_REALSMTP_PASSWORD"));
-    Report("real server, AUTH LOGIN, no attachment", TimeSends(runs, ""));
-    Report("real server, AUTH LOGIN, 1 MB log attached", TimeSends(std::max(3, runs / 4), log));
+    Report("real server, AUTH LOGIN, no attachment", TimeSends(sender, runs, ""));
+    Report("real server, AUTH LOGIN, 1 MB log attached", TimeSends(sender, std::max(3, runs / 4), log));
 
     const std::string script = Env("MRWD_MAILSIM_DIR") + "/script";
     std::ofstream(std::string("Z:") + script, std::ios::trunc) << "mode silent\n";
     mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(scriptedPort), "", "");
-    Report("silent server (accepts, never answers)", TimeSends(1, ""));
+    Report("silent server (accepts, never answers)", TimeSends(sender, 1, ""));
     ::DeleteFileA(log.c_str());
     return 0;
 }

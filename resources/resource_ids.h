@@ -111,6 +111,13 @@
 #define IDS_CONTROL_OFF_MARK 216
 #define IDS_FOLDER_TOO_LONG 217
 
+/* The main dialog's status lines: the controller's and the modem's text,
+   each beside a box painted in its colour. */
+#define IDC_CONTROLLER_STATUS_TEXT 1035
+#define IDC_CONTROLLER_STATUS_BOX 1036
+#define IDC_MODEM_STATUS_TEXT 1039
+#define IDC_MODEM_STATUS_BOX 1040
+
 /* The controller failure window. */
 #define IDD_CONTROLLER_FAILURE 112
 #define IDC_FAILURE_CLOSE 1042

@@ -3,9 +3,7 @@
 #include "app/core/command_line.h"
 #include "app/win/run_server.h"
 #include "app/win/server_process.h"
-#include "app/win/settings_store.h"
-#include "hardware/win/unload_running.h"
-#include "notify/win/event_log.h"
+#include "app/win/unload_running.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/module_store.h"
 
@@ -46,10 +44,10 @@ int RunEntryPoint(HINSTANCE instance, const char* arguments) {
     server.instance = instance;
     // The service reads its settings from the machine's registry, so the mode
     // must be known before anything is loaded.
-    server.serviceMode = SelectsServiceMode(arguments) ? 1 : 0;
-    if (ServerSettingsStore().Load(server.settings)) ServerModuleStore().Load(server.supervision.modules);
+    server.serviceMode = SelectsServiceMode(arguments);
+    if (server.Store().Load(server.settings)) ModuleStore(server.Store().Root()).Load(server.supervision.modules);
 
-    WriteLogString(IDS_PROGRAM_STARTED, arguments);
+    server.log.WriteLogString(IDS_PROGRAM_STARTED, arguments);
 
     if (arguments[0] == '\0') {
         if (!HandOverToRunningServer()) RunServer();

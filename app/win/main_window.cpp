@@ -1,11 +1,14 @@
 #include "main_window.h"
 
-#include "app/win/handles.h"
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
-#include "resources/resource_ids.h"
+#include "app/win/window_ui_events.h"
+#include "base/win/handles.h"
 #include "hardware/win/controller.h"
+#include "resources/resource_ids.h"
+#include "supervision/win/start_failure_notice.h"
 #include "supervision/win/watchdog.h"
+#include "ui/win/not_built_yet.h"
 
 namespace mrwd {
 namespace {
@@ -18,24 +21,24 @@ void RefreshTrayIconIfShown() {
 // process is then discovered afresh, with no failures counted.
 void SwitchSupervisionOn() {
     ServerProcess& server = Server();
-    if (server.supervisionOn != 0) return;
+    if (server.supervisionOn) return;
     if (server.engine) server.engine->Engine().ForgetProcesses();
-    server.supervisionOn = 1;
+    server.supervisionOn = true;
     RefreshTrayIconIfShown();
 }
 
 // Tray menu "switch off": only acts while supervision is on.
 void SwitchSupervisionOff() {
     ServerProcess& server = Server();
-    if (server.supervisionOn == 0) return;
-    server.supervisionOn = 0;
+    if (!server.supervisionOn) return;
+    server.supervisionOn = false;
     RefreshTrayIconIfShown();
 }
 
 void ShowTrayMenu(HWND window) {
     POINT cursor;
     ::GetCursorPos(&cursor);
-    UniqueMenu menu = LoadTrayMenu(Server().supervisionOn != 0);
+    UniqueMenu menu = LoadTrayMenu(Server().supervisionOn);
     if (!menu) return;
     ::TrackPopupMenu(::GetSubMenu(menu.get(), 0), TPM_LEFTALIGN, cursor.x, cursor.y, 0, window, nullptr);
 }
@@ -59,6 +62,17 @@ void OnCommand(HWND window, WORD id) {
             // IDM_SETTINGS opens the main dialog, which this build does not have yet.
             break;
     }
+}
+
+// What the engine and the controller reported from their threads, carried
+// out on this one.
+void DeliverWorkerReports() {
+    const WindowUiEvents::Reports reports = Server().uiEvents.Take();
+    if (reports.refreshMainDialog) not_built_yet::RefreshMainDialog();
+    if (reports.controllerStatus) not_built_yet::ShowControllerStatus();
+    if (reports.modemStatus) not_built_yet::ShowModemStatus();
+    if (reports.floatState) not_built_yet::SetFloatWindowState(*reports.floatState);
+    for (const std::string& path : reports.startFailures) ShowStartFailure(not_built_yet::MainDialogWindow(), path);
 }
 
 }  // namespace
@@ -98,16 +112,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_QUERYENDSESSION:
             // Windows is about to close every program: none may be restarted meanwhile.
-            server.supervisionOn = 0;
+            server.supervisionOn = false;
             return TRUE;
         case WM_ENDSESSION:
-            // The session really ends: stop the controller and the engine now
+            // The session really ends: stop the engine and the controller now
             // (the engine deletes the reboot marker), as the process may not
             // live to its teardown.
-            if (wParam != FALSE) {
-                server.controller.reset();
-                server.engine.reset();
-            }
+            if (wParam != FALSE) StopEngineAndController(server);
+            return 0;
+        case kUiEventsMessage:
+            DeliverWorkerReports();
             return 0;
         case WM_COMMAND:
             OnCommand(window, LOWORD(wParam));

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/win/handles.h"
+#include "base/win/handles.h"
 
 namespace mrwd {
 

@@ -3,14 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/win/handles.h"
 #include "app/win/main_window.h"
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
-#include "notify/win/event_log.h"
-#include "notify/win/notifications.h"
-#include "resources/resource_ids.h"
+#include "base/win/handles.h"
 #include "hardware/win/controller.h"
+#include "resources/resource_ids.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {
@@ -40,16 +38,20 @@ void RunServer() {
     UniqueHandle instanceMutex(::CreateMutexA(nullptr, FALSE, kServerName));
     if (!instanceMutex) return;
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        WriteLogString(IDS_SERVER_ALREADY_RUNNING);
+        server.log.WriteLogString(IDS_SERVER_ALREADY_RUNNING);
         return;
     }
 
     ::InitCommonControls();
-    WriteLogString(IDS_SERVER_LOADED);
-    server.supervisionOn = 0;
+    server.log.WriteLogString(IDS_SERVER_LOADED);
+    server.supervisionOn = false;
     // The controller first: its thread starts at once and finds the card.
-    server.controller = std::make_unique<CController>(server.settings, server.supervisionOn);
-    server.engine = std::make_unique<CWatchDog>(server.supervision, server.settings);
+    server.controller = std::make_unique<CController>(server.settings, server.supervisionOn, server.Store(),
+                                                      server.log, server.uiEvents);
+    const EngineServices services{server.settings, server.Store(), server.log, server.notifications,
+                                  server.uiEvents,  server.mainWindow};
+    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn,
+                                                server.controller.get());
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
@@ -57,27 +59,28 @@ void RunServer() {
     server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
     if (server.settings.Active != 0) {
         server.engine->Engine().ForgetProcesses();
-        server.supervisionOn = 1;
+        server.supervisionOn = true;
     }
 
     server.mainWindow = CreateMainWindow(server.instance);
     if (server.mainWindow != nullptr) {
+        server.uiEvents.AttachWindow(server.mainWindow);
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
         server.engine->Start();
         RunMessageLoop();
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_DELETE);
         // The loop also ends on a WM_QUIT posted straight to the thread or the
         // window; the window must not outlive the run that owns it.
+        server.uiEvents.AttachWindow(nullptr);
         if (::IsWindow(server.mainWindow)) ::DestroyWindow(server.mainWindow);
         server.mainWindow = nullptr;
     }
 
-    server.supervisionOn = 0;
-    server.controller.reset();  // releases the card unless a reboot is under way
-    server.engine.reset();      // ends its thread and deletes the reboot marker
-    WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
+    server.supervisionOn = false;
+    StopEngineAndController(server);
+    server.notifications.WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
     server.excludedPrograms.clear();
-    WriteLogString(IDS_SERVER_UNLOADED);
+    server.log.WriteLogString(IDS_SERVER_UNLOADED);
 }
 
 }  // namespace mrwd

@@ -1,11 +1,10 @@
 #include "server_process.h"
 
+#include "base/win/system_paths.h"
 #include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {
-
-int CompareSystemPaths(const char* a, const char* b) { return ::lstrcmpiA(a, b); }
 
 ServerProcess::ServerProcess() : supervision(CompareSystemPaths) {}
 ServerProcess::~ServerProcess() = default;
@@ -18,6 +17,11 @@ ServerProcess& Server() {
 std::set<std::string> BuildExcludedPrograms() {
     static const char* const kExcluded[] = {"drweb32w.exe"};
     return std::set<std::string>(std::begin(kExcluded), std::end(kExcluded));
+}
+
+void StopEngineAndController(ServerProcess& server) {
+    server.engine.reset();      // ends its thread and deletes the reboot marker
+    server.controller.reset();  // releases the card unless a reboot is under way
 }
 
 }  // namespace mrwd

@@ -1,16 +1,21 @@
-// The process-wide objects of the server, reachable from every subsystem.
-// RunServer creates and tears down what lives only while it runs.
+// The process-wide objects of the server. Only the composition root (this
+// folder) reaches them; every subsystem is handed what it uses. RunServer
+// creates and tears down what lives only while it runs.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 
-#include "app/core/settings.h"
-#include "app/win/handles.h"
+#include "app/win/window_ui_events.h"
+#include "base/core/settings.h"
+#include "base/win/event_log.h"
+#include "base/win/settings_store.h"
+#include "notify/win/notifications.h"
 #include "supervision/core/supervision_state.h"
 
 namespace mrwd {
@@ -27,29 +32,30 @@ constexpr UINT kShowMainDialogMessage = WM_USER + 1;
 // The tray icon's mouse notifications.
 constexpr UINT kTrayMessage = WM_USER + 2;
 
-// Program paths compared as the system compares them (locale-aware, without case).
-int CompareSystemPaths(const char* a, const char* b);
-
 struct ServerProcess {
     ServerProcess();
     ~ServerProcess();
 
+    // The settings root of this process's mode.
+    SettingsStore Store() const { return SettingsStore(serviceMode); }
+
     HINSTANCE instance = nullptr;
-    // 1 when started with "srv": the settings then live under HKEY_LOCAL_MACHINE.
-    int serviceMode = 0;
+    // Set when started with "srv": the settings then live under HKEY_LOCAL_MACHINE.
+    bool serviceMode = false;
     Settings settings;
-    // Serializes every mail dialogue and the changes of the mail settings;
-    // declared before the engine and the controller, which send under it.
-    CriticalSection notifyLock;
-    // Mails on threads of their own that have not finished yet.
-    std::atomic<int> backgroundNotifications{0};
+    EventLog log{settings.Log};
+    // Serializes every mail dialogue and the changes of the mail settings.
+    std::mutex notifyLock;
+    NotificationSender notifications{settings, notifyLock, log};
     // The run-time switch of supervision; read by every thread.
-    std::atomic<int> supervisionOn{0};
+    std::atomic<bool> supervisionOn{false};
     // File names that may never be put under control.
     std::set<std::string> excludedPrograms;
     UINT aliveMessage = 0;
     UINT modemResetMessage = 0;
-    HWND mainWindow = nullptr;
+    std::atomic<HWND> mainWindow{nullptr};
+    // How the engine and the controller reach the main window's thread.
+    WindowUiEvents uiEvents;
     // The monitored programs, the supervised processes and the process snapshot.
     SupervisionState supervision;
     // The reboot controller and the supervision engine; null before RunServer
@@ -62,5 +68,9 @@ ServerProcess& Server();
 
 // The programs that may not be supervised (they protect themselves or the system).
 std::set<std::string> BuildExcludedPrograms();
+
+// Stops the engine thread, then the controller: the engine may still post a
+// reboot order to the controller until its thread has ended.
+void StopEngineAndController(ServerProcess& server);
 
 }  // namespace mrwd

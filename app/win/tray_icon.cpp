@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/win/server_process.h"
-#include "app/win/texts.h"
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
@@ -15,7 +15,7 @@ constexpr UINT kTrayIconId = 1;
 
 bool UpdateTrayIcon(DWORD operation) {
     ServerProcess& server = Server();
-    const bool on = server.supervisionOn != 0;
+    const bool on = server.supervisionOn;
 
     // The first-version record: every shell since Windows 95 accepts it, and
     // it carries all this icon needs (owner, id, callback, icon, tip).

@@ -5,15 +5,9 @@
 
 #include <mutex>
 
-namespace mrwd {
+#include "base/core/controller_commands.h"
 
-enum ControllerCommand : int {
-    kNoCommand = 0,
-    kForceModemReset = 1,
-    kCheckModem = 2,
-    kResetThroughCard = 3,
-    kLastHeartbeat = 4,
-};
+namespace mrwd {
 
 class CommandMailbox {
 public:

@@ -9,7 +9,7 @@ namespace mrwd {
 constexpr int kFailuresBeforeGiveUp = 3;
 
 ControllerLogic::ControllerLogic(CardLink& card, ControllerSystem& system, Settings& settings,
-                                 const ControllerTexts& texts, const std::atomic<int>& supervisionOn)
+                                 const ControllerTexts& texts, const std::atomic<bool>& supervisionOn)
     : card_(card), system_(system), settings_(settings), texts_(texts), supervisionOn_(supervisionOn) {
     // The text already begins with a blank, so it shows with two.
     controllerStatus_.Publish(texts_.off, kNeutral);
@@ -69,7 +69,7 @@ std::string ControllerLogic::NotFoundText() {
 void ControllerLogic::OnTimeout() {
     RefreshModemStatusIfDue();
 
-    if (settings_.Controller == 1) {
+    if (settings_.WithoutController()) {
         PublishController(texts_.off, kNeutral);
         if (!disabledEntered_) {
             disabledEntered_ = true;
@@ -79,7 +79,7 @@ void ControllerLogic::OnTimeout() {
     }
     disabledEntered_ = false;
 
-    if (supervisionOn_ == 0) {
+    if (!supervisionOn_) {
         WhileInactive();
     } else if (!card_.IsOpen()) {
         SearchAndOpen();
@@ -144,7 +144,7 @@ void ControllerLogic::BeatAndWatch() {
 void ControllerLogic::OnCommand(int code) {
     switch (code) {
         case kForceModemReset:
-            if (settings_.ControlMdm == 0 && settings_.Controller == 0 && !ForceModemReset()) system_.Beep();
+            if (settings_.ForcedModemResetAllowed() && !ForceModemReset()) system_.Beep();
             break;
         case kCheckModem:
             if (modemCheckAllowed_) CheckModemPeriodically();

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/settings.h"
-#include "app/core/ticks.h"
+#include "base/core/settings.h"
+#include "base/core/ticks.h"
 #include "hardware/core/controller_texts.h"
 #include "hardware/core/status_line.h"
 
@@ -61,7 +61,7 @@ public:
 class ControllerLogic {
 public:
     ControllerLogic(CardLink& card, ControllerSystem& system, Settings& settings, const ControllerTexts& texts,
-                    const std::atomic<int>& supervisionOn);
+                    const std::atomic<bool>& supervisionOn);
 
     // The 2.5-second time-out of the controller thread.
     void OnTimeout();
@@ -103,7 +103,7 @@ private:
     ControllerSystem& system_;
     Settings& settings_;
     const ControllerTexts& texts_;
-    const std::atomic<int>& supervisionOn_;
+    const std::atomic<bool>& supervisionOn_;
 
     StatusLine controllerStatus_;
     StatusLine modemStatus_;

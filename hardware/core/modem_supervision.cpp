@@ -22,11 +22,11 @@ void ControllerLogic::RefreshModemStatusIfDue() {
     modemCheckAllowed_ = true;
 
     const int port = static_cast<int>(settings_.Modem.load());
-    if (port == 0 && settings_.ControlMdm == 1) {
+    if (port == 0 && settings_.WithoutModemControl()) {
         PublishModem(texts_.modemControlOff, kNeutral);
     } else if (port == 0) {
         PublishModem(texts_.modemPortNotSet, kFault);
-    } else if (settings_.ControlMdm == 1 || settings_.Controller == 1) {
+    } else if (settings_.WithoutModemControl() || settings_.WithoutController()) {
         PublishModem(texts_.modemControlOff, kNeutral);
     } else if (port == foundPort_) {
         modemCheckAllowed_ = false;  // the card's own port: checking it would talk to the card
@@ -44,7 +44,7 @@ void ControllerLogic::RefreshModemStatusIfDue() {
 }
 
 void ControllerLogic::CheckModemPeriodically() {
-    if (settings_.Modem == 0 || settings_.ControlMdm == 1) return;
+    if (settings_.Modem == 0 || settings_.WithoutModemControl()) return;
     // Minutes, saturated so that a huge setting cannot wrap into a short one.
     const std::uint64_t minutes = settings_.MdmCheckTimeout;
     const std::uint64_t wanted = minutes * 60000;

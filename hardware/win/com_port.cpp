@@ -44,12 +44,12 @@ CComPort::~CComPort() { Close(); }
 
 bool CComPort::Open(int port) {
     if (IsOpen()) return true;
-    handle_ = OpenDevice(port);
+    handle_.reset(OpenDevice(port));
     if (!IsOpen()) return false;
     DCB dcb;
     std::memset(&dcb, 0, sizeof dcb);
     dcb.DCBlength = sizeof dcb;
-    bool ok = ::GetCommState(handle_, &dcb) != FALSE;
+    bool ok = ::GetCommState(handle_.get(), &dcb) != FALSE;
     if (ok) {
         dcb.BaudRate = CBR_2400;
         dcb.ByteSize = 8;
@@ -64,27 +64,24 @@ bool CComPort::Open(int port) {
         dcb.fDtrControl = DTR_CONTROL_ENABLE;
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
         dcb.fTXContinueOnXoff = 1;
-        ok = ::SetCommState(handle_, &dcb) != FALSE;
+        ok = ::SetCommState(handle_.get(), &dcb) != FALSE;
     }
     if (!ok) Close();
     return ok;
 }
 
-void CComPort::Close() {
-    if (IsOpen()) ::CloseHandle(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-}
+void CComPort::Close() { handle_.reset(); }
 
 bool CComPort::WriteString(const char* text, unsigned timeLimitSeconds) {
-    if (!SetTimeouts(handle_, false, timeLimitSeconds * 1000)) return false;
+    if (!SetTimeouts(handle_.get(), false, timeLimitSeconds * 1000)) return false;
     for (const char* p = text; *p != '\0'; ++p) {
-        if (!WriteByte(handle_, *p)) return false;
+        if (!WriteByte(handle_.get(), *p)) return false;
     }
-    return WriteByte(handle_, '\r');
+    return WriteByte(handle_.get(), '\r');
 }
 
 bool CComPort::ReadLine(char* buffer, std::size_t size, unsigned timeLimitSeconds) {
-    if (size == 0 || !SetTimeouts(handle_, true, 0)) return false;
+    if (size == 0 || !SetTimeouts(handle_.get(), true, 0)) return false;
     std::size_t count = 0;
     bool lineEnded = false;
     const DWORD start = ::GetTickCount();
@@ -93,7 +90,7 @@ bool CComPort::ReadLine(char* buffer, std::size_t size, unsigned timeLimitSecond
     while (::GetTickCount() - start < limit) {
         char byte = 0;
         DWORD got = 0;
-        if (!::ReadFile(handle_, &byte, 1, &got, nullptr)) break;
+        if (!::ReadFile(handle_.get(), &byte, 1, &got, nullptr)) break;
         if (got == 1) {
             if (byte == '\r' || byte == '\n') {
                 lineEnded = true;
@@ -136,7 +133,7 @@ bool CComPort::Contains(const char* text, const char* word) {
 
 bool CComPort::Command(const char* command, const char* expected, unsigned timeLimitSeconds) {
     if (!IsOpen()) return false;
-    ::PurgeComm(handle_, PURGE_TXCLEAR | PURGE_RXCLEAR);
+    ::PurgeComm(handle_.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (!WriteString(command, timeLimitSeconds)) return false;
     for (;;) {
         char line[kReplyLine];
@@ -146,10 +143,8 @@ bool CComPort::Command(const char* command, const char* expected, unsigned timeL
 }
 
 DWORD CComPort::GetPortOpenError(int port) {
-    HANDLE handle = OpenDevice(port);
-    const DWORD error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
-    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-    return error;
+    const UniqueFile handle(OpenDevice(port));
+    return handle ? 0 : ::GetLastError();
 }
 
 int CComPort::FindFreePort(int after) {

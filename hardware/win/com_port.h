@@ -8,6 +8,8 @@
 
 #include <cstddef>
 
+#include "base/win/handles.h"
+
 namespace mrwd {
 
 class CComPort {
@@ -20,7 +22,7 @@ public:
     // True if the port is (or already was) open; an open object keeps its port.
     bool Open(int port);
     void Close();
-    bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+    bool IsOpen() const { return handle_.valid(); }
 
     // Every byte, 50 ms apart, then a carriage return.
     bool WriteString(const char* text, unsigned timeLimitSeconds);
@@ -37,7 +39,7 @@ public:
     static DWORD GetPortOpenError(int port);
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    UniqueFile handle_;
 };
 
 }  // namespace mrwd

@@ -1,26 +1,9 @@
 #include "controller.h"
 
-#include "app/win/settings_store.h"
-#include "app/win/texts.h"
-#include "notify/win/event_log.h"
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
-#include "ui/win/main_dialog.h"
 
 namespace mrwd {
-namespace {
-
-// The main dialog's status controls.
-constexpr int kControllerText = 1035;
-constexpr int kControllerBox = 1036;
-constexpr int kModemText = 1039;
-constexpr int kModemBox = 1040;
-
-void ShowText(int control, const StatusLine& line) {
-    HWND dialog = MainDialogWindow();
-    if (dialog != nullptr) ::SetDlgItemTextA(dialog, control, line.Text().c_str());
-}
-
-}  // namespace
 
 ControllerTexts LoadControllerTexts() {
     ControllerTexts t;
@@ -51,9 +34,14 @@ ControllerTexts LoadControllerTexts() {
     return t;
 }
 
-CController::CController(Settings& settings, const std::atomic<int>& supervisionOn)
-    : texts_(LoadControllerTexts()),
+CController::CController(Settings& settings, const std::atomic<bool>& supervisionOn, SettingsStore store,
+                         const EventLog& log, UiEvents& ui)
+    : store_(store),
+      log_(log),
+      ui_(ui),
+      texts_(LoadControllerTexts()),
       commandEvent_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      rebootOrdered_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       system_(*this),
       logic_(rebooter_, system_, settings, texts_, supervisionOn) {
     Start();
@@ -68,18 +56,9 @@ void CController::PostCommand(int code) {
     if (mailbox_.Post(code)) ::SetEvent(commandEvent_.get());
 }
 
-bool CController::WaitForRebootOrder(DWORD milliseconds) const {
-    const DWORD start = ::GetTickCount();
-    while (!logic_.RebootInProgress()) {
-        if (::GetTickCount() - start >= milliseconds) return false;
-        ::Sleep(10);
-    }
-    return true;
+bool CController::WaitForRebootOrder(unsigned milliseconds) {
+    return ::WaitForSingleObject(rebootOrdered_.get(), milliseconds) == WAIT_OBJECT_0;
 }
-
-void CController::ShowControllerText() const { ShowText(kControllerText, ControllerStatus()); }
-
-void CController::ShowModemText() const { ShowText(kModemText, ModemStatus()); }
 
 void CController::Run() {
     const HANDLE events[2] = {commandEvent_.get(), StopEvent()};
@@ -87,6 +66,7 @@ void CController::Run() {
         const DWORD result = ::WaitForMultipleObjects(2, events, FALSE, kControllerPeriodMs);
         if (result == WAIT_OBJECT_0) {
             logic_.OnCommand(mailbox_.Take());
+            if (logic_.RebootInProgress()) ::SetEvent(rebootOrdered_.get());
         } else if (result == WAIT_TIMEOUT) {
             logic_.OnTimeout();
         } else {
@@ -110,18 +90,17 @@ ModemProbe CController::System::ProbeModem(int port) {
     return probe;
 }
 
-void CController::System::Log(const std::string& text) { WriteLog("%s", text.c_str()); }
+void CController::System::Log(const std::string& text) { owner_.log_.WriteLog("%s", text.c_str()); }
 
 void CController::System::StorePinnedPort(int port) {
-    const SettingsStore store = ServerSettingsStore();
-    store.StoreDword("CustomControllerPort", 1);
-    store.StoreDword("ControllerPort", static_cast<std::uint32_t>(port));
+    owner_.store_.StoreDword("CustomControllerPort", 1);
+    owner_.store_.StoreDword("ControllerPort", static_cast<std::uint32_t>(port));
 }
 
-void CController::System::RefreshMainDialog() { mrwd::RefreshMainDialog(); }
+void CController::System::RefreshMainDialog() { owner_.ui_.RefreshMainDialog(); }
 
 void CController::System::ReportCardFailure() {
-    if (!ErrorMsg::WindowOpen()) {
+    if (!owner_.failureWindow_ || !owner_.failureWindow_->IsOpen()) {
         owner_.failureWindow_.reset();  // its window was closed: its thread has ended
         owner_.failureWindow_ = std::make_unique<ErrorMsg>();
     }
@@ -131,8 +110,11 @@ void CController::System::ReportCardFailure() {
 void CController::System::Beep() { ::MessageBeep(MB_ICONHAND); }
 
 void CController::System::StatusChanged(bool modemLine) {
-    HWND dialog = MainDialogWindow();
-    if (dialog != nullptr) ::InvalidateRect(::GetDlgItem(dialog, modemLine ? kModemBox : kControllerBox), nullptr, TRUE);
+    if (modemLine) {
+        owner_.ui_.ModemStatusChanged();
+    } else {
+        owner_.ui_.ControllerStatusChanged();
+    }
 }
 
 }  // namespace mrwd

@@ -6,9 +6,13 @@
 #include <atomic>
 #include <memory>
 
-#include "app/core/settings.h"
-#include "app/win/handles.h"
-#include "app/win/thread.h"
+#include "base/core/controller_commands.h"
+#include "base/core/settings.h"
+#include "base/core/ui_events.h"
+#include "base/win/event_log.h"
+#include "base/win/handles.h"
+#include "base/win/settings_store.h"
+#include "base/win/thread.h"
 #include "hardware/core/command_mailbox.h"
 #include "hardware/core/controller_logic.h"
 #include "hardware/win/error_msg.h"
@@ -18,24 +22,23 @@ namespace mrwd {
 
 constexpr DWORD kControllerPeriodMs = 2500;
 
-class CController final : public CThread {
+class CController final : public CThread, public ControllerCommands {
 public:
-    // Starts the thread at once.
-    CController(Settings& settings, const std::atomic<int>& supervisionOn);
+    // Starts the thread at once. `store` is where a card found by the search
+    // is pinned; status changes are reported through `ui`.
+    CController(Settings& settings, const std::atomic<bool>& supervisionOn, SettingsStore store, const EventLog& log,
+                UiEvents& ui);
     // Stops the thread (which releases the card unless a reboot is under way).
     ~CController() override;
 
     // Any thread: 1 force a modem reset, 2 check the modem, 3 reset the
     // computer through the card, 4 a last heartbeat before a software reboot.
-    void PostCommand(int code);
-    // Waits until a posted reboot order has reached the card, for at most `milliseconds`.
-    bool WaitForRebootOrder(DWORD milliseconds) const;
+    void PostCommand(int code) override;
+    bool WaitForRebootOrder(unsigned milliseconds) override;
 
+    // The status lines the main dialog shows (guarded: any thread may read them).
     const StatusLine& ControllerStatus() const { return logic_.ControllerStatus(); }
     const StatusLine& ModemStatus() const { return logic_.ModemStatus(); }
-    // Put the status texts into the open main dialog.
-    void ShowControllerText() const;
-    void ShowModemText() const;
     ControllerLogic& Logic() { return logic_; }
 
     void Run() override;
@@ -60,10 +63,15 @@ private:
         CController& owner_;
     };
 
+    SettingsStore store_;
+    const EventLog& log_;
+    UiEvents& ui_;
     ControllerTexts texts_;
     CRebooter rebooter_;
     CommandMailbox mailbox_;
     UniqueHandle commandEvent_;
+    // Signalled once a reboot order has been carried out.
+    UniqueHandle rebootOrdered_;
     std::unique_ptr<ErrorMsg> failureWindow_;
     System system_;
     ControllerLogic logic_;

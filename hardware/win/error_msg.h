@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
-#include "app/win/thread.h"
+#include <atomic>
+
+#include "base/win/handles.h"
+#include "base/win/thread.h"
 
 namespace mrwd {
 
@@ -20,12 +23,19 @@ public:
     // Adds a line "HH:MM:SS   MM/DD/YY" with the current local time.
     void AddFailureLine();
 
-    // True while a failure window is open (process-wide: one at a time).
-    static bool WindowOpen();
-    // The open window (for tests and for the owner); null when none.
-    static HWND Window();
+    // True while the window is open (its button not pressed yet).
+    bool IsOpen() const { return open_; }
+    // The open window; null when none.
+    HWND Window() const { return window_; }
 
     void Run() override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    UniqueHandle ready_;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> open_{false};
 };
 
 }  // namespace mrwd

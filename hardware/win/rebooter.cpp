@@ -36,13 +36,13 @@ bool CRebooter::HardReset() { return Send(*this, kHardReset); }
 bool CRebooter::ResetModem() { return Send(*this, kResetModem); }
 
 bool CModem::Probe(int port) {
-    busy_ = 0;
+    busy_ = false;
     if (GetPortOpenError(port) == ERROR_FILE_NOT_FOUND) return false;
     bool answered = false;
     if (Open(port)) {
         answered = Send(*this, kModemAttention);
     } else {
-        busy_ = 1;
+        busy_ = true;
     }
     Close();
     return answered;

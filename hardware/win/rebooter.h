@@ -26,10 +26,10 @@ class CModem final : public CComPort {
 public:
     bool Probe(int port);
     // The last probe found the port present but held by another program.
-    bool Busy() const { return busy_ != 0; }
+    bool Busy() const { return busy_; }
 
 private:
-    int busy_ = 0;
+    bool busy_ = false;
 };
 
 }  // namespace mrwd

@@ -2,13 +2,12 @@
 // of the month only, so the date is found back from today.
 #pragma once
 
+#include "base/core/calendar_time.h"
+
 namespace mrwd {
 
-struct CalendarDate {
-    int year = 0;
-    int month = 0;  // 1..12
-    int day = 0;    // 1..31
-};
+// A date: year, month and day of a calendar reading; the time of day is unused.
+using CalendarDate = CalendarTime;
 
 int DaysInMonth(int year, int month);
 

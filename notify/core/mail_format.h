@@ -5,18 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace mrwd {
+#include "base/core/calendar_time.h"
 
-// A moment in UTC, as the system clock gives it.
-struct UtcTime {
-    int year = 0;
-    int month = 0;      // 1..12
-    int day = 0;        // 1..31
-    int dayOfWeek = 0;  // 0 = Sunday
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
+namespace mrwd {
 
 struct HeaderFields {
     std::string senderName;

@@ -4,14 +4,12 @@
 
 #include <cstdint>
 
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
-#include "app/win/settings_store.h"
+#include "base/core/log_format.h"
+#include "base/win/handles.h"
+#include "base/win/registry.h"
+#include "base/win/system_clock.h"
 #include "notify/core/daily_log.h"
-#include "notify/core/log_format.h"
 #include "notify/core/support_address.h"
-#include "notify/win/event_log.h"
-#include "notify/win/notifications.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
@@ -20,67 +18,50 @@ namespace {
 constexpr char kLastDayValue[] = "LastDay";
 
 bool ReadLastDay(HKEY key, int& day) {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (::RegQueryValueExA(key, kLastDayValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        size != sizeof value) {
-        return false;
-    }
+    std::uint32_t value = 0;
+    if (!ReadRegistryDword(key, kLastDayValue, value)) return false;
     // A day that no month has is as good as none.
     if (value < 1 || value > 31) return false;
     day = static_cast<int>(value);
     return true;
 }
 
-void WriteLastDay(HKEY key, int day) {
-    const DWORD value = static_cast<DWORD>(day);
-    ::RegSetValueExA(key, kLastDayValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-}
-
 }  // namespace
 
-void UpdateLastDay(DailyLogState& state) {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    const int today = now.wDay;
+void DailyLogMail::UpdateLastDay() {
+    const LocalTime now = LocalNow();
+    const int today = now.day;
 
     UniqueRegKey key;
-    if (::RegOpenKeyExA(ServerSettingsStore().Root(), kSettingsKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
-        state.logDay = today;  // nothing persists; the day starts from today
-    } else if (state.logDay != today) {
-        if (!ReadLastDay(key.get(), state.logDay)) {
-            state.logDay = today;
-            WriteLastDay(key.get(), today);
+    if (::RegOpenKeyExA(store_.Root(), kSettingsKey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) {
+        logDay_ = today;  // nothing persists; the day starts from today
+    } else if (logDay_ != today) {
+        if (!ReadLastDay(key.get(), logDay_)) {
+            logDay_ = today;
+            WriteRegistryDword(key.get(), kLastDayValue, static_cast<std::uint32_t>(today));
         }
     } else {
-        WriteLastDay(key.get(), today);
+        WriteRegistryDword(key.get(), kLastDayValue, static_cast<std::uint32_t>(today));
     }
 
     // Only the day of the month is stored: the file is that of the latest
     // date with this day, last month's when the day is still to come in this one.
-    const CalendarDate date = MostRecentDateWithDay({now.wYear, now.wMonth, today}, state.logDay);
-    LocalTime fileDate;
-    fileDate.year = date.year;
-    fileDate.month = date.month;
-    fileDate.day = date.day;
-    state.logPath = ProcessLogFolder() + "\\" + DayFileName(fileDate);
+    const CalendarDate date = MostRecentDateWithDay({now.year, now.month, today}, logDay_);
+    logPath_ = log_.Folder() + "\\" + DayFileName(date);
 }
 
-void SendDailyLog(DailyLogState& state) {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    const Settings& settings = Server().settings;
-    if (settings.SendLog == 0 || state.logDay == now.wDay || settings.Log == 0) return;
+void DailyLogMail::SendDailyLog() {
+    const LocalTime now = LocalNow();
+    if (settings_.SendLog == 0 || logDay_ == now.day || settings_.Log == 0) return;
 
-    WriteLogString(IDS_SENDING_DAILY_LOG);
+    log_.WriteLogString(IDS_SENDING_DAILY_LOG);
     auto message = NewNotification(IDS_SUBJECT_LOG, IDS_BODY_DAILY_LOG, kSupportAddress);
-    message->AddAttachment(state.logPath);
-    SendNotificationInBackground(std::move(message));
+    message->AddAttachment(logPath_);
+    notifications_.SendNotificationInBackground(std::move(message));
 
     // A failed mail is not repeated: the day counts as done.
-    state.logDay = now.wDay;
-    UpdateLastDay(state);
+    logDay_ = now.day;
+    UpdateLastDay();
 }
 
 }  // namespace mrwd

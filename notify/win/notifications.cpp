@@ -3,10 +3,9 @@
 #include <cstdarg>
 #include <string>
 
-#include "app/win/server_process.h"
-#include "app/win/texts.h"
+#include "base/win/background_work.h"
+#include "base/win/texts.h"
 #include "notify/core/smtp_client.h"
-#include "notify/win/event_log.h"
 #include "notify/win/winsock_mail_system.h"
 #include "resources/resource_ids.h"
 
@@ -40,23 +39,23 @@ MailSettings CopyMailSettings(const Settings& settings) {
     return mail;
 }
 
-void LogFailure(const CFastSmtp& client, const CMessage& message) {
+void LogFailure(const EventLog& log, const CFastSmtp& client, const CMessage& message) {
     const char* reason = client.LastErrorText();
-    WriteLogString(IDS_NOTIFY_FAILED, reason != nullptr ? reason : "", message.Body().c_str());
+    log.WriteLogString(IDS_NOTIFY_FAILED, reason != nullptr ? reason : "", message.Body().c_str());
 }
 
-void Transfer(const MailSettings& mail, CMessage& message) {
+void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message) {
     WinSockMailSystem system;
     CFastSmtp client(system);
-    WriteLogString(IDS_NOTIFY_SENDING, mail.recipient.c_str());
+    log.WriteLogString(IDS_NOTIFY_SENDING, mail.recipient.c_str());
     if (!client.Started() || !client.Connect(mail.server, mail.port, mail.authType, mail.userName.c_str(),
                                              mail.password.c_str(), nullptr, 0)) {
-        LogFailure(client, message);
+        LogFailure(log, client, message);
         return;
     }
     client.AddRecipient(mail.recipient, std::string());
     if (!client.IsConnected()) {
-        LogFailure(client, message);
+        LogFailure(log, client, message);
         return;
     }
     const std::string mailer = LoadText(IDS_MAILER_NAME);
@@ -64,22 +63,14 @@ void Transfer(const MailSettings& mail, CMessage& message) {
     message.SetSenderAddress(mail.sender);
     client.SetXMailer(mailer);
     if (client.Send(message)) {
-        WriteLogString(IDS_NOTIFY_SENT);
+        log.WriteLogString(IDS_NOTIFY_SENT);
     } else {
-        LogFailure(client, message);
+        LogFailure(log, client, message);
     }
     client.Disconnect();
 }
 
-DWORD WINAPI SendNotificationThread(LPVOID parameter) {
-    SendNotification(std::unique_ptr<CMessage>(static_cast<CMessage*>(parameter)));
-    --Server().backgroundNotifications;
-    return 0;
-}
-
 }  // namespace
-
-CriticalSection& NotifyLock() { return Server().notifyLock; }
 
 std::unique_ptr<CMessage> NewNotification(UINT subjectId, UINT bodyId, ...) {
     auto message = std::make_unique<CMessage>();
@@ -92,30 +83,63 @@ std::unique_ptr<CMessage> NewNotification(UINT subjectId, UINT bodyId, ...) {
     return message;
 }
 
-void SendNotification(std::unique_ptr<CMessage> message) {
-    CriticalSectionLock lock(NotifyLock());
-    const MailSettings mail = CopyMailSettings(Server().settings);
+NotificationSender::NotificationSender(const Settings& settings, std::mutex& notifyLock, const EventLog& log)
+    : settings_(settings), notifyLock_(notifyLock), log_(log) {}
+
+NotificationSender::~NotificationSender() { WaitForBackgroundNotifications(INFINITE); }
+
+void NotificationSender::SendNotification(std::unique_ptr<CMessage> message) {
+    std::lock_guard<std::mutex> lock(notifyLock_);
+    const MailSettings mail = CopyMailSettings(settings_);
     // Not configured: the message goes without a trace.
-    if (mail.configured) Transfer(mail, *message);
+    if (mail.configured) Transfer(log_, mail, *message);
     message.reset();
 }
 
-void SendNotificationInBackground(std::unique_ptr<CMessage> message) {
-    ++Server().backgroundNotifications;
-    HANDLE thread = ::CreateThread(nullptr, 0, SendNotificationThread, message.get(), 0, nullptr);
-    if (thread != nullptr) {
-        message.release();  // the thread owns it now
-        ::CloseHandle(thread);
+void NotificationSender::SendNotificationInBackground(std::unique_ptr<CMessage> message) {
+    ++running_;
+    // The thread owns the message once it runs.
+    CMessage* const handedOver = message.release();
+    UniqueHandle thread = StartBackgroundWork([this, handedOver] {
+        SendNotification(std::unique_ptr<CMessage>(handedOver));
+        --running_;
+    });
+    if (!thread) {
+        --running_;
+        // Without a thread of its own the mail still goes, on this one.
+        SendNotification(std::unique_ptr<CMessage>(handedOver));
         return;
     }
-    --Server().backgroundNotifications;
-    // Without a thread of its own the mail still goes, on this one.
-    SendNotification(std::move(message));
+    std::lock_guard<std::mutex> lock(threadsLock_);
+    // Forget the threads that have ended, so a server that runs for months
+    // does not collect their handles.
+    for (auto it = threads_.begin(); it != threads_.end();) {
+        it = ::WaitForSingleObject(it->get(), 0) == WAIT_OBJECT_0 ? threads_.erase(it) : it + 1;
+    }
+    threads_.push_back(std::move(thread));
 }
 
-void WaitForBackgroundNotifications(DWORD timeoutMs) {
+bool NotificationSender::WaitForBackgroundNotifications(DWORD timeoutMs) {
+    std::vector<UniqueHandle> waiting;
+    {
+        std::lock_guard<std::mutex> lock(threadsLock_);
+        waiting.swap(threads_);
+    }
     const DWORD start = ::GetTickCount();
-    while (Server().backgroundNotifications > 0 && ::GetTickCount() - start < timeoutMs) ::Sleep(20);
+    bool allEnded = true;
+    for (UniqueHandle& thread : waiting) {
+        const DWORD spent = ::GetTickCount() - start;
+        const DWORD left = timeoutMs == INFINITE ? INFINITE : (spent < timeoutMs ? timeoutMs - spent : 0);
+        if (::WaitForSingleObject(thread.get(), left) != WAIT_OBJECT_0) allEnded = false;
+    }
+    if (!allEnded) {
+        // Still running: keep them, so a later wait (or the destructor) sees them.
+        std::lock_guard<std::mutex> lock(threadsLock_);
+        for (UniqueHandle& thread : waiting) {
+            if (::WaitForSingleObject(thread.get(), 0) != WAIT_OBJECT_0) threads_.push_back(std::move(thread));
+        }
+    }
+    return allEnded;
 }
 
 }  // namespace mrwd

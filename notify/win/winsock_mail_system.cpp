@@ -1,14 +1,13 @@
 // winsock2.h must come before windows.h, which the other headers pull in.
-#include <winsock2.h>
+#include "base/win/socket_handle.h"
 
 #include "winsock_mail_system.h"
-
-#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/win/handles.h"
+#include "base/win/mapped_file.h"
+#include "base/win/system_clock.h"
 
 namespace mrwd {
 namespace {
@@ -20,17 +19,14 @@ constexpr std::uint16_t kDefaultPop3Port = 110;
 // first waits for readiness, at most the transfer time-out.
 class WinSockConnection final : public MailConnection {
 public:
-    WinSockConnection(SOCKET socket, unsigned timeoutMs) : socket_(socket), timeoutMs_(timeoutMs) {}
-    ~WinSockConnection() override { ::closesocket(socket_); }
-    WinSockConnection(const WinSockConnection&) = delete;
-    WinSockConnection& operator=(const WinSockConnection&) = delete;
+    WinSockConnection(UniqueSocket socket, unsigned timeoutMs) : socket_(std::move(socket)), timeoutMs_(timeoutMs) {}
 
     bool Send(const char* data, std::size_t size, int& error) override {
         std::size_t sent = 0;
         while (sent < size) {
             if (!WaitUntilReady(false, error)) return false;
             const int chunk = size - sent > 0x10000 ? 0x10000 : static_cast<int>(size - sent);
-            const int n = ::send(socket_, data + sent, chunk, 0);
+            const int n = ::send(socket_.get(), data + sent, chunk, 0);
             if (n == SOCKET_ERROR) {
                 error = ::WSAGetLastError();
                 if (error == WSAEWOULDBLOCK) continue;
@@ -44,7 +40,7 @@ public:
     bool Receive(char* buffer, std::size_t size, std::size_t& received, int& error) override {
         for (;;) {
             if (!WaitUntilReady(true, error)) return false;
-            const int n = ::recv(socket_, buffer, static_cast<int>(size), 0);
+            const int n = ::recv(socket_.get(), buffer, static_cast<int>(size), 0);
             if (n > 0) {
                 received = static_cast<std::size_t>(n);
                 return true;
@@ -63,7 +59,7 @@ private:
     bool WaitUntilReady(bool forReading, int& error) {
         fd_set ready;
         FD_ZERO(&ready);
-        FD_SET(socket_, &ready);
+        FD_SET(socket_.get(), &ready);
         timeval timeout{static_cast<long>(timeoutMs_ / 1000), static_cast<long>(timeoutMs_ % 1000) * 1000};
         const int n = ::select(0, forReading ? &ready : nullptr, forReading ? nullptr : &ready, nullptr, &timeout);
         if (n > 0) return true;
@@ -71,7 +67,7 @@ private:
         return false;
     }
 
-    SOCKET socket_;
+    UniqueSocket socket_;
     unsigned timeoutMs_;
 };
 
@@ -95,18 +91,6 @@ bool ConnectWithin(SOCKET socket, const sockaddr_in& address, unsigned timeoutMs
     if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &length) != 0) return false;
     return socketError == 0;
 }
-
-struct MappingTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type h) { ::CloseHandle(h); }
-};
-
-struct ViewTraits {
-    using Type = const void*;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type view) { ::UnmapViewOfFile(view); }
-};
 
 std::string Formatted(const char* format, const std::string& path) {
     char text[1024] = {};
@@ -158,48 +142,31 @@ std::unique_ptr<MailConnection> WinSockMailSystem::Open(const std::string& host,
                                               : ::htons(pop3 ? kDefaultPop3Port : kDefaultSmtpPort);
     }
 
-    const SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (socket == INVALID_SOCKET) return nullptr;
-    auto connection = std::make_unique<WinSockConnection>(socket, transferTimeoutMs_);
-    if (!ConnectWithin(socket, address, connectTimeoutMs_)) return nullptr;
-    return connection;
+    UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (!socket) return nullptr;
+    if (!ConnectWithin(socket.get(), address, connectTimeoutMs_)) return nullptr;
+    return std::make_unique<WinSockConnection>(std::move(socket), transferTimeoutMs_);
 }
 
-UtcTime WinSockMailSystem::Now() {
-    SYSTEMTIME st;
-    ::GetSystemTime(&st);
-    UtcTime t;
-    t.year = st.wYear;
-    t.month = st.wMonth;
-    t.day = st.wDay;
-    t.dayOfWeek = st.wDayOfWeek;
-    t.hour = st.wHour;
-    t.minute = st.wMinute;
-    t.second = st.wSecond;
-    return t;
-}
+UtcTime WinSockMailSystem::Now() { return UtcNow(); }
 
 bool WinSockMailSystem::ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) {
-    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        failure = "Can't open file!\r\n";
-        return false;
+    const MappedFile file(path);
+    switch (file.Result()) {
+        case MappedFile::State::CannotOpen:
+            failure = "Can't open file!\r\n";
+            return false;
+        case MappedFile::State::CannotMap:
+            // An empty file cannot be mapped: it fails here like any unmappable one.
+            failure = Formatted("Can't create mapping for file %s!\r\n", path);
+            return false;
+        case MappedFile::State::CannotView:
+            failure = Formatted("Can't map view of file %s!\r\n", path);
+            return false;
+        case MappedFile::State::Mapped:
+            break;
     }
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) size.QuadPart = 0;
-    // An empty file cannot be mapped: it fails here like any unmappable one.
-    UniqueResource<MappingTraits> mapping(::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping || size.QuadPart == 0) {
-        failure = Formatted("Can't create mapping for file %s!\r\n", path);
-        return false;
-    }
-    UniqueResource<ViewTraits> view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) {
-        failure = Formatted("Can't map view of file %s!\r\n", path);
-        return false;
-    }
-    bytes.assign(static_cast<const char*>(view.get()), static_cast<std::size_t>(size.QuadPart));
+    bytes.assign(static_cast<const char*>(file.Data()), file.Size());
     return true;
 }
 

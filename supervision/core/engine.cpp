@@ -318,7 +318,7 @@ bool SupervisionEngine::CheckPass() {
 
                 // A fresh process gets one full check interval before it is judged.
                 if (!Elapsed(entry.StartTick, listed.CheckInterval, now)) continue;
-                const bool actionRan = state_.failureActionInProgress != 0;
+                const bool actionRan = state_.failureActionInProgress;
                 // A failure action held the engine up: nobody could be heard meanwhile.
                 if (actionRan) entry.LastAlive = now;
                 if (!Elapsed(entry.LastAlive, entry.AliveInterval, now)) continue;
@@ -358,11 +358,11 @@ bool SupervisionEngine::CheckPass() {
                 continue;
             }
             if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter)) {
-                state_.failureActionInProgress = 1;
+                state_.failureActionInProgress = true;
                 system_.RunAndWait(module.RunPath);
             }
             if (module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter)) {
-                state_.failureActionInProgress = 1;
+                state_.failureActionInProgress = true;
                 system_.RestoreFiles(module, system_.RestoreCaption(hung.ExePath));
             }
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "app/core/settings.h"
+#include "base/core/settings.h"
 #include "supervision/core/engine_system.h"
 #include "supervision/core/supervision_state.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/ticks.h"
+#include "base/core/ticks.h"
 #include "supervision/core/module_entry.h"
 #include "supervision/core/supervision_state.h"
 

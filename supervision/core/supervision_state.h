@@ -9,7 +9,7 @@
 #include <mutex>
 #include <string>
 
-#include "app/core/ticks.h"
+#include "base/core/ticks.h"
 #include "supervision/core/module_list.h"
 
 namespace mrwd {
@@ -40,7 +40,7 @@ struct SupervisionState {
     ProcessSnapshot snapshot;
 
     // Set when a failure action ran in the current cycle; the main dialog reads it.
-    std::atomic<int> failureActionInProgress{0};
+    std::atomic<bool> failureActionInProgress{false};
     // The tick count seen by the previous clock check (engine thread only).
     Tick lastClockTick = 0;
 };

@@ -4,40 +4,12 @@
 
 #include <cstring>
 
-#include "app/win/handles.h"
-#include "notify/win/event_log.h"
+#include "base/win/handles.h"
+#include "base/win/mapped_file.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
 namespace {
-
-// A read-only view of a whole file.
-class MappedFile {
-public:
-    explicit MappedFile(const std::string& path)
-        : file_(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr)) {
-        if (!file_) return;
-        size_ = ::GetFileSize(file_.get(), nullptr);
-        mapping_.reset(::CreateFileMappingA(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-        if (mapping_) view_ = ::MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0);
-    }
-    ~MappedFile() {
-        if (view_ != nullptr) ::UnmapViewOfFile(view_);
-    }
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
-
-    bool Valid() const { return view_ != nullptr && size_ != INVALID_FILE_SIZE; }
-    DWORD Size() const { return size_; }
-    const void* Data() const { return view_; }
-
-private:
-    UniqueFile file_;
-    UniqueHandle mapping_;
-    const void* view_ = nullptr;
-    DWORD size_ = INVALID_FILE_SIZE;
-};
 
 // The modeless "building the list" window, gone when this goes out of scope.
 class ProgressWindow {
@@ -60,9 +32,9 @@ private:
     HWND window_ = nullptr;
 };
 
-bool RefuseIfTooLong(const std::string& folder, const std::string& asUsed) {
+bool RefuseIfTooLong(const std::string& folder, const std::string& asUsed, const EventLog& log) {
     if (FitsShellBuffer(asUsed)) return false;
-    WriteLogString(IDS_FOLDER_TOO_LONG, folder.c_str());
+    log.WriteLogString(IDS_FOLDER_TOO_LONG, folder.c_str());
     return true;
 }
 
@@ -81,17 +53,17 @@ int ShellCopy(HWND owner, const char* from, const char* to, FILEOP_FLAGS flags) 
 
 bool FilesEqual(const std::string& a, const std::string& b) {
     const MappedFile first(a);
-    if (!first.Valid()) return false;
+    if (!first.Mapped()) return false;
     const MappedFile second(b);
-    if (!second.Valid()) return false;
+    if (!second.Mapped()) return false;
     return first.Size() == second.Size() && std::memcmp(first.Data(), second.Data(), first.Size()) == 0;
 }
 
 void BuildCopyList(const std::string& source, const std::string& destination, CopyList& list, bool subfolders) {
     WIN32_FIND_DATAA found;
     const std::string pattern = source + "\\*";
-    HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    UniqueFind search(::FindFirstFileA(pattern.c_str(), &found));
+    if (!search) return;
     do {
         const std::string name = found.cFileName;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -103,16 +75,15 @@ void BuildCopyList(const std::string& source, const std::string& destination, Co
         }
         if (!FilesEqual(source + "\\" + name, destination + "\\" + name)) list.Append(source + "\\" + name);
         ::Sleep(1);  // keeps a large folder from hogging the processor
-    } while (::FindNextFileA(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileA(search.get(), &found));
 }
 
 void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
-                bool onlyDifferent, const char* progressText) {
+                bool onlyDifferent, const char* progressText, const EventLog& log) {
     const std::string source = WithoutTrailingBackslash(sourceFolder);
     const std::string destination = WithoutTrailingBackslash(destinationFolder);
     const std::string pattern = CopyAllPattern(source);
-    if (RefuseIfTooLong(sourceFolder, pattern) || RefuseIfTooLong(destinationFolder, destination)) return;
+    if (RefuseIfTooLong(sourceFolder, pattern, log) || RefuseIfTooLong(destinationFolder, destination, log)) return;
 
     if (onlyDifferent) {
         CopyList list;

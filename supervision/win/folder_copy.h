@@ -7,15 +7,16 @@
 
 #include <string>
 
+#include "base/win/event_log.h"
 #include "supervision/core/copy_lists.h"
 
 namespace mrwd {
 
 // Blocks until the shell has copied. `progressText` (may be null) is shown
 // while the list of differing files is built. Folders too long for the
-// shell's buffers are refused with a log line, and nothing is copied.
+// shell's buffers are refused with a line in `log`, and nothing is copied.
 void CopyFolder(HWND owner, const std::string& source, const std::string& destination, bool subfolders,
-                bool onlyDifferent, const char* progressText);
+                bool onlyDifferent, const char* progressText, const EventLog& log);
 
 // Appends to `list` every file under `source` that differs from its
 // counterpart under `destination` (recursing into subfolders whose names do

@@ -1,8 +1,7 @@
 #include "module_store.h"
 
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
-#include "app/win/settings_store.h"
+#include "base/win/handles.h"
+#include "base/win/settings_store.h"
 
 namespace mrwd {
 
@@ -37,7 +36,5 @@ bool ModuleStore::Delete(const std::string& path) const {
     if (::RegOpenKeyExA(root_, kModulesSubkey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS) return false;
     return ::RegDeleteValueA(key.get(), path.c_str()) == ERROR_SUCCESS;
 }
-
-ModuleStore ServerModuleStore() { return ModuleStore(ServerSettingsStore().Root()); }
 
 }  // namespace mrwd

@@ -28,7 +28,4 @@ private:
     HKEY root_;
 };
 
-// The store under this process's settings root.
-ModuleStore ServerModuleStore();
-
 }  // namespace mrwd

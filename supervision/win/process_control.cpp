@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/core/path_rules.h"
-#include "app/win/handles.h"
-#include "app/win/platform.h"
+#include "base/core/path_rules.h"
+#include "base/win/dynamic_library.h"
+#include "base/win/handles.h"
+#include "base/win/platform.h"
 
 namespace mrwd {
 namespace {
@@ -23,21 +24,16 @@ public:
     using QueryFullProcessImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, DWORD*);
 
     ProcessStatusLibrary() : module_(::LoadLibraryA("psapi.dll")) {
-        if (module_ == nullptr) return;
-        enumProcesses_ = Bind<EnumProcessesFn>(module_, "EnumProcesses");
-        enumProcessModules_ = Bind<EnumProcessModulesFn>(module_, "EnumProcessModules");
-        getModuleFileNameEx_ = Bind<GetModuleFileNameExFn>(module_, "GetModuleFileNameExA");
+        if (!module_) return;
+        enumProcesses_ = BindFunction<EnumProcessesFn>(module_.get(), "EnumProcesses");
+        enumProcessModules_ = BindFunction<EnumProcessModulesFn>(module_.get(), "EnumProcessModules");
+        getModuleFileNameEx_ = BindFunction<GetModuleFileNameExFn>(module_.get(), "GetModuleFileNameExA");
         // Vista and later name the image of a process straight from the
         // kernel, several times faster than walking its module list; older
         // systems keep the module walk.
-        queryImageName_ = Bind<QueryFullProcessImageNameFn>(::GetModuleHandleA("kernel32.dll"),
-                                                           "QueryFullProcessImageNameA");
+        queryImageName_ = BindFunction<QueryFullProcessImageNameFn>(::GetModuleHandleA("kernel32.dll"),
+                                                                    "QueryFullProcessImageNameA");
     }
-    ~ProcessStatusLibrary() {
-        if (module_ != nullptr) ::FreeLibrary(module_);
-    }
-    ProcessStatusLibrary(const ProcessStatusLibrary&) = delete;
-    ProcessStatusLibrary& operator=(const ProcessStatusLibrary&) = delete;
 
     bool CanListProcesses() const { return enumProcesses_ != nullptr && CanReadPaths(); }
     bool CanReadPaths() const {
@@ -81,12 +77,7 @@ public:
     }
 
 private:
-    template <typename Fn>
-    static Fn Bind(HMODULE module, const char* name) {
-        return module == nullptr ? nullptr : reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-    }
-
-    HMODULE module_;
+    UniqueModule module_;
     EnumProcessesFn enumProcesses_ = nullptr;
     EnumProcessModulesFn enumProcessModules_ = nullptr;
     GetModuleFileNameExFn getModuleFileNameEx_ = nullptr;
@@ -132,21 +123,17 @@ struct ToolHelp {
     }
 
 private:
-    template <typename Fn>
-    static Fn Bind(HMODULE module, const char* name) {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-    }
     static ToolHelp Load() {
         ToolHelp t;
+        // Loaded in every process: looked up, never loaded or freed here.
         HMODULE kernel = ::GetModuleHandleA("KERNEL32.DLL");
-        if (kernel == nullptr) return t;
-        t.createSnapshot = Bind<CreateSnapshotFn>(kernel, "CreateToolhelp32Snapshot");
-        t.moduleFirst = Bind<ModuleWalkFn>(kernel, "Module32First");
-        t.moduleNext = Bind<ModuleWalkFn>(kernel, "Module32Next");
-        t.processFirst = Bind<ProcessWalkFn>(kernel, "Process32First");
-        t.processNext = Bind<ProcessWalkFn>(kernel, "Process32Next");
-        t.threadFirst = Bind<ThreadWalkFn>(kernel, "Thread32First");
-        t.threadNext = Bind<ThreadWalkFn>(kernel, "Thread32Next");
+        t.createSnapshot = BindFunction<CreateSnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+        t.moduleFirst = BindFunction<ModuleWalkFn>(kernel, "Module32First");
+        t.moduleNext = BindFunction<ModuleWalkFn>(kernel, "Module32Next");
+        t.processFirst = BindFunction<ProcessWalkFn>(kernel, "Process32First");
+        t.processNext = BindFunction<ProcessWalkFn>(kernel, "Process32Next");
+        t.threadFirst = BindFunction<ThreadWalkFn>(kernel, "Thread32First");
+        t.threadNext = BindFunction<ThreadWalkFn>(kernel, "Thread32Next");
         return t;
     }
 };
@@ -212,22 +199,21 @@ bool CanonicalLongPath(const std::string& path, std::string& longPath) {
     const DWORD fullLength = ::GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
     if (fullLength == 0 || fullLength >= sizeof full) return false;
 
-    IShellFolder* desktop = nullptr;
-    if (FAILED(::SHGetDesktopFolder(&desktop)) || desktop == nullptr) {
+    ComPointer<IShellFolder> desktop;
+    if (FAILED(::SHGetDesktopFolder(desktop.put())) || !desktop) {
         longPath.assign(full, fullLength);
         return true;
     }
     const UINT codePage = ::AreFileApisANSI() ? CP_ACP : CP_OEMCP;
     wchar_t wide[MAX_PATH];
-    bool ok = ::MultiByteToWideChar(codePage, 0, full, -1, wide, MAX_PATH) != 0;
-    LPITEMIDLIST items = nullptr;
-    if (ok) ok = SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &items, nullptr));
+    if (::MultiByteToWideChar(codePage, 0, full, -1, wide, MAX_PATH) == 0) return false;
+    LPITEMIDLIST parsed = nullptr;
+    if (FAILED(desktop->ParseDisplayName(nullptr, nullptr, wide, nullptr, &parsed, nullptr))) return false;
+    const UniqueShellMemory items(parsed);
     char resolved[MAX_PATH] = {};
-    if (ok) ok = ::SHGetPathFromIDListA(items, resolved) != FALSE;
-    if (items != nullptr) ::CoTaskMemFree(items);
-    desktop->Release();
-    if (ok) longPath = resolved;
-    return ok;
+    if (!::SHGetPathFromIDListA(parsed, resolved)) return false;
+    longPath = resolved;
+    return true;
 }
 
 HWND TopLevelWindowOfProcess(std::uint32_t processId) {
@@ -248,8 +234,8 @@ bool StartProgram(const std::string& path, const std::string& parameters, std::u
                           &info)) {
         return false;
     }
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    const UniqueHandle process(info.hProcess);
     processId = info.dwProcessId;
     return true;
 }
@@ -280,13 +266,7 @@ RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait) {
 bool ChooseFolder(HWND owner, const std::string& title, std::string& folder) {
     // The folder browser needs COM on the calling thread; without it Wine's
     // browser hangs now and then while it fills its tree.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    struct ComScope {
-        bool owned;
-        ~ComScope() {
-            if (owned) ::CoUninitialize();
-        }
-    } scope{SUCCEEDED(com)};
+    const ComScope com;
     char chosen[MAX_PATH] = {};
     BROWSEINFOA browse = {};
     browse.hwndOwner = owner;
@@ -295,10 +275,10 @@ bool ChooseFolder(HWND owner, const std::string& title, std::string& folder) {
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
     LPITEMIDLIST items = ::SHBrowseForFolderA(&browse);
     if (items == nullptr) return false;
-    const bool ok = ::SHGetPathFromIDListA(items, chosen) != FALSE;
-    ::CoTaskMemFree(items);
-    if (ok) folder = chosen;
-    return ok;
+    const UniqueShellMemory owned(items);
+    if (!::SHGetPathFromIDListA(items, chosen)) return false;
+    folder = chosen;
+    return true;
 }
 
 }  // namespace mrwd

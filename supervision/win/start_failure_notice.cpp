@@ -2,17 +2,14 @@
 
 #include <mutex>
 #include <set>
-#include <thread>
 
-#include "app/win/texts.h"
+#include "base/win/background_work.h"
+#include "base/win/system_paths.h"
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
 namespace {
-
-struct CaseInsensitiveLess {
-    bool operator()(const std::string& a, const std::string& b) const { return ::lstrcmpiA(a.c_str(), b.c_str()) < 0; }
-};
 
 // Never destroyed: a box thread may still finish while the process exits.
 std::mutex& OpenBoxesLock() {
@@ -20,16 +17,9 @@ std::mutex& OpenBoxesLock() {
     return *lock;
 }
 
-std::set<std::string, CaseInsensitiveLess>& OpenBoxes() {
-    static auto* open = new std::set<std::string, CaseInsensitiveLess>;
+std::set<std::string, SystemPathLess>& OpenBoxes() {
+    static auto* open = new std::set<std::string, SystemPathLess>;
     return *open;
-}
-
-std::wstring WidenAnsi(const std::string& text) {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (length > 0) ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
 }
 
 }  // namespace
@@ -40,17 +30,21 @@ void ShowStartFailure(HWND owner, const std::string& path) {
         if (!OpenBoxes().insert(path).second) return;
     }
     // The text is built in UTF-16 so it reads right whatever the code page.
-    std::wstring text = LoadWideText(IDS_FILE_NOT_FOUND);
-    const size_t at = text.find(L"%s");
-    if (at != std::wstring::npos) text.replace(at, 2, WidenAnsi(path));
+    const std::wstring text = FillWideText(IDS_FILE_NOT_FOUND, WidenText(path, CP_ACP));
     const std::wstring caption = LoadWideText(IDS_ERROR_CAPTION);
 
-    // Detached: the box lives until someone closes it, or until the process ends.
-    std::thread([owner, path, text, caption] {
+    auto showBox = [owner, path, text, caption] {
         ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
         std::lock_guard<std::mutex> lock(OpenBoxesLock());
         OpenBoxes().erase(path);
-    }).detach();
+    };
+    // The handle is dropped: the box lives until someone closes it, or until
+    // the process ends. Without a thread the user is not told; the log line
+    // written before remains.
+    if (!StartBackgroundWork(showBox)) {
+        std::lock_guard<std::mutex> lock(OpenBoxesLock());
+        OpenBoxes().erase(path);
+    }
 }
 
 bool StartFailureShown(const std::string& path) {

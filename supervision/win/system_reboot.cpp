@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include "base/win/dynamic_library.h"
+#include "base/win/handles.h"
+
 namespace mrwd {
 
 bool EnablePrivilege(const char* name) {
@@ -9,27 +12,20 @@ bool EnablePrivilege(const char* name) {
     using LookupPrivilegeValueFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
     using AdjustTokenPrivilegesFn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
 
-    HMODULE advapi = ::LoadLibraryA("advapi32.dll");
-    if (advapi == nullptr) return true;  // no security on this system
-    auto bind = [advapi](const char* function) { return reinterpret_cast<void*>(::GetProcAddress(advapi, function)); };
-    const auto openToken = reinterpret_cast<OpenProcessTokenFn>(bind("OpenProcessToken"));
-    const auto lookup = reinterpret_cast<LookupPrivilegeValueFn>(bind("LookupPrivilegeValueA"));
-    const auto adjust = reinterpret_cast<AdjustTokenPrivilegesFn>(bind("AdjustTokenPrivileges"));
-    bool ok = true;
-    if (openToken != nullptr && lookup != nullptr && adjust != nullptr) {
-        HANDLE token = nullptr;
-        ok = openToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token) != FALSE;
-        if (ok) {
-            TOKEN_PRIVILEGES privileges = {};
-            privileges.PrivilegeCount = 1;
-            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-            ok = lookup(nullptr, name, &privileges.Privileges[0].Luid) &&
-                 adjust(token, FALSE, &privileges, 0, nullptr, nullptr);
-            ::CloseHandle(token);
-        }
-    }
-    ::FreeLibrary(advapi);
-    return ok;
+    const UniqueModule advapi(::LoadLibraryA("advapi32.dll"));
+    if (!advapi) return true;  // no security on this system
+    const auto openToken = BindFunction<OpenProcessTokenFn>(advapi.get(), "OpenProcessToken");
+    const auto lookup = BindFunction<LookupPrivilegeValueFn>(advapi.get(), "LookupPrivilegeValueA");
+    const auto adjust = BindFunction<AdjustTokenPrivilegesFn>(advapi.get(), "AdjustTokenPrivileges");
+    if (openToken == nullptr || lookup == nullptr || adjust == nullptr) return true;
+
+    UniqueHandle token;
+    if (!openToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    return lookup(nullptr, name, &privileges.Privileges[0].Luid) &&
+           adjust(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
 bool SoftwareReboot() {

@@ -1,36 +1,29 @@
 #include "watchdog.h"
 
-#include "app/core/path_rules.h"
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
+#include "base/win/executable_path.h"
+#include "base/win/handles.h"
 #include "notify/core/support_address.h"
-#include "hardware/win/controller.h"
-#include "notify/win/daily_log_mail.h"
-#include "notify/win/event_log.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/system_reboot.h"
-#include "ui/win/float_window.h"
 
 namespace mrwd {
 namespace {
 
 // How long the software reboot waits for the card's last heartbeat to go out.
-constexpr DWORD kRebootOrderWaitMs = 5000;
-
-std::string MarkerPathOfThisProgram() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    return FolderPrefix(std::string(path, length < sizeof path ? length : 0)) + "reboot.mrk";
-}
+constexpr unsigned kRebootOrderWaitMs = 5000;
 
 }  // namespace
 
-CWatchDog::CWatchDog(SupervisionState& state, const Settings& settings)
+CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+                     ControllerCommands* controller)
     : state_(state),
-      settings_(settings),
-      markerPath_(MarkerPathOfThisProgram()),
-      system_(StopEvent()),
-      engine_(state, system_, settings) {}
+      services_(services),
+      supervisionOn_(supervisionOn),
+      controller_(controller),
+      markerPath_(ThisExecutableFolder() + "reboot.mrk"),
+      system_(services_, StopEvent()),
+      engine_(state, system_, services.settings),
+      dailyLog_(services.settings, services.store, services.notifications, services.log) {}
 
 CWatchDog::~CWatchDog() {
     // The thread first: it creates the marker when it begins, and a marker
@@ -48,11 +41,11 @@ void CWatchDog::CheckRebootMarker() {
         return;
     }
     // The previous run never reached its orderly end: the computer was reset.
-    if (settings_.NotifyReboot != 0) {
-        WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
+    if (services_.settings.NotifyReboot != 0) {
+        services_.log.WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
         system_.Notify(EngineNotice::HardwareReboot, 0, std::string(), false);
     }
-    SetFloatWindowState(2);
+    services_.ui.FloatWindowStateChanged(FloatState::HardwareReboot);
 }
 
 void CWatchDog::Run() {
@@ -62,7 +55,7 @@ void CWatchDog::Run() {
     WinEngineSystem::AnswerPingsTo(&engine_);
 
     Tick deadline = ::GetTickCount() + kEngineCyclePeriodMs;
-    UpdateLastDay(dailyLog_);
+    dailyLog_.UpdateLastDay();
     CheckRebootMarker();
 
     const HANDLE stop = StopEvent();
@@ -77,14 +70,14 @@ void CWatchDog::Run() {
         }
         if (result != WAIT_TIMEOUT) break;
         deadline = ::GetTickCount() + kEngineCyclePeriodMs;
-        if (Server().supervisionOn != 0) RunCycle();
+        if (supervisionOn_) RunCycle();
     }
     WinEngineSystem::AnswerPingsTo(nullptr);
 }
 
 void CWatchDog::RunCycle() {
-    state_.failureActionInProgress = 0;
-    SendDailyLog(dailyLog_);
+    state_.failureActionInProgress = false;
+    dailyLog_.SendDailyLog();
     engine_.Sweep();
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();
@@ -92,25 +85,23 @@ void CWatchDog::RunCycle() {
 }
 
 void CWatchDog::RebootSequence() {
-    ServerProcess& server = Server();
-    server.supervisionOn = 0;  // nothing is judged or restarted any more
-    CController* controller = server.controller.get();
-    if (settings_.HardReboot == 0) {
-        if (controller != nullptr) {
-            controller->PostCommand(kLastHeartbeat);
+    supervisionOn_ = false;  // nothing is judged or restarted any more
+    if (services_.settings.HardReboot == 0) {
+        if (controller_ != nullptr) {
+            controller_->PostCommand(kLastHeartbeat);
             // The card's count-down must have started before Windows goes down.
-            controller->WaitForRebootOrder(kRebootOrderWaitMs);
+            controller_->WaitForRebootOrder(kRebootOrderWaitMs);
         }
-        WriteLogString(IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
+        services_.log.WriteLogString(IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
         system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
         SoftwareReboot();
     } else {
-        WriteLogString(IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
+        services_.log.WriteLogString(IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
         system_.Notify(EngineNotice::CardReboot, 0, std::string(), true);
-        if (controller != nullptr) controller->PostCommand(kResetThroughCard);
+        if (controller_ != nullptr) controller_->PostCommand(kResetThroughCard);
     }
     // The server ends in order; the marker stays only if the reset comes first.
-    if (server.mainWindow != nullptr) ::PostMessageA(server.mainWindow, WM_CLOSE, 0, 0);
+    services_.ui.EndServer();
 }
 
 }  // namespace mrwd

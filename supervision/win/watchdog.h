@@ -5,11 +5,19 @@
 // ended in order.
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
 #include <string>
 
-#include "app/core/settings.h"
-#include "app/win/thread.h"
+#include "base/core/controller_commands.h"
+#include "base/core/settings.h"
+#include "base/core/ui_events.h"
+#include "base/win/event_log.h"
+#include "base/win/settings_store.h"
+#include "base/win/thread.h"
 #include "notify/win/daily_log_mail.h"
+#include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
 #include "supervision/win/win_engine_system.h"
 
@@ -19,7 +27,9 @@ constexpr DWORD kEngineCyclePeriodMs = 2000;
 
 class CWatchDog final : public CThread {
 public:
-    CWatchDog(SupervisionState& state, const Settings& settings);
+    // `controller` may be null (no reboot controller in this process).
+    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+              ControllerCommands* controller);
     // Stops the thread, then deletes the reboot marker: an orderly end.
     ~CWatchDog() override;
 
@@ -36,11 +46,13 @@ private:
     void RebootSequence();
 
     SupervisionState& state_;
-    const Settings& settings_;
+    EngineServices services_;
+    std::atomic<bool>& supervisionOn_;
+    ControllerCommands* controller_;
     std::string markerPath_;
     WinEngineSystem system_;
     SupervisionEngine engine_;
-    DailyLogState dailyLog_;
+    DailyLogMail dailyLog_;
 };
 
 }  // namespace mrwd

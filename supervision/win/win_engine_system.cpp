@@ -1,16 +1,11 @@
 #include "win_engine_system.h"
 
-#include "app/win/server_process.h"
-#include "app/win/texts.h"
+#include "base/win/texts.h"
 #include "notify/core/support_address.h"
-#include "notify/win/event_log.h"
-#include "notify/win/notifications.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/folder_copy.h"
 #include "supervision/win/module_store.h"
 #include "supervision/win/process_control.h"
-#include "supervision/win/start_failure_notice.h"
-#include "ui/win/main_dialog.h"
 
 namespace mrwd {
 namespace {
@@ -23,13 +18,6 @@ void CALLBACK PingAnswered(HWND, UINT, ULONG_PTR processId, LRESULT) {
 }
 
 }  // namespace
-
-std::string FillText(UINT id, const std::string& argument, bool forScreen) {
-    std::string text = forScreen ? LoadScreenText(id) : LoadText(id);
-    const size_t at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, argument);
-    return text;
-}
 
 void WinEngineSystem::AnswerPingsTo(SupervisionEngine* engine) { pingAnswersTo = engine; }
 
@@ -61,11 +49,13 @@ bool WinEngineSystem::StartProgram(const std::string& path, const std::string& p
 
 bool WinEngineSystem::Terminate(std::uint32_t processId) { return TerminateProcessById(processId); }
 
-void WinEngineSystem::RunAndWait(const std::string& path) { mrwd::RunAndWait(Server().mainWindow, path, abandonWaits_); }
+void WinEngineSystem::RunAndWait(const std::string& path) {
+    mrwd::RunAndWait(services_.ownerWindow, path, abandonWaits_);
+}
 
 void WinEngineSystem::RestoreFiles(const ModuleEntry& entry, const std::string& progressText) {
-    CopyFolder(Server().mainWindow, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
-               entry.CopyOnlyDifferent != 0, progressText.c_str());
+    CopyFolder(services_.ownerWindow, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
+               entry.CopyOnlyDifferent != 0, progressText.c_str(), services_.log);
 }
 
 std::string WinEngineSystem::RestoreCaption(const std::string& path) {
@@ -78,26 +68,26 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
     const long n = static_cast<long>(number);
     switch (event) {
         case EngineEvent::ProcessRegistered:
-            WriteLogString(IDS_PROCESS_REGISTERED, n, path.c_str());
+            services_.log.WriteLogString(IDS_PROCESS_REGISTERED, n, path.c_str());
             break;
         case EngineEvent::ProcessReleased:
-            WriteLogString(IDS_PROCESS_RELEASED, n, path.c_str());
+            services_.log.WriteLogString(IDS_PROCESS_RELEASED, n, path.c_str());
             break;
         case EngineEvent::ControlBegun:
-            WriteLogString(IDS_CONTROL_BEGUN, n, path.c_str());
+            services_.log.WriteLogString(IDS_CONTROL_BEGUN, n, path.c_str());
             break;
         case EngineEvent::ProgramRestart:
-            WriteLogString(IDS_RESTART_PROGRAM, n, path.c_str());
+            services_.log.WriteLogString(IDS_RESTART_PROGRAM, n, path.c_str());
             break;
         case EngineEvent::RebootProgramHang:
-            WriteLogString(IDS_REBOOT_PROGRAM_HANG, path.c_str());
+            services_.log.WriteLogString(IDS_REBOOT_PROGRAM_HANG, path.c_str());
             break;
         case EngineEvent::RebootSystemHang:
-            WriteLogString(IDS_REBOOT_SYSTEM_HANG);
+            services_.log.WriteLogString(IDS_REBOOT_SYSTEM_HANG);
             break;
         case EngineEvent::FileNotFound:
             // The finished text goes in as an argument: a path may hold a '%'.
-            WriteLog("%s", FillText(IDS_FILE_NOT_FOUND, path, false).c_str());
+            services_.log.WriteLog("%s", FillText(IDS_FILE_NOT_FOUND, path, false).c_str());
             break;
     }
 }
@@ -127,20 +117,20 @@ void WinEngineSystem::Notify(EngineNotice notice, std::uint32_t number, const st
     }
     if (!message) return;
     if (wait) {
-        SendNotification(std::move(message));
+        services_.notifications.SendNotification(std::move(message));
     } else {
-        SendNotificationInBackground(std::move(message));
+        services_.notifications.SendNotificationInBackground(std::move(message));
     }
 }
 
-void WinEngineSystem::ReportStartFailure(const std::string& path) { ShowStartFailure(MainDialogWindow(), path); }
+void WinEngineSystem::ReportStartFailure(const std::string& path) { services_.ui.ProgramStartFailed(path); }
 
 void WinEngineSystem::StoreModule(const std::string& path, const ModuleEntry& entry) {
-    ServerModuleStore().Store(path, entry);
+    ModuleStore(services_.store.Root()).Store(path, entry);
 }
 
-std::int32_t WinEngineSystem::AppendProgramIcon(const std::string& path) { return mrwd::AppendProgramIcon(path.c_str()); }
+std::int32_t WinEngineSystem::AppendProgramIcon(const std::string& path) { return services_.ui.AppendProgramIcon(path); }
 
-void WinEngineSystem::RefreshMainDialog() { mrwd::RefreshMainDialog(); }
+void WinEngineSystem::RefreshMainDialog() { services_.ui.RefreshMainDialog(); }
 
 }  // namespace mrwd

@@ -1,19 +1,40 @@
 // The supervision engine's system on Windows: the real process calls, the
-// event log, the shell copy and the message boxes.
+// event log, the shell copy, the notifications and the route to the window
+// thread.
 #pragma once
 
 #include <windows.h>
 
-#include "app/core/settings.h"
+#include <atomic>
+
+#include "base/core/settings.h"
+#include "base/core/ui_events.h"
+#include "base/win/event_log.h"
+#include "base/win/settings_store.h"
+#include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
 
 namespace mrwd {
+
+// What the engine is given by the server that creates it.
+struct EngineServices {
+    const Settings& settings;
+    // Where programs that register are stored, and "LastDay".
+    SettingsStore store;
+    const EventLog& log;
+    NotificationSender& notifications;
+    UiEvents& ui;
+    // The owner of the shell's copy progress and of the programs it runs: the
+    // main window once it exists.
+    const std::atomic<HWND>& ownerWindow;
+};
 
 class WinEngineSystem final : public EngineSystem {
 public:
     // `abandonWaits`: signalled when the engine must stop; a failure program
     // is then no longer waited for.
-    explicit WinEngineSystem(HANDLE abandonWaits) : abandonWaits_(abandonWaits) {}
+    WinEngineSystem(const EngineServices& services, HANDLE abandonWaits)
+        : services_(services), abandonWaits_(abandonWaits) {}
 
     // Routes the answers to window pings sent from the calling thread.
     static void AnswerPingsTo(SupervisionEngine* engine);
@@ -37,10 +58,8 @@ public:
     void RefreshMainDialog() override;
 
 private:
+    EngineServices services_;
     HANDLE abandonWaits_;
 };
-
-// A text of the string table with its one "%s" filled in, in the given code page.
-std::string FillText(UINT id, const std::string& argument, bool forScreen);
 
 }  // namespace mrwd

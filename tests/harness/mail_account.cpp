@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/win/settings_store.h"
+#include "base/win/settings_store.h"
 
 namespace mrwd::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/settings.h"
+#include "base/core/settings.h"
 
 namespace mrwd::testing {
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "app/win/server_process.h"
-#include "app/win/settings_store.h"
+#include "base/win/settings_store.h"
 #include "supervision/win/process_control.h"
 
 namespace mrwd::testing {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win/handles.h"
+#include "base/win/handles.h"
 
 namespace mrwd::testing {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/win/settings_store.h"
+#include "base/win/settings_store.h"
 #include "supervision/core/module_entry.h"
 #include "supervision/win/module_store.h"
 #include "tests/harness/mail_account.h"

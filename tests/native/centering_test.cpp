@@ -1,4 +1,4 @@
-#include "app/core/centering.h"
+#include "base/core/centering.h"
 
 #include <gtest/gtest.h>
 

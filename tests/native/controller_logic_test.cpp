@@ -125,7 +125,7 @@ protected:
     FakeControllerSystem system;
     Settings settings;
     ControllerTexts texts = Texts();
-    std::atomic<int> supervisionOn{0};
+    std::atomic<bool> supervisionOn{false};
     ControllerLogic logic{card, system, settings, texts, supervisionOn};
 
     std::string Status() const { return logic.ControllerStatus().Text(); }

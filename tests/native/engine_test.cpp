@@ -81,7 +81,7 @@ protected:
 
     // One check pass as a cycle runs it: the failure-action flag starts clear.
     bool Pass() {
-        state.failureActionInProgress = 0;
+        state.failureActionInProgress = false;
         return engine.CheckPass();
     }
 
@@ -332,7 +332,7 @@ TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
     sys.now += 20000;
     Pass();  // failure 1 of both: plain restarts
     EXPECT_EQ(Count(sys.actions, "terminate"), 2);
-    EXPECT_EQ(state.failureActionInProgress, 0);
+    EXPECT_FALSE(state.failureActionInProgress);
     const std::uint32_t app2 = AliveId(kApp);
     const std::uint32_t other2 = AliveId(kOther);
     ASSERT_LT(app2, other2);
@@ -346,7 +346,7 @@ TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
     EXPECT_EQ(sys.actions[1], "run C:\\Tools\\fix.bat");
     EXPECT_EQ(sys.actions[2], "restore D:\\Backup -> C:\\Kiosk failure of " + kApp);
     EXPECT_EQ(sys.actions[3].compare(0, 6 + kApp.size(), "start " + kApp), 0);
-    EXPECT_EQ(state.failureActionInProgress, 1);
+    EXPECT_TRUE(state.failureActionInProgress);
     EXPECT_EQ(state.alive[other2].Failures, 1u);
     EXPECT_EQ(state.alive[other2].LastAlive, sys.now) << "refreshed instead of judged";
     EXPECT_EQ(state.alive[AliveId(kApp)].Failures, 2u);

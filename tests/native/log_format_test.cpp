@@ -1,4 +1,4 @@
-#include "notify/core/log_format.h"
+#include "base/core/log_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/core/path_rules.h"
+#include "base/core/path_rules.h"
 
 #include <gtest/gtest.h>
 

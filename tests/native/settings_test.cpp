@@ -1,4 +1,4 @@
-#include "app/core/settings.h"
+#include "base/core/settings.h"
 
 #include <gtest/gtest.h>
 

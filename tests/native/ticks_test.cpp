@@ -1,4 +1,4 @@
-#include "app/core/ticks.h"
+#include "base/core/ticks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "notify/win/event_log.h"
+#include "base/win/event_log.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
+#include "base/win/handles.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd {
@@ -50,7 +49,6 @@ protected:
     void SetUp() override {
         folder_ = testing::FreshTestFolder("event-log-");
         fs::remove_all(folder_);  // the log creates its folder itself
-        Server().settings.Log = 1;
     }
     std::string folder_;
 };
@@ -119,9 +117,10 @@ TEST_F(EventLogTest, RecreatesAFolderDeletedWhileRunning) {
 
 // WriteLog itself writes beside this test program, into today's file.
 TEST(WriteLog, MultiLineMessageIsStampedOnItsFirstLineOnly) {
-    Server().settings.Log = 1;
+    const std::atomic<std::uint32_t> logSwitch{1};
+    const EventLog log(logSwitch);
     const std::string marker = "marker " + std::to_string(::GetTickCount64());
-    WriteLog("%s\r\n\r\n\tsecond line %d\r\n--", marker.c_str(), 7);
+    log.WriteLog("%s\r\n\r\n\tsecond line %d\r\n--", marker.c_str(), 7);
 
     const std::string text = ReadAll(ProcessLogFolder() + "\\" + TodayFile());
     const size_t at = text.find(marker);
@@ -139,10 +138,11 @@ TEST(WriteLog, MultiLineMessageIsStampedOnItsFirstLineOnly) {
 
 TEST(WriteLog, NothingIsWrittenWhileTheLogIsOff) {
     const std::string marker = "silent " + std::to_string(::GetTickCount64());
-    Server().settings.Log = 0;
-    WriteLog("%s", marker.c_str());
-    Server().settings.Log = 1;
-    WriteLog(nullptr);  // a null format writes nothing either
+    std::atomic<std::uint32_t> logSwitch{0};
+    const EventLog log(logSwitch);
+    log.WriteLog("%s", marker.c_str());
+    logSwitch = 1;
+    log.WriteLog(nullptr);  // a null format writes nothing either
     const std::string text = ReadAll(ProcessLogFolder() + "\\" + TodayFile());
     EXPECT_EQ(text.find(marker), std::string::npos);
 }

@@ -8,13 +8,16 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/win/server_process.h"
-#include "notify/win/event_log.h"
+#include "base/win/event_log.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd {
 namespace {
 namespace fs = std::filesystem;
+
+// The log the copies write to: this test program's own, switched on.
+std::atomic<std::uint32_t> logSwitch{1};
+const EventLog log(logSwitch);
 
 class FolderCopyTest : public ::testing::Test {
 protected:
@@ -62,7 +65,7 @@ TEST_F(FolderCopyTest, OnlyDifferentCopiesWhatDiffersAndIsMissing) {
     EXPECT_NE(list.Entries().find(Path("Backup\\changed.txt")), std::string::npos);
     EXPECT_NE(list.Entries().find(Path("Backup\\sub\\deep.txt")), std::string::npos);
 
-    CopyFolder(nullptr, Path("Backup") + "\\", Path("Work"), true, true, "restoring");
+    CopyFolder(nullptr, Path("Backup") + "\\", Path("Work"), true, true, "restoring", log);
     EXPECT_EQ(Read("Work\\changed.txt"), "good");
     EXPECT_EQ(Read("Work\\new.txt"), "new");
     EXPECT_EQ(Read("Work\\sub\\deep.txt"), "deep");  // a missing subfolder is created
@@ -81,7 +84,7 @@ TEST_F(FolderCopyTest, IdenticalFoldersGiveAnEmptyList) {
 
 TEST_F(FolderCopyTest, DestinationWhoseNameStartsWithTheSourceName) {
     Write("Data\\a.txt", "a");
-    CopyFolder(nullptr, Path("Data"), Path("Data2"), false, true, nullptr);
+    CopyFolder(nullptr, Path("Data"), Path("Data2"), false, true, nullptr, log);
     EXPECT_EQ(Read("Data2\\a.txt"), "a");
     EXPECT_FALSE(Exists("Data22"));
     EXPECT_FALSE(Exists("Data2\\2"));
@@ -90,8 +93,8 @@ TEST_F(FolderCopyTest, DestinationWhoseNameStartsWithTheSourceName) {
 TEST_F(FolderCopyTest, WithoutSubfoldersOnlyTheTopFilesAreCopied) {
     Write("Src\\top.txt", "top");
     Write("Src\\sub\\inner.txt", "inner");
-    CopyFolder(nullptr, Path("Src"), Path("AllMode"), false, false, nullptr);
-    CopyFolder(nullptr, Path("Src"), Path("DiffMode"), false, true, nullptr);
+    CopyFolder(nullptr, Path("Src"), Path("AllMode"), false, false, nullptr, log);
+    CopyFolder(nullptr, Path("Src"), Path("DiffMode"), false, true, nullptr, log);
     for (const char* mode : {"AllMode", "DiffMode"}) {
         EXPECT_EQ(Read(std::string(mode) + "\\top.txt"), "top") << mode;
         EXPECT_FALSE(Exists(std::string(mode) + "\\sub\\inner.txt")) << mode;
@@ -101,11 +104,11 @@ TEST_F(FolderCopyTest, WithoutSubfoldersOnlyTheTopFilesAreCopied) {
 TEST_F(FolderCopyTest, DotFoldersAreSkippedOnlyWhenComparing) {
     Write("Src\\.cache\\c.txt", "c");
     Write("Src\\plain\\p.txt", "p");
-    CopyFolder(nullptr, Path("Src"), Path("Diff"), true, true, nullptr);
+    CopyFolder(nullptr, Path("Src"), Path("Diff"), true, true, nullptr, log);
     EXPECT_EQ(Read("Diff\\plain\\p.txt"), "p");
     EXPECT_FALSE(Exists("Diff\\.cache"));
 
-    CopyFolder(nullptr, Path("Src") + "\\", Path("All"), true, false, nullptr);
+    CopyFolder(nullptr, Path("Src") + "\\", Path("All"), true, false, nullptr, log);
     EXPECT_EQ(Read("All\\plain\\p.txt"), "p");
     EXPECT_EQ(Read("All\\.cache\\c.txt"), "c");
 }
@@ -113,26 +116,26 @@ TEST_F(FolderCopyTest, DotFoldersAreSkippedOnlyWhenComparing) {
 TEST_F(FolderCopyTest, CopyAllOverwritesEveryFile) {
     Write("Backup\\a.txt", "fresh");
     Write("Work\\a.txt", "stale");
-    CopyFolder(nullptr, Path("Backup"), Path("Work") + "\\", true, false, nullptr);
+    CopyFolder(nullptr, Path("Backup"), Path("Work") + "\\", true, false, nullptr, log);
     EXPECT_EQ(Read("Work\\a.txt"), "fresh");
 }
 
 TEST_F(FolderCopyTest, MissingSourceCopiesNothing) {
-    CopyFolder(nullptr, Path("Nowhere"), Path("Work"), true, true, nullptr);
-    CopyFolder(nullptr, Path("Nowhere"), Path("Work"), true, false, nullptr);
+    CopyFolder(nullptr, Path("Nowhere"), Path("Work"), true, true, nullptr, log);
+    CopyFolder(nullptr, Path("Nowhere"), Path("Work"), true, false, nullptr, log);
     EXPECT_FALSE(Exists("Work\\Nowhere"));
 }
 
 TEST_F(FolderCopyTest, FolderTooLongForTheShellIsRefusedWithALogLine) {
-    Server().settings.Log = 1;
+    logSwitch = 1;
     Write("Short\\a.txt", "a");
     // Short enough for the file system, too long for the shell's 260-byte buffer with "\*.*".
     std::string longFolder = root_;
     while (longFolder.size() < 256) longFolder += "\\" + std::string(20, 'n');
     longFolder.resize(256);
     const std::string longerFolder = longFolder + "xyz";  // a destination leaves no room for two zeros
-    CopyFolder(nullptr, longFolder, Path("Work"), true, false, nullptr);
-    CopyFolder(nullptr, Path("Short"), longerFolder, true, true, nullptr);
+    CopyFolder(nullptr, longFolder, Path("Work"), true, false, nullptr, log);
+    CopyFolder(nullptr, Path("Short"), longerFolder, true, true, nullptr, log);
     EXPECT_FALSE(Exists("Work"));
     EXPECT_FALSE(fs::exists(longerFolder));
 

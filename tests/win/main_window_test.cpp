@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/win/center_window.h"
+#include "base/win/center_window.h"
 #include "app/win/server_process.h"
 #include "resources/resource_ids.h"
 #include "tests/harness/win_harness.h"

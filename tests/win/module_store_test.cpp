@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/win/handles.h"
+#include "base/win/handles.h"
 #include "supervision/win/program_list.h"
 #include "tests/harness/win_harness.h"
 

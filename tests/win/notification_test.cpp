@@ -5,14 +5,14 @@
 
 #include <filesystem>
 
-#include "app/core/settings.h"
-#include "app/win/server_process.h"
+#include "base/core/settings.h"
+#include "base/win/event_log.h"
 #include "notify/core/smtp_client.h"
-#include "notify/win/event_log.h"
 #include "notify/win/notifications.h"
 #include "supervision/win/win_engine_system.h"
 #include "tests/harness/mail_account.h"
 #include "tests/harness/mail_servers.h"
+#include "tests/harness/quiet_ui_events.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -39,15 +39,14 @@ class Notifications : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(scripted_.Available() && real_.Available()) << "run under with-mailservers";
-        Server().settings.Log = 1;
+        settings_.Log = 1;
     }
-    void TearDown() override { Server().settings.MailConfigured = 0; }
 
     // No user name: no authentication.
-    static void PointMailAt(std::uint16_t port, const std::string& user, const std::string& password,
-                            const std::string& recipient = kTestRecipient) {
-        CriticalSectionLock lock(NotifyLock());
-        PointMailSettingsAt(Server().settings, port, user, password, recipient);
+    void PointMailAt(std::uint16_t port, const std::string& user, const std::string& password,
+                     const std::string& recipient = kTestRecipient) {
+        std::lock_guard<std::mutex> lock(sender_.NotifyLock());
+        PointMailSettingsAt(settings_, port, user, password, recipient);
     }
 
     static std::unique_ptr<CMessage> Message(const std::string& body) {
@@ -59,6 +58,10 @@ protected:
 
     ScriptedMailServer scripted_;
     RealMailServer real_;
+    Settings settings_;
+    EventLog log_{settings_.Log};
+    std::mutex notifyLock_;
+    NotificationSender sender_{settings_, notifyLock_, log_};
 };
 
 TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
@@ -79,7 +82,10 @@ TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
         {EngineNotice::SoftwareReboot, true, "Перезагрузка системы", "Перезагрузка Windows..."},
         {EngineNotice::CardReboot, true, "Перезагрузка системы", "Перезагрузка Windows при помощи контроллера..."},
     };
-    WinEngineSystem system(nullptr);
+    QuietUiEvents ui;
+    const std::atomic<HWND> noOwner{nullptr};
+    const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui, noOwner};
+    WinEngineSystem system(services, nullptr);
     std::size_t sent = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.event);
@@ -96,15 +102,15 @@ TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
         EXPECT_NE(mail.raw.find("\r\nX-Mailer: MR ZedevUdo Server\r\n"), std::string::npos);
         EXPECT_TRUE(mail.attachments.empty());
     }
-    WaitForBackgroundNotifications(kDeadlineMs);
-    EXPECT_EQ(Server().backgroundNotifications, 0);
+    sender_.WaitForBackgroundNotifications(kDeadlineMs);
+    EXPECT_EQ(sender_.BackgroundNotifications(), 0);
 }
 
 TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
     scripted_.SetScript("delay_ms 100");
     PointMailAt(scripted_.SmtpPort(), "", "");
-    for (int i = 0; i < 3; ++i) SendNotificationInBackground(Message("background " + std::to_string(i)));
-    SendNotification(Message("waiting"));
+    for (int i = 0; i < 3; ++i) sender_.SendNotificationInBackground(Message("background " + std::to_string(i)));
+    sender_.SendNotification(Message("waiting"));
     ASSERT_TRUE(scripted_.WaitForClosedSessions(4, kDeadlineMs));
     const std::vector<MailSession> sessions = scripted_.Sessions();
     ASSERT_EQ(sessions.size(), 4u);
@@ -119,14 +125,14 @@ TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
 TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
     PointMailAt(scripted_.SmtpPort(), "", "");
     {
-        CriticalSectionLock held(NotifyLock());
-        SendNotificationInBackground(Message("held back"));
+        std::lock_guard<std::mutex> held(sender_.NotifyLock());
+        sender_.SendNotificationInBackground(Message("held back"));
         ::Sleep(1000);
         EXPECT_TRUE(scripted_.Sessions().empty());
-        EXPECT_EQ(Server().backgroundNotifications, 1);
+        EXPECT_EQ(sender_.BackgroundNotifications(), 1);
     }
-    WaitForBackgroundNotifications(kDeadlineMs);
-    EXPECT_EQ(Server().backgroundNotifications, 0);
+    sender_.WaitForBackgroundNotifications(kDeadlineMs);
+    EXPECT_EQ(sender_.BackgroundNotifications(), 0);
     // Over when the wait returns: the session is already closed.
     const std::vector<MailSession> sessions = scripted_.Sessions();
     ASSERT_EQ(sessions.size(), 1u);
@@ -136,10 +142,10 @@ TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
 TEST_F(Notifications, WithoutMailSettingsNothingIsSentOrLogged) {
     const std::string recipient = Unique("nobody") + "@kiosk.example";
     PointMailAt(scripted_.SmtpPort(), "", "", recipient);
-    Server().settings.SMTPServer[0] = '\0';
-    Server().settings.MailConfigured = ComputeMailConfigured(Server().settings) ? 1 : 0;
-    ASSERT_EQ(Server().settings.MailConfigured, 0);
-    SendNotification(Message("never sent"));
+    settings_.SMTPServer[0] = '\0';
+    settings_.MailConfigured = ComputeMailConfigured(settings_) ? 1 : 0;
+    ASSERT_EQ(settings_.MailConfigured, 0);
+    sender_.SendNotification(Message("never sent"));
     ::Sleep(500);
     EXPECT_TRUE(scripted_.Sessions().empty());
     EXPECT_EQ(LogText().find(recipient), std::string::npos);
@@ -149,7 +155,7 @@ TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
     const std::string recipient = Unique("ops") + "@kiosk.example";
     PointMailAt(scripted_.SmtpPort(), "", "", recipient);
     const std::string delivered = Unique("delivered ");
-    SendNotification(Message(delivered));
+    sender_.SendNotification(Message(delivered));
     std::string log = LogText();
     const std::size_t sending = log.find("Отправка уведомления на адрес " + recipient + ".");
     ASSERT_NE(sending, std::string::npos);
@@ -158,7 +164,7 @@ TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
     // A refusal: line 78 with the server's reply and the whole body.
     scripted_.SetScript("reply MAIL 550 5.1.0 Sender rejected");
     const std::string refused = Unique("refused ");
-    SendNotification(Message(refused + "\r\nsecond line"));
+    sender_.SendNotification(Message(refused + "\r\nsecond line"));
     log = LogText();
     const std::size_t failure = log.find("Ошибка уведомления!\r\nОписание ошибки: 550 5.1.0 Sender rejected\r\n");
     ASSERT_NE(failure, std::string::npos) << log.substr(sending);
@@ -166,7 +172,7 @@ TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
 
     // A server nobody answers at: the client's own text.
     scripted_.SetScript("mode drop");
-    SendNotification(Message(Unique("dropped ")));
+    sender_.SendNotification(Message(Unique("dropped ")));
     EXPECT_NE(LogText().find("Описание ошибки: Socket receive error: 10054\r\n"), std::string::npos);
 }
 

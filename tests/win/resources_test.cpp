@@ -1,8 +1,8 @@
 // The string table, the tray menu and the icons as the program loads them.
 #include <gtest/gtest.h>
 
-#include "app/win/handles.h"
-#include "app/win/texts.h"
+#include "base/win/handles.h"
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "tests/harness/win_harness.h"
 

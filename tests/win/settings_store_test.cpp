@@ -1,4 +1,4 @@
-#include "app/win/settings_store.h"
+#include "base/win/settings_store.h"
 
 #include <gtest/gtest.h>
 

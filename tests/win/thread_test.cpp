@@ -1,4 +1,4 @@
-#include "app/win/thread.h"
+#include "base/win/thread.h"
 
 #include <gtest/gtest.h>
 

@@ -6,20 +6,13 @@
 #include <cstddef>
 #include <string>
 
+#include "base/core/calendar_time.h"
+
 namespace mrwd {
 
-// One reading of the local clock; the stamp and the day file name of a line
-// always come from the same reading, so a line written at midnight lands in
-// the file whose date it carries.
-struct LocalTime {
-    int year = 0;
-    int month = 0;  // 1..12
-    int day = 0;    // 1..31
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int milliseconds = 0;
-};
+// The stamp and the day file name of a line always come from the same
+// reading of the local clock, so a line written at midnight lands in the file
+// whose date it carries.
 
 // The whole line, stamp and CR LF included, never exceeds this many bytes.
 constexpr std::size_t kLogLineSize = 1024;

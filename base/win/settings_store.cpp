@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
+#include "base/win/handles.h"
+#include "base/win/registry.h"
 
 namespace mrwd {
 namespace {
@@ -12,17 +12,7 @@ class RegistrySource final : public SettingsSource {
 public:
     explicit RegistrySource(HKEY key) : key_(key) {}
 
-    bool ReadDword(const char* name, std::uint32_t& value) override {
-        DWORD data = 0;
-        DWORD size = sizeof data;
-        if (::RegQueryValueExA(key_, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) !=
-                ERROR_SUCCESS ||
-            size != sizeof data) {
-            return false;
-        }
-        value = data;
-        return true;
-    }
+    bool ReadDword(const char* name, std::uint32_t& value) override { return ReadRegistryDword(key_, name, value); }
 
     bool ReadBytes(const char* name, void* buffer, std::size_t size) override {
         DWORD got = static_cast<DWORD>(size);
@@ -47,20 +37,20 @@ bool SettingsStore::Load(Settings& settings) const {
     return true;
 }
 
+bool SettingsStore::OpenOrCreate(UniqueRegKey& key) const {
+    return ::RegCreateKeyExA(root_, kSettingsKey, 0, const_cast<char*>(kSettingsKeyClass), REG_OPTION_NON_VOLATILE,
+                             KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS;
+}
+
 bool SettingsStore::Store(const char* name, DWORD type, const void* data, DWORD size) const {
     UniqueRegKey key;
-    if (::RegCreateKeyExA(root_, kSettingsKey, 0, const_cast<char*>(kSettingsKeyClass),
-                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.put(),
-                          nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
-    return ::RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size) ==
-           ERROR_SUCCESS;
+    return OpenOrCreate(key) &&
+           ::RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool SettingsStore::StoreDword(const char* name, std::uint32_t value) const {
-    const DWORD data = value;
-    return Store(name, REG_DWORD, &data, sizeof data);
+    UniqueRegKey key;
+    return OpenOrCreate(key) && WriteRegistryDword(key.get(), name, value);
 }
 
 bool SettingsStore::StoreText(const char* name, const char* text, std::size_t bufferSize) const {
@@ -82,7 +72,5 @@ bool SettingsStore::StorePassword(const unsigned char (&plain)[kShortValueSize])
     ScramblePassword(scrambled, sizeof scrambled, kPasswordKey);
     return Store("Password", REG_BINARY, scrambled, sizeof scrambled);
 }
-
-SettingsStore ServerSettingsStore() { return SettingsStore(Server().serviceMode != 0); }
 
 }  // namespace mrwd

@@ -1,8 +1,18 @@
 #include "texts.h"
 
 namespace mrwd {
+namespace {
 
 constexpr UINT kLogCodePage = 1251;
+
+template <typename Text>
+Text ReplaceFirstPlaceholder(Text text, const Text& placeholder, const Text& argument) {
+    const auto at = text.find(placeholder);
+    if (at != Text::npos) text.replace(at, placeholder.size(), argument);
+    return text;
+}
+
+}  // namespace
 
 std::wstring LoadWideText(UINT id) {
     // With a zero buffer size LoadStringW hands out a pointer into the
@@ -24,8 +34,25 @@ std::string NarrowText(const std::wstring& text, UINT codePage) {
     return bytes;
 }
 
+std::wstring WidenText(const std::string& bytes, UINT codePage) {
+    if (bytes.empty()) return {};
+    const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], length);
+    return wide;
+}
+
 std::string LoadText(UINT id) { return NarrowText(LoadWideText(id), kLogCodePage); }
 
 std::string LoadScreenText(UINT id) { return NarrowText(LoadWideText(id), CP_ACP); }
+
+std::string FillText(UINT id, const std::string& argument, bool forScreen) {
+    return ReplaceFirstPlaceholder(forScreen ? LoadScreenText(id) : LoadText(id), std::string("%s"), argument);
+}
+
+std::wstring FillWideText(UINT id, const std::wstring& argument) {
+    return ReplaceFirstPlaceholder(LoadWideText(id), std::wstring(L"%s"), argument);
+}
 
 }  // namespace mrwd

@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/core/settings.h"
+#include "base/core/settings.h"
+#include "base/win/handles.h"
 
 namespace mrwd {
 
@@ -35,12 +36,10 @@ public:
     bool StorePassword(const unsigned char (&plain)[kShortValueSize]) const;
 
 private:
+    bool OpenOrCreate(UniqueRegKey& key) const;
     bool Store(const char* name, DWORD type, const void* data, DWORD size) const;
 
     HKEY root_;
 };
-
-// The store for this process's service mode.
-SettingsStore ServerSettingsStore();
 
 }  // namespace mrwd

@@ -1,6 +1,6 @@
 #include "center_window.h"
 
-#include "app/core/centering.h"
+#include "base/core/centering.h"
 
 namespace mrwd {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/core/path_rules.h"
+#include "base/core/path_rules.h"
 
 namespace mrwd {
 

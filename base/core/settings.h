@@ -44,6 +44,13 @@ struct Settings {
 
     // Derived: the mail settings are complete enough to send anything.
     std::atomic<int> MailConfigured{0};
+
+    // The registry keeps two switches the other way round: "Controller" 1 and
+    // "ControlMdm" 1 both mean "work without".
+    bool WithoutController() const { return Controller == 1; }
+    bool WithoutModemControl() const { return ControlMdm == 1; }
+    // Both switches exactly 0: a forced modem reset may be sent through the card.
+    bool ForcedModemResetAllowed() const { return ControlMdm == 0 && Controller == 0; }
 };
 
 // Where the loader reads values from. A read fails when the value is missing,

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include "app/win/handles.h"
-#include "app/win/platform.h"
 #include "app/win/server_process.h"
-#include "notify/win/event_log.h"
+#include "base/win/handles.h"
+#include "base/win/platform.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
@@ -30,7 +29,7 @@ void StopService() {
 }  // namespace
 
 void UnloadRunning() {
-    WriteLogString(IDS_UNLOADING);
+    Server().log.WriteLogString(IDS_UNLOADING);
     for (;;) {
         UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, kServerName));
         if (!mutex) break;  // exists, but belongs to an account this user may not open

@@ -1,9 +1,12 @@
 #include "event_log.h"
 
-#include "app/win/handles.h"
-#include "app/win/server_process.h"
-#include "app/win/texts.h"
-#include "notify/core/log_format.h"
+#include <mutex>
+
+#include "base/core/log_format.h"
+#include "base/win/executable_path.h"
+#include "base/win/handles.h"
+#include "base/win/system_clock.h"
+#include "base/win/texts.h"
 
 namespace mrwd {
 namespace {
@@ -13,20 +16,6 @@ namespace {
 // retries gets the line in without ever blocking a caller for long.
 constexpr int kOpenAttempts = 20;
 constexpr DWORD kRetryPauseMs = 10;
-
-LocalTime ReadLocalTime() {
-    SYSTEMTIME st;
-    ::GetLocalTime(&st);
-    LocalTime t;
-    t.year = st.wYear;
-    t.month = st.wMonth;
-    t.day = st.wDay;
-    t.hour = st.wHour;
-    t.minute = st.wMinute;
-    t.second = st.wSecond;
-    t.milliseconds = st.wMilliseconds;
-    return t;
-}
 
 bool IsHeldByAnotherWriter(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -44,16 +33,15 @@ UniqueFile OpenForAppend(const std::string& path) {
 }  // namespace
 
 std::string ProcessLogFolder() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return {};
-    return LogFolderOf(std::string(path, length));
+    const std::string path = ThisExecutablePath();
+    return path.empty() ? std::string() : LogFolderOf(path);
 }
 
 bool AppendLogLine(const std::string& folder, const std::string& fileName, const std::string& line) {
-    // Writers of this process queue here instead of failing on each other's open.
-    static CriticalSection writers;
-    CriticalSectionLock lock(writers);
+    // Writers of this process queue here instead of failing on each other's
+    // open. Never destroyed: a thread may still log while the process exits.
+    static std::mutex* const writers = new std::mutex;
+    std::lock_guard<std::mutex> lock(*writers);
 
     ::CreateDirectoryA(folder.c_str(), nullptr);  // normally exists already
     UniqueFile file = OpenForAppend(folder + "\\" + fileName);
@@ -65,24 +53,26 @@ bool AppendLogLine(const std::string& folder, const std::string& fileName, const
     return ok && written == line.size();
 }
 
-void WriteLogV(const char* format, std::va_list args) {
-    if (Server().settings.Log == 0 || format == nullptr) return;
-    const LocalTime now = ReadLocalTime();
-    const std::string line = ComposeLogLine(now, format, args);
-    const std::string folder = ProcessLogFolder();
-    if (folder.empty()) return;
-    AppendLogLine(folder, DayFileName(now), line);
+EventLog::EventLog(const std::atomic<std::uint32_t>& enabled, std::string folder)
+    : enabled_(enabled), folder_(std::move(folder)) {}
+
+EventLog::EventLog(const std::atomic<std::uint32_t>& enabled) : EventLog(enabled, ProcessLogFolder()) {}
+
+void EventLog::WriteLogV(const char* format, std::va_list args) const {
+    if (enabled_ == 0 || format == nullptr || folder_.empty()) return;
+    const LocalTime now = LocalNow();
+    AppendLogLine(folder_, DayFileName(now), ComposeLogLine(now, format, args));
 }
 
-void WriteLog(const char* format, ...) {
+void EventLog::WriteLog(const char* format, ...) const {
     std::va_list args;
     va_start(args, format);
     WriteLogV(format, args);
     va_end(args);
 }
 
-void WriteLogString(UINT id, ...) {
-    if (Server().settings.Log == 0) return;
+void EventLog::WriteLogString(UINT id, ...) const {
+    if (enabled_ == 0) return;
     const std::string format = LoadText(id);
     std::va_list args;
     va_start(args, id);

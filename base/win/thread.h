@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-#include "app/win/handles.h"
+#include "base/win/handles.h"
 
 namespace mrwd {
 

@@ -1,0 +1,26 @@
+// The reboot controller as other threads reach it: a command posted to its
+// one-slot mailbox. The engine's reboot sequence and the main window use it;
+// the controller thread carries the commands out.
+#pragma once
+
+namespace mrwd {
+
+enum ControllerCommand : int {
+    kNoCommand = 0,
+    kForceModemReset = 1,   // "mdm.reset.msg"
+    kCheckModem = 2,        // posted by the controller itself after a heartbeat
+    kResetThroughCard = 3,  // the card resets the computer now
+    kLastHeartbeat = 4,     // one last heartbeat before a software reboot
+};
+
+class ControllerCommands {
+public:
+    virtual ~ControllerCommands() = default;
+    // Any thread; returns at once.
+    virtual void PostCommand(int code) = 0;
+    // Waits until a posted reboot order (3 or 4) has reached the card, for at
+    // most `milliseconds`; false when it has not.
+    virtual bool WaitForRebootOrder(unsigned milliseconds) = 0;
+};
+
+}  // namespace mrwd

@@ -1,0 +1,15 @@
+// Where this program's own executable lives: "Logs" and "reboot.mrk" go beside it.
+#pragma once
+
+#include <string>
+
+namespace mrwd {
+
+// The executable's full path; empty when it does not fit 260 bytes.
+std::string ThisExecutablePath();
+
+// Its folder up to and including the last "\", "/" or ":"; empty when the
+// path is unknown.
+std::string ThisExecutableFolder();
+
+}  // namespace mrwd
