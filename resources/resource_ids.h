@@ -110,6 +110,9 @@
 #define IDS_CONTROL_ON_MARK 215
 #define IDS_CONTROL_OFF_MARK 216
 #define IDS_FOLDER_TOO_LONG 217
+#define IDS_PROCESS_REFUSED 218
+#define IDS_COPY_FAILED 219
+#define IDS_NOTIFY_DROPPED 220
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

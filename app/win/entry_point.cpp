@@ -5,7 +5,9 @@
 #include "app/win/server_process.h"
 #include "app/win/unload_running.h"
 #include "resources/resource_ids.h"
+#include "base/win/executable_path.h"
 #include "supervision/win/module_store.h"
+#include "supervision/win/process_control.h"
 
 namespace mrwd {
 namespace {
@@ -45,7 +47,13 @@ int RunEntryPoint(HINSTANCE instance, const char* arguments) {
     // The service reads its settings from the machine's registry, so the mode
     // must be known before anything is loaded.
     server.serviceMode = SelectsServiceMode(arguments);
-    if (server.Store().Load(server.settings)) ModuleStore(server.Store().Root()).Load(server.supervision.modules);
+    if (server.Store().Load(server.settings)) {
+        ModuleStore(server.Store().Root()).Load(server.supervision.modules);
+        // A record of the server's own program (an older build let any
+        // program register it) would have the server kill itself for good.
+        server.supervision.modules.Remove(ServerExecutableLongPath());
+        server.supervision.modules.Remove(ThisExecutablePath());
+    }
 
     server.log.WriteLogString(IDS_PROGRAM_STARTED, arguments);
 

@@ -115,10 +115,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             server.supervisionOn = false;
             return TRUE;
         case WM_ENDSESSION:
-            // The session really ends: stop the engine and the controller now
-            // (the engine deletes the reboot marker), as the process may not
-            // live to its teardown.
-            if (wParam != FALSE) StopEngineAndController(server);
+            // The session really ends, in order: the reboot marker goes first,
+            // as Windows may end the process at any moment from now on; then
+            // the engine and the controller stop.
+            if (wParam != FALSE) {
+                if (server.engine) server.engine->DeleteRebootMarker();
+                StopEngineAndController(server);
+            }
             return 0;
         case kUiEventsMessage:
             DeliverWorkerReports();

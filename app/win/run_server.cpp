@@ -48,10 +48,10 @@ void RunServer() {
     // The controller first: its thread starts at once and finds the card.
     server.controller = std::make_unique<CController>(server.settings, server.supervisionOn, server.Store(),
                                                       server.log, server.uiEvents);
-    const EngineServices services{server.settings, server.Store(), server.log, server.notifications,
-                                  server.uiEvents,  server.mainWindow};
-    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn,
-                                                server.controller.get());
+    const EngineServices services{server.settings, server.Store(),   server.log,
+                                  server.notifications, server.uiEvents, server.mainWindow,
+                                  server.controller.get()};
+    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn);
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
@@ -78,7 +78,10 @@ void RunServer() {
 
     server.supervisionOn = false;
     StopEngineAndController(server);
+    // Mails still on their way get a while; then they are given up, so that
+    // no mail thread outlives the objects it uses.
     server.notifications.WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
+    server.notifications.EndAll();
     server.excludedPrograms.clear();
     server.log.WriteLogString(IDS_SERVER_UNLOADED);
 }

@@ -18,6 +18,10 @@ public:
     virtual ~ControllerCommands() = default;
     // Any thread; returns at once.
     virtual void PostCommand(int code) = 0;
+    // A reboot sequence has begun: from now on the card is never released
+    // and its port stays open, so that the reset order (3) or the last
+    // heartbeat (4) still reaches it however long the reboot mails take.
+    virtual void AnnounceReboot() = 0;
     // Waits until a posted reboot order (3 or 4) has reached the card, for at
     // most `milliseconds`; false when it has not.
     virtual bool WaitForRebootOrder(unsigned milliseconds) = 0;

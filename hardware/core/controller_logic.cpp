@@ -26,8 +26,9 @@ void ControllerLogic::PublishModem(const std::string& text, StatusColour colour)
 }
 
 void ControllerLogic::ReleaseUnlessRebooting() {
-    // Once a reboot is ordered the card must keep its count-down: never "C".
-    if (!rebootInProgress_) card_.Release();
+    // Once a reboot is under way (or about to be ordered) the card must keep
+    // its count-down: never "C".
+    if (!rebootInProgress_ && !rebootAnnounced_) card_.Release();
 }
 
 int ControllerLogic::FindController() {
@@ -79,7 +80,10 @@ void ControllerLogic::OnTimeout() {
     }
     disabledEntered_ = false;
 
-    if (!supervisionOn_) {
+    // Between the start of a reboot sequence and its order the card is fed
+    // as if supervision were on, so the order finds the port open.
+    const bool awaitingRebootOrder = rebootAnnounced_ && !rebootInProgress_;
+    if (!supervisionOn_ && !awaitingRebootOrder) {
         WhileInactive();
     } else if (!card_.IsOpen()) {
         SearchAndOpen();

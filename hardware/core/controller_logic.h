@@ -79,6 +79,10 @@ public:
     const StatusLine& ModemStatus() const { return modemStatus_; }
     // Set once a reboot order (3 or 4) has been carried out; read by other threads.
     bool RebootInProgress() const { return rebootInProgress_; }
+    // Any thread: a reboot sequence has begun. Until its order arrives the
+    // controller goes on as if supervision were on (the card found, opened
+    // and fed), and it never releases the card again.
+    void AnnounceReboot() { rebootAnnounced_ = true; }
     int FoundPort() const { return foundPort_; }
     // The dialog changed the failure reporting: search afresh.
     void ForgetFoundPort() { foundPort_ = 0; }
@@ -113,10 +117,14 @@ private:
     bool searchFailureLogged_ = false;
     bool disabledEntered_ = false;
     std::atomic<bool> rebootInProgress_{false};
+    std::atomic<bool> rebootAnnounced_{false};
 
     int timeoutCounter_ = 0;
     bool modemCheckAllowed_ = false;
     bool modemEverChecked_ = false;
+    // Once a check was due it stays due until one counts: a modem dead for
+    // longer than ticks can compare must go on being checked.
+    bool modemCheckOverdue_ = false;
     Tick lastModemCheck_ = 0;
 };
 

@@ -50,15 +50,20 @@ void ControllerLogic::CheckModemPeriodically() {
     const std::uint64_t wanted = minutes * 60000;
     const std::uint32_t interval = static_cast<std::uint32_t>(wanted < kLongestTickSpan ? wanted : kLongestTickSpan);
     const Tick now = system_.Now();
-    // Before the first successful check, the interval counts from the start of the system.
-    const bool due = modemEverChecked_ ? TickBefore(lastModemCheck_ + interval, now) : now > interval;
-    if (!due) return;
+    // Before the first check that counts, the interval counts from the start
+    // of the system (the tick count itself).
+    if (!modemCheckOverdue_) {
+        modemCheckOverdue_ = modemEverChecked_ ? TickDiff(now, lastModemCheck_) > static_cast<std::int32_t>(interval)
+                                               : now > interval;
+    }
+    if (!modemCheckOverdue_) return;
 
     PublishModem(texts_.modemChecking, kNeutral);
     system_.Log(texts_.modemChecking);
     if (CheckModem()) {
         lastModemCheck_ = system_.Now();
         modemEverChecked_ = true;
+        modemCheckOverdue_ = false;
     }
 }
 
@@ -78,6 +83,7 @@ bool ControllerLogic::CheckModem() {
         PublishModem(busy, kNeutral);
         lastModemCheck_ = system_.Now();
         modemEverChecked_ = true;
+        modemCheckOverdue_ = false;
         return false;
     }
 

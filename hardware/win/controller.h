@@ -34,6 +34,7 @@ public:
     // Any thread: 1 force a modem reset, 2 check the modem, 3 reset the
     // computer through the card, 4 a last heartbeat before a software reboot.
     void PostCommand(int code) override;
+    void AnnounceReboot() override { logic_.AnnounceReboot(); }
     bool WaitForRebootOrder(unsigned milliseconds) override;
 
     // The status lines the main dialog shows (guarded: any thread may read them).

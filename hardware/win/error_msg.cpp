@@ -9,8 +9,6 @@
 namespace mrwd {
 namespace {
 
-constexpr DWORD kWaitForWindowMs = 5000;
-
 // Posted by AddFailureLine; the dialog's own thread adds the line. The moment
 // of the failure travels packed in the parameters: wParam hour, minute,
 // second; lParam month, day, two-digit year.
@@ -31,14 +29,17 @@ void AddLine(HWND window, WPARAM clock, LPARAM date) {
 
 }  // namespace
 
-ErrorMsg::ErrorMsg() : ready_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+ErrorMsg::ErrorMsg(DWORD waitMs) : ready_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
     Start();
-    ::WaitForSingleObject(ready_.get(), kWaitForWindowMs);
+    ::WaitForSingleObject(ready_.get(), waitMs);
 }
 
 ErrorMsg::~ErrorMsg() {
-    // The server is ending with the window still up: close it, or waiting for
-    // its thread would wait for a user who may never come.
+    // The window is closed, or waiting for its thread would wait for a user
+    // who may never come. It may still be on its way up: then it sees the
+    // flag when it starts (the flag is set before the window is looked at,
+    // and the window is published before the flag is looked at there).
+    closing_ = true;
     HWND window = window_;
     if (window != nullptr) ::PostMessageA(window, WM_COMMAND, IDC_FAILURE_CLOSE, 0);
     Stop(INFINITE);
@@ -67,6 +68,7 @@ INT_PTR CALLBACK ErrorMsg::DialogProc(HWND window, UINT message, WPARAM wParam, 
             self->open_ = true;
             self->window_ = window;
             ::SetEvent(self->ready_.get());
+            if (self->closing_) ::PostMessageA(window, WM_COMMAND, IDC_FAILURE_CLOSE, 0);
             return FALSE;
         }
         case kAddFailureLineMessage:

@@ -15,9 +15,10 @@ namespace mrwd {
 
 class ErrorMsg final : public CThread {
 public:
-    // Opens the window and waits (up to 5 s) until it exists.
-    ErrorMsg();
-    // Closes a window still open, and returns once its thread has ended.
+    // Opens the window and waits (up to `waitMs`) until it exists.
+    explicit ErrorMsg(DWORD waitMs = 5000);
+    // Closes the window it started, even one that comes up only now, and
+    // returns once its thread has ended.
     ~ErrorMsg() override;
 
     // Adds a line "HH:MM:SS   MM/DD/YY" with the current local time.
@@ -36,6 +37,8 @@ private:
     UniqueHandle ready_;
     std::atomic<HWND> window_{nullptr};
     std::atomic<bool> open_{false};
+    // Set by the destructor: a window that comes up later closes at once.
+    std::atomic<bool> closing_{false};
 };
 
 }  // namespace mrwd

@@ -1,5 +1,6 @@
 #include "notifications.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <string>
 
@@ -44,8 +45,8 @@ void LogFailure(const EventLog& log, const CFastSmtp& client, const CMessage& me
     log.WriteLogString(IDS_NOTIFY_FAILED, reason != nullptr ? reason : "", message.Body().c_str());
 }
 
-void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message) {
-    WinSockMailSystem system;
+void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, const std::atomic<bool>& abort) {
+    WinSockMailSystem system(kMailConnectTimeoutMs, kMailTransferTimeoutMs, &abort);
     CFastSmtp client(system);
     log.WriteLogString(IDS_NOTIFY_SENDING, mail.recipient.c_str());
     if (!client.Started() || !client.Connect(mail.server, mail.port, mail.authType, mail.userName.c_str(),
@@ -86,28 +87,42 @@ std::unique_ptr<CMessage> NewNotification(UINT subjectId, UINT bodyId, ...) {
 NotificationSender::NotificationSender(const Settings& settings, std::mutex& notifyLock, const EventLog& log)
     : settings_(settings), notifyLock_(notifyLock), log_(log) {}
 
-NotificationSender::~NotificationSender() { WaitForBackgroundNotifications(INFINITE); }
+NotificationSender::~NotificationSender() { EndAll(); }
+
+void NotificationSender::SendInTurn(SendTurns::Ticket ticket, std::unique_ptr<CMessage> message) {
+    if (!turns_.WaitForTurn(ticket)) {
+        // The server is ending: the mail is given up, not half sent.
+        log_.WriteLogString(IDS_NOTIFY_DROPPED, message->Body().c_str());
+        turns_.Done(ticket);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(notifyLock_);
+        const MailSettings mail = CopyMailSettings(settings_);
+        // Not configured: the message goes without a trace.
+        if (mail.configured) Transfer(log_, mail, *message, aborting_);
+        message.reset();
+    }
+    turns_.Done(ticket);
+}
 
 void NotificationSender::SendNotification(std::unique_ptr<CMessage> message) {
-    std::lock_guard<std::mutex> lock(notifyLock_);
-    const MailSettings mail = CopyMailSettings(settings_);
-    // Not configured: the message goes without a trace.
-    if (mail.configured) Transfer(log_, mail, *message);
-    message.reset();
+    SendInTurn(turns_.Take(), std::move(message));
 }
 
 void NotificationSender::SendNotificationInBackground(std::unique_ptr<CMessage> message) {
     ++running_;
+    const SendTurns::Ticket ticket = turns_.Take();
     // The thread owns the message once it runs.
     CMessage* const handedOver = message.release();
-    UniqueHandle thread = StartBackgroundWork([this, handedOver] {
-        SendNotification(std::unique_ptr<CMessage>(handedOver));
+    UniqueHandle thread = StartBackgroundWork([this, ticket, handedOver] {
+        SendInTurn(ticket, std::unique_ptr<CMessage>(handedOver));
         --running_;
     });
     if (!thread) {
         --running_;
         // Without a thread of its own the mail still goes, on this one.
-        SendNotification(std::unique_ptr<CMessage>(handedOver));
+        SendInTurn(ticket, std::unique_ptr<CMessage>(handedOver));
         return;
     }
     std::lock_guard<std::mutex> lock(threadsLock_);
@@ -117,6 +132,17 @@ void NotificationSender::SendNotificationInBackground(std::unique_ptr<CMessage> 
         it = ::WaitForSingleObject(it->get(), 0) == WAIT_OBJECT_0 ? threads_.erase(it) : it + 1;
     }
     threads_.push_back(std::move(thread));
+}
+
+void NotificationSender::WaitForNoticesRaisedSoFar() { turns_.WaitForAllRaisedSoFar(); }
+
+void NotificationSender::EndAll() {
+    aborting_ = true;
+    turns_.Close();
+    // Every wait of a mail now ends within a fraction of a second.
+    WaitForBackgroundNotifications(INFINITE);
+    turns_.Reopen();
+    aborting_ = false;
 }
 
 bool NotificationSender::WaitForBackgroundNotifications(DWORD timeoutMs) {

@@ -1,5 +1,6 @@
-// Sending the system's notifications: one mail dialogue at a time under the
-// process-wide notification lock, every step logged, failures not retried.
+// Sending the system's notifications: one mail dialogue at a time, in the
+// order the mails were raised, under the process-wide notification lock;
+// every step logged, failures not retried.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 #include "base/win/event_log.h"
 #include "base/win/handles.h"
 #include "notify/core/mail_message.h"
+#include "notify/core/send_turns.h"
 
 namespace mrwd {
 
@@ -26,7 +28,7 @@ public:
     // the mail settings while the server runs holds it too, so a send never
     // reads a half-written text.
     NotificationSender(const Settings& settings, std::mutex& notifyLock, const EventLog& log);
-    // Waits for the mails still on their way.
+    // Ends every mail (see EndAll).
     ~NotificationSender();
     NotificationSender(const NotificationSender&) = delete;
     NotificationSender& operator=(const NotificationSender&) = delete;
@@ -35,10 +37,16 @@ public:
 
     // Sends the message and deletes it, on the caller's thread: used right
     // before a reboot, so the mail has left when the computer goes down.
+    // Mails raised before it go first.
     void SendNotification(std::unique_ptr<CMessage> message);
 
-    // The same on a thread of its own; the caller goes on at once.
+    // The same on a thread of its own; the caller goes on at once. The
+    // mail's place in the line is taken now.
     void SendNotificationInBackground(std::unique_ptr<CMessage> message);
+
+    // Returns once every mail raised so far has gone or failed (each one
+    // bounded by the mail time-outs), or the sender was closed.
+    void WaitForNoticesRaisedSoFar();
 
     // Mails on threads of their own that have not finished yet.
     int BackgroundNotifications() const { return running_; }
@@ -48,11 +56,23 @@ public:
     // for every one; true when none is left.
     bool WaitForBackgroundNotifications(DWORD timeoutMs);
 
+    // The end of the server: mails still waiting for their turn are dropped
+    // with a log line, a mail in progress is broken off (its connection
+    // closed), and every mail thread has ended when this returns. Mails
+    // raised afterwards are sent again (a service may run the server anew).
+    void EndAll();
+
 private:
+    // Sends in the mail's turn, or drops it when the sender was closed.
+    void SendInTurn(SendTurns::Ticket ticket, std::unique_ptr<CMessage> message);
+
     const Settings& settings_;
     std::mutex& notifyLock_;
     const EventLog& log_;
     std::atomic<int> running_{0};
+    SendTurns turns_;
+    // Set by Close: the mail in progress gives up at its next wait.
+    std::atomic<bool> aborting_{false};
     // The threads of background mails, kept so they can be waited for.
     std::mutex threadsLock_;
     std::vector<UniqueHandle> threads_;

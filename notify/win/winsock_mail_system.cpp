@@ -14,12 +14,51 @@ namespace {
 
 constexpr std::uint16_t kDefaultSmtpPort = 25;
 constexpr std::uint16_t kDefaultPop3Port = 110;
+// Waits are cut into slices this long, so that an abort is seen quickly.
+constexpr unsigned kWaitSliceMs = 100;
+
+enum class Readiness { Ready, Failed, TimedOut, Aborted };
+
+// Waits until the socket is readable (or writable), has failed (connect
+// only), the time-out has passed, or `abort` is set.
+Readiness WaitForSocket(SOCKET socket, bool forReading, unsigned timeoutMs, const std::atomic<bool>* abort,
+                        bool watchFailure, int& error) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (abort != nullptr && *abort) {
+            error = WSAEINTR;
+            return Readiness::Aborted;
+        }
+        const DWORD spent = ::GetTickCount() - start;  // elapsed, safe across the tick wrap
+        if (spent >= timeoutMs) {
+            error = WSAETIMEDOUT;
+            return Readiness::TimedOut;
+        }
+        const unsigned slice = timeoutMs - spent < kWaitSliceMs ? timeoutMs - spent : kWaitSliceMs;
+        fd_set ready, failed;
+        FD_ZERO(&ready);
+        FD_ZERO(&failed);
+        FD_SET(socket, &ready);
+        FD_SET(socket, &failed);
+        timeval timeout{static_cast<long>(slice / 1000), static_cast<long>(slice % 1000) * 1000};
+        const int n = ::select(0, forReading ? &ready : nullptr, forReading ? nullptr : &ready,
+                               watchFailure ? &failed : nullptr, &timeout);
+        if (n < 0) {
+            error = ::WSAGetLastError();
+            return Readiness::Failed;
+        }
+        if (n == 0) continue;
+        if (watchFailure && FD_ISSET(socket, &failed)) return Readiness::Failed;
+        return Readiness::Ready;
+    }
+}
 
 // The socket stays non-blocking after the connect: every send and receive
 // first waits for readiness, at most the transfer time-out.
 class WinSockConnection final : public MailConnection {
 public:
-    WinSockConnection(UniqueSocket socket, unsigned timeoutMs) : socket_(std::move(socket)), timeoutMs_(timeoutMs) {}
+    WinSockConnection(UniqueSocket socket, unsigned timeoutMs, const std::atomic<bool>* abort)
+        : socket_(std::move(socket)), timeoutMs_(timeoutMs), abort_(abort) {}
 
     bool Send(const char* data, std::size_t size, int& error) override {
         std::size_t sent = 0;
@@ -57,35 +96,23 @@ public:
 
 private:
     bool WaitUntilReady(bool forReading, int& error) {
-        fd_set ready;
-        FD_ZERO(&ready);
-        FD_SET(socket_.get(), &ready);
-        timeval timeout{static_cast<long>(timeoutMs_ / 1000), static_cast<long>(timeoutMs_ % 1000) * 1000};
-        const int n = ::select(0, forReading ? &ready : nullptr, forReading ? nullptr : &ready, nullptr, &timeout);
-        if (n > 0) return true;
-        error = n == 0 ? WSAETIMEDOUT : ::WSAGetLastError();
-        return false;
+        return WaitForSocket(socket_.get(), forReading, timeoutMs_, abort_, false, error) == Readiness::Ready;
     }
 
     UniqueSocket socket_;
     unsigned timeoutMs_;
+    const std::atomic<bool>* abort_;
 };
 
 // Connects within the connect time-out; the socket is left non-blocking.
-bool ConnectWithin(SOCKET socket, const sockaddr_in& address, unsigned timeoutMs) {
+bool ConnectWithin(SOCKET socket, const sockaddr_in& address, unsigned timeoutMs, const std::atomic<bool>* abort) {
     u_long nonBlocking = 1;
     if (::ioctlsocket(socket, FIONBIO, &nonBlocking) != 0) return false;
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return true;
     if (::WSAGetLastError() != WSAEWOULDBLOCK) return false;
 
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(socket, &writable);
-    FD_SET(socket, &failed);
-    timeval timeout{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-    if (::select(0, nullptr, &writable, &failed, &timeout) <= 0) return false;
-    if (FD_ISSET(socket, &failed)) return false;
+    int error = 0;
+    if (WaitForSocket(socket, false, timeoutMs, abort, true, error) != Readiness::Ready) return false;
     int socketError = 0;
     int length = sizeof socketError;
     if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&socketError), &length) != 0) return false;
@@ -144,8 +171,8 @@ std::unique_ptr<MailConnection> WinSockMailSystem::Open(const std::string& host,
 
     UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!socket) return nullptr;
-    if (!ConnectWithin(socket.get(), address, connectTimeoutMs_)) return nullptr;
-    return std::make_unique<WinSockConnection>(std::move(socket), transferTimeoutMs_);
+    if (!ConnectWithin(socket.get(), address, connectTimeoutMs_, abort_)) return nullptr;
+    return std::make_unique<WinSockConnection>(std::move(socket), transferTimeoutMs_, abort_);
 }
 
 UtcTime WinSockMailSystem::Now() { return UtcNow(); }

@@ -3,6 +3,8 @@
 // read-only file mapping.
 #pragma once
 
+#include <atomic>
+
 #include "notify/core/smtp_client.h"
 
 namespace mrwd {
@@ -14,9 +16,13 @@ constexpr unsigned kMailTransferTimeoutMs = 30000;
 
 class WinSockMailSystem final : public MailSystem {
 public:
+    // `abort` (may be null): once set, every wait gives up within a fraction
+    // of a second with WSAEINTR, so the server's end never waits out a slow
+    // server's time-outs.
     explicit WinSockMailSystem(unsigned connectTimeoutMs = kMailConnectTimeoutMs,
-                               unsigned transferTimeoutMs = kMailTransferTimeoutMs)
-        : connectTimeoutMs_(connectTimeoutMs), transferTimeoutMs_(transferTimeoutMs) {}
+                               unsigned transferTimeoutMs = kMailTransferTimeoutMs,
+                               const std::atomic<bool>* abort = nullptr)
+        : connectTimeoutMs_(connectTimeoutMs), transferTimeoutMs_(transferTimeoutMs), abort_(abort) {}
 
     bool Startup(std::vector<std::string>& failure) override;
     void Cleanup() override;
@@ -28,6 +34,7 @@ public:
 private:
     unsigned connectTimeoutMs_;
     unsigned transferTimeoutMs_;
+    const std::atomic<bool>* abort_;
 };
 
 }  // namespace mrwd

@@ -1,7 +1,11 @@
 #include "engine.h"
 
+#include <iterator>
+#include <set>
 #include <utility>
 #include <vector>
+
+#include "supervision/core/protected_programs.h"
 
 namespace mrwd {
 namespace {
@@ -54,7 +58,7 @@ private:
 };
 
 AliveEntry NewAliveEntry(const std::string& path, std::uint32_t interval, Tick now) {
-    AliveEntry entry;
+    AliveEntry entry;  // its grace starts now
     entry.StartTick = now;
     entry.LastAlive = now;
     entry.AliveInterval = interval;
@@ -114,6 +118,16 @@ void SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t proc
     // A registration. Finding the path may touch the file system: not under the lock.
     std::string path;
     if (!system_.ExecutablePath(processId, path)) return;
+    if (IsProtectedProgram(processId, path, Identity(), state_.modules)) {
+        bool first = false;
+        {
+            Lock lock(state_.lock);
+            first = state_.refusedProcesses.insert(processId).second;
+        }
+        // Once per process: a program that keeps asking must not fill the log.
+        if (first) system_.Log(EngineEvent::ProcessRefused, processId, path);
+        return;
+    }
     outbox.Log(EngineEvent::ProcessRegistered, processId, path);
     outbox.Flush();
 
@@ -156,12 +170,20 @@ void SupervisionEngine::ForgetProcesses() {
     state_.alive.clear();
 }
 
+ServerIdentity SupervisionEngine::Identity() {
+    return ServerIdentity{system_.ServerProcessId(), system_.ServerExecutablePath()};
+}
+
 void SupervisionEngine::Sweep() {
     ProcessSnapshot fresh;
     system_.RebuildSnapshot(fresh);
     {
         Lock lock(state_.lock);
         state_.snapshot.swap(fresh);
+        // A refused process that has ended may hand its id to another one.
+        for (auto it = state_.refusedProcesses.begin(); it != state_.refusedProcesses.end();) {
+            it = state_.snapshot.count(*it) == 0 ? state_.refusedProcesses.erase(it) : std::next(it);
+        }
     }
     PruneEndedProcesses();
     DiscoverAndPing();
@@ -192,15 +214,19 @@ void SupervisionEngine::PruneEndedProcesses() {
 }
 
 void SupervisionEngine::DiscoverAndPing() {
+    const ServerIdentity server = Identity();
     std::uint32_t cursor = 0;
     bool first = true;
     for (;;) {
         std::string path;
         {
-            // Only processes of listed programs are visited.
+            // Only processes of listed programs are visited, never the server's own.
             Lock lock(state_.lock);
             auto it = first ? state_.snapshot.begin() : state_.snapshot.upper_bound(cursor);
-            while (it != state_.snapshot.end() && state_.modules.Find(it->second) == nullptr) ++it;
+            while (it != state_.snapshot.end() && (state_.modules.Find(it->second) == nullptr ||
+                                                   IsProtectedProgram(it->first, it->second, server, state_.modules))) {
+                ++it;
+            }
             if (it == state_.snapshot.end()) break;
             first = false;
             cursor = it->first;
@@ -233,6 +259,7 @@ void SupervisionEngine::DiscoverAndPing() {
 }
 
 void SupervisionEngine::KeepCopiesStarted() {
+    const ServerIdentity server = Identity();
     std::string cursor;
     bool first = true;
     for (;;) {
@@ -247,6 +274,7 @@ void SupervisionEngine::KeepCopiesStarted() {
             cursor = it->first;
             const ModuleEntry& entry = it->second;
             if (entry.ControlEnabled == 0 || entry.Armed == 0 || entry.Copies == 0) continue;
+            if (state_.modules.SamePath(it->first, server.executablePath)) continue;
             std::uint32_t running = 0;
             for (const auto& alive : state_.alive) {
                 if (state_.modules.SamePath(alive.second.ExePath, it->first)) ++running;
@@ -284,7 +312,7 @@ bool SupervisionEngine::ClockCheck() {
     const bool stands = now == state_.lastClockTick;
     if (stands) {
         system_.Log(EngineEvent::RebootSystemHang, 0, std::string());
-        system_.Notify(EngineNotice::SystemHang, 0, std::string(), true);
+        if (settings_.NotifyReboot != 0) system_.Notify(EngineNotice::SystemHang, 0, std::string(), true);
     }
     state_.lastClockTick = system_.Now();
     return stands;
@@ -292,6 +320,9 @@ bool SupervisionEngine::ClockCheck() {
 
 bool SupervisionEngine::CheckPass() {
     bool reboot = false;
+    // Processes that brought the reboot: a pass started over after a restart
+    // must not judge them again (one decision, one line, one mail).
+    std::set<std::uint32_t> rebootDecided;
     bool restart = true;
     while (restart) {
         restart = false;
@@ -316,8 +347,15 @@ bool SupervisionEngine::CheckPass() {
                 const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
                 const Tick now = system_.Now();
 
-                // A fresh process gets one full check interval before it is judged.
-                if (!Elapsed(entry.StartTick, listed.CheckInterval, now)) continue;
+                if (rebootDecided.count(cursor) != 0) continue;
+                // A fresh process gets one full check interval before it is
+                // judged. Once over, the grace stays over: ticks compare only
+                // over 24.8 days, and a program that has run longer must not
+                // count as fresh again.
+                if (!entry.GraceOver) {
+                    if (!Elapsed(entry.StartTick, listed.CheckInterval, now)) continue;
+                    entry.GraceOver = true;
+                }
                 const bool actionRan = state_.failureActionInProgress;
                 // A failure action held the engine up: nobody could be heard meanwhile.
                 if (actionRan) entry.LastAlive = now;
@@ -333,9 +371,12 @@ bool SupervisionEngine::CheckPass() {
 
                 if (listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter) {
                     // Restarting has not helped: the computer is rebooted, the process left as it is.
-                    outbox.Log(EngineEvent::RebootProgramHang, 0, entry.ExePath);
-                    outbox.Notify(EngineNotice::ProgramHang, 0, entry.ExePath);
+                    if (!reboot) {
+                        outbox.Log(EngineEvent::RebootProgramHang, 0, entry.ExePath);
+                        if (settings_.NotifyReboot != 0) outbox.Notify(EngineNotice::ProgramHang, 0, entry.ExePath);
+                    }
                     reboot = true;
+                    rebootDecided.insert(cursor);
                     continue;
                 }
                 outbox.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
@@ -361,10 +402,13 @@ bool SupervisionEngine::CheckPass() {
                 state_.failureActionInProgress = true;
                 system_.RunAndWait(module.RunPath);
             }
-            if (module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter)) {
+            const bool restored = module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter);
+            if (restored) {
                 state_.failureActionInProgress = true;
                 system_.RestoreFiles(module, system_.RestoreCaption(hung.ExePath));
             }
+            // Files restored before every start the engine makes, this one too.
+            if (module.CopyBeforeStart != 0 && !restored) system_.RestoreFiles(module, system_.CopyingCaption());
 
             // The replacement inherits the interval and the failure count.
             AliveEntry replacement = NewAliveEntry(hung.ExePath, hung.AliveInterval, system_.Now());
@@ -384,6 +428,35 @@ bool SupervisionEngine::CheckPass() {
     }
     system_.RefreshMainDialog();
     return reboot;
+}
+
+void SupervisionEngine::ReportHardwareReset() {
+    if (settings_.NotifyReboot != 0) {
+        system_.Log(EngineEvent::HardwareReboot, 0, std::string());
+        system_.Notify(EngineNotice::HardwareReboot, 0, std::string(), false);
+    }
+    system_.ShowHardwareReboot();
+}
+
+void SupervisionEngine::RebootSequence() {
+    // From here the card stays armed: it gets its reset order, never a release.
+    system_.AnnounceReboot();
+    const bool mail = settings_.NotifyReboot != 0;
+    if (settings_.HardReboot == 0) {
+        // The card's count-down starts before Windows goes down, should it not.
+        system_.OrderLastHeartbeat();
+        system_.Log(EngineEvent::SoftwareReboot, 0, std::string());
+        if (mail) system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
+        // Mails raised before (the hang, a restart) leave first: the reboot would cut them off.
+        system_.WaitForNotices();
+        system_.RebootWindows();
+    } else {
+        system_.Log(EngineEvent::CardReboot, 0, std::string());
+        if (mail) system_.Notify(EngineNotice::CardReboot, 0, std::string(), true);
+        system_.WaitForNotices();
+        system_.OrderResetThroughCard();
+    }
+    system_.EndServer();
 }
 
 }  // namespace mrwd

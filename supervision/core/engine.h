@@ -8,6 +8,7 @@
 
 #include "base/core/settings.h"
 #include "supervision/core/engine_system.h"
+#include "supervision/core/protected_programs.h"
 #include "supervision/core/supervision_state.h"
 
 namespace mrwd {
@@ -38,7 +39,16 @@ public:
     bool ClockCheck();
     bool CheckPass();
 
+    // The reboot marker of the previous run was found: it ended in a reset.
+    void ReportHardwareReset();
+    // After a pass asked for a reboot (supervision already off): the reboot
+    // mail, the mails raised before it, then the reboot by software or by the
+    // card, then the orderly end of the server.
+    void RebootSequence();
+
 private:
+    // The server itself, never put under control.
+    ServerIdentity Identity();
     void PruneEndedProcesses();
     void DiscoverAndPing();
     void KeepCopiesStarted();

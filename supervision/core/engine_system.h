@@ -21,6 +21,10 @@ enum class EngineEvent {
     RebootProgramHang,   // path
     RebootSystemHang,    // -
     FileNotFound,        // path
+    ProcessRefused,      // process id, path: may never be put under control
+    SoftwareReboot,      // -: Windows is rebooted now
+    CardReboot,          // -: the card resets the computer now
+    HardwareReboot,      // -: the previous run ended without an orderly stop
 };
 
 // The mails the engine sends.
@@ -67,6 +71,26 @@ public:
     // The main dialog's icon index for a newly listed program (0 while it is closed).
     virtual std::int32_t AppendProgramIcon(const std::string& path) = 0;
     virtual void RefreshMainDialog() = 0;
+    // The float window shows that the previous run ended in a hardware reset.
+    virtual void ShowHardwareReboot() = 0;
+
+    // The server's own process and executable (canonical long path): never
+    // put under control.
+    virtual std::uint32_t ServerProcessId() = 0;
+    virtual std::string ServerExecutablePath() = 0;
+
+    // The reboot sequence's reach. Announcing tells the controller to keep
+    // the card armed (no release) whatever the mails take; the last heartbeat
+    // returns once it has reached the card (or after a bounded wait).
+    virtual void AnnounceReboot() = 0;
+    virtual void OrderLastHeartbeat() = 0;
+    virtual void OrderResetThroughCard() = 0;
+    virtual void RebootWindows() = 0;
+    // Returns once every mail raised so far has gone or failed (each bounded
+    // by the mail time-outs).
+    virtual void WaitForNotices() = 0;
+    // The server ends in order.
+    virtual void EndServer() = 0;
 };
 
 }  // namespace mrwd

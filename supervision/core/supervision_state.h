@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "base/core/ticks.h"
@@ -21,6 +22,7 @@ struct AliveEntry {
     std::uint32_t AliveInterval = 0;  // ms allowed between signs of life
     std::uint32_t Failures = 0;    // carried over to the replacement after a restart
     std::string ExePath;           // as the system reported it, or the list key for processes the engine started
+    bool GraceOver = false;        // its first check interval has passed; stays so
 };
 
 using AliveTable = std::map<std::uint32_t, AliveEntry>;
@@ -38,6 +40,8 @@ struct SupervisionState {
     ModuleList modules;
     AliveTable alive;
     ProcessSnapshot snapshot;
+    // Processes whose registration was refused (logged once each).
+    std::set<std::uint32_t> refusedProcesses;
 
     // Set when a failure action ran in the current cycle; the main dialog reads it.
     std::atomic<bool> failureActionInProgress{false};

@@ -38,7 +38,8 @@ bool RefuseIfTooLong(const std::string& folder, const std::string& asUsed, const
     return true;
 }
 
-// `from` and `to` are lists of paths, each ended by a zero, the list by one more.
+// `from` and `to` are lists of paths, each ended by a zero, the list by one
+// more. Returns the shell's result: 0 when everything was copied.
 int ShellCopy(HWND owner, const char* from, const char* to, FILEOP_FLAGS flags) {
     SHFILEOPSTRUCTA operation = {};
     operation.hwnd = owner;
@@ -46,7 +47,9 @@ int ShellCopy(HWND owner, const char* from, const char* to, FILEOP_FLAGS flags) 
     operation.pFrom = from;
     operation.pTo = to;
     operation.fFlags = flags;
-    return ::SHFileOperationA(&operation);
+    const int result = ::SHFileOperationA(&operation);
+    if (result == 0 && operation.fAnyOperationsAborted) return ERROR_CANCELLED;
+    return result;
 }
 
 }  // namespace
@@ -79,11 +82,19 @@ void BuildCopyList(const std::string& source, const std::string& destination, Co
 }
 
 void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
-                bool onlyDifferent, const char* progressText, const EventLog& log) {
+                bool onlyDifferent, const char* progressText, const EventLog& log, ShellErrors errors) {
     const std::string source = WithoutTrailingBackslash(sourceFolder);
     const std::string destination = WithoutTrailingBackslash(destinationFolder);
     const std::string pattern = CopyAllPattern(source);
     if (RefuseIfTooLong(sourceFolder, pattern, log) || RefuseIfTooLong(destinationFolder, destination, log)) return;
+    // Nobody would close an error box of the engine's copy: it would stop
+    // supervision for good. Its failures go to the log instead.
+    const FILEOP_FLAGS quiet = errors == ShellErrors::Logged ? FOF_NOERRORUI : 0;
+    auto logFailure = [&](int result) {
+        if (result != 0 && errors == ShellErrors::Logged) {
+            log.WriteLogString(IDS_COPY_FAILED, source.c_str(), destination.c_str(), static_cast<long>(result));
+        }
+    };
 
     if (onlyDifferent) {
         CopyList list;
@@ -94,7 +105,8 @@ void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& 
         if (list.Empty()) return;
         const std::string sources = list.ShellSources();
         const std::string destinations = list.ShellDestinations(source, destination);
-        ShellCopy(owner, sources.c_str(), destinations.c_str(), FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR);
+        logFailure(ShellCopy(owner, sources.c_str(), destinations.c_str(),
+                             FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | quiet));
         return;
     }
 
@@ -105,7 +117,7 @@ void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& 
     std::memcpy(to, destination.data(), destination.size());
     FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     if (!subfolders) flags |= FOF_FILESONLY;
-    ShellCopy(owner, from, to, flags);
+    logFailure(ShellCopy(owner, from, to, flags));
 }
 
 }  // namespace mrwd

@@ -12,11 +12,15 @@
 
 namespace mrwd {
 
+// Who hears of a copy that failed: the shell's own error boxes, for a person
+// at the dialog, or a line in the log, for the engine, which nobody watches.
+enum class ShellErrors { Shown, Logged };
+
 // Blocks until the shell has copied. `progressText` (may be null) is shown
 // while the list of differing files is built. Folders too long for the
 // shell's buffers are refused with a line in `log`, and nothing is copied.
 void CopyFolder(HWND owner, const std::string& source, const std::string& destination, bool subfolders,
-                bool onlyDifferent, const char* progressText, const EventLog& log);
+                bool onlyDifferent, const char* progressText, const EventLog& log, ShellErrors errors);
 
 // Appends to `list` every file under `source` that differs from its
 // counterpart under `destination` (recursing into subfolders whose names do

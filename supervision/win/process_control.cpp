@@ -9,6 +9,7 @@
 
 #include "base/core/path_rules.h"
 #include "base/win/dynamic_library.h"
+#include "base/win/executable_path.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
 
@@ -216,6 +217,12 @@ bool CanonicalLongPath(const std::string& path, std::string& longPath) {
     return true;
 }
 
+std::string ServerExecutableLongPath() {
+    const std::string path = ThisExecutablePath();
+    std::string longPath;
+    return CanonicalLongPath(path, longPath) ? longPath : path;
+}
+
 HWND TopLevelWindowOfProcess(std::uint32_t processId) {
     // The result lives in the call, not in a shared variable, so threads may search at once.
     WindowSearch search{processId, nullptr};
@@ -241,8 +248,15 @@ bool StartProgram(const std::string& path, const std::string& parameters, std::u
 }
 
 bool TerminateProcessById(std::uint32_t processId) {
-    UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
-    return process && ::TerminateProcess(process.get(), 0);
+    UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    const bool canWait = process.valid();
+    if (!process) process.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+    if (!process || !::TerminateProcess(process.get(), 0)) return false;
+    // Termination only begins here: the process may still hold its files
+    // for a moment, and the recovery program and the restore that follow
+    // must find them free. A process that takes longer is left to itself.
+    if (canWait) ::WaitForSingleObject(process.get(), kTerminationWaitMs);
+    return true;
 }
 
 RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait) {

@@ -35,12 +35,19 @@ void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api = SystemPr
 // the shell. False when the path does not exist or cannot be resolved.
 bool CanonicalLongPath(const std::string& path, std::string& longPath);
 
+// The server's own executable in that long form (as it is, when it cannot be resolved).
+std::string ServerExecutableLongPath();
+
 // The first top-level window, visible or not, owned by the process; null when none.
 HWND TopLevelWindowOfProcess(std::uint32_t processId);
 
 // Starts "\"path\" parameters" in the folder of the path.
 bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId);
 
+// How long a termination waits for the process to be gone.
+constexpr DWORD kTerminationWaitMs = 5000;
+
+// Terminates the process and waits (at most kTerminationWaitMs) until it has ended.
 bool TerminateProcessById(std::uint32_t processId);
 
 enum class RunResult {

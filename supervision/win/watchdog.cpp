@@ -2,24 +2,13 @@
 
 #include "base/win/executable_path.h"
 #include "base/win/handles.h"
-#include "notify/core/support_address.h"
-#include "resources/resource_ids.h"
-#include "supervision/win/system_reboot.h"
 
 namespace mrwd {
-namespace {
 
-// How long the software reboot waits for the card's last heartbeat to go out.
-constexpr unsigned kRebootOrderWaitMs = 5000;
-
-}  // namespace
-
-CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
-                     ControllerCommands* controller)
+CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn)
     : state_(state),
       services_(services),
       supervisionOn_(supervisionOn),
-      controller_(controller),
       markerPath_(ThisExecutableFolder() + "reboot.mrk"),
       system_(services_, StopEvent()),
       engine_(state, system_, services.settings),
@@ -29,10 +18,18 @@ CWatchDog::~CWatchDog() {
     // The thread first: it creates the marker when it begins, and a marker
     // created after its deletion would report a reboot that never happened.
     Stop(INFINITE);
+    DeleteRebootMarker();
+}
+
+void CWatchDog::DeleteRebootMarker() {
+    std::lock_guard<std::mutex> lock(markerLock_);
+    markerDeleted_ = true;
     ::DeleteFileA(markerPath_.c_str());
 }
 
 void CWatchDog::CheckRebootMarker() {
+    std::unique_lock<std::mutex> lock(markerLock_);
+    if (markerDeleted_) return;
     UniqueFile marker(::CreateFileA(markerPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!marker) {
@@ -40,12 +37,9 @@ void CWatchDog::CheckRebootMarker() {
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
         return;
     }
+    lock.unlock();
     // The previous run never reached its orderly end: the computer was reset.
-    if (services_.settings.NotifyReboot != 0) {
-        services_.log.WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
-        system_.Notify(EngineNotice::HardwareReboot, 0, std::string(), false);
-    }
-    services_.ui.FloatWindowStateChanged(FloatState::HardwareReboot);
+    engine_.ReportHardwareReset();
 }
 
 void CWatchDog::Run() {
@@ -81,27 +75,9 @@ void CWatchDog::RunCycle() {
     engine_.Sweep();
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();
-    if (reboot) RebootSequence();
-}
-
-void CWatchDog::RebootSequence() {
+    if (!reboot) return;
     supervisionOn_ = false;  // nothing is judged or restarted any more
-    if (services_.settings.HardReboot == 0) {
-        if (controller_ != nullptr) {
-            controller_->PostCommand(kLastHeartbeat);
-            // The card's count-down must have started before Windows goes down.
-            controller_->WaitForRebootOrder(kRebootOrderWaitMs);
-        }
-        services_.log.WriteLogString(IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
-        system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
-        SoftwareReboot();
-    } else {
-        services_.log.WriteLogString(IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
-        system_.Notify(EngineNotice::CardReboot, 0, std::string(), true);
-        if (controller_ != nullptr) controller_->PostCommand(kResetThroughCard);
-    }
-    // The server ends in order; the marker stays only if the reset comes first.
-    services_.ui.EndServer();
+    engine_.RebootSequence();
 }
 
 }  // namespace mrwd

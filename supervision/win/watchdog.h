@@ -8,9 +8,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
-#include "base/core/controller_commands.h"
 #include "base/core/settings.h"
 #include "base/core/ui_events.h"
 #include "base/win/event_log.h"
@@ -27,9 +27,7 @@ constexpr DWORD kEngineCyclePeriodMs = 2000;
 
 class CWatchDog final : public CThread {
 public:
-    // `controller` may be null (no reboot controller in this process).
-    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
-              ControllerCommands* controller);
+    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn);
     // Stops the thread, then deletes the reboot marker: an orderly end.
     ~CWatchDog() override;
 
@@ -37,19 +35,22 @@ public:
     SupervisionEngine& Engine() { return engine_; }
 
     const std::string& MarkerPath() const { return markerPath_; }
+    // The session ends in order: the marker goes at once (Windows may end
+    // the process before the thread has stopped), and is not made again.
+    void DeleteRebootMarker();
 
     void Run() override;
 
 private:
     void CheckRebootMarker();
     void RunCycle();
-    void RebootSequence();
 
     SupervisionState& state_;
     EngineServices services_;
     std::atomic<bool>& supervisionOn_;
-    ControllerCommands* controller_;
     std::string markerPath_;
+    std::mutex markerLock_;
+    bool markerDeleted_ = false;
     WinEngineSystem system_;
     SupervisionEngine engine_;
     DailyLogMail dailyLog_;

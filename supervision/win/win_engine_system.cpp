@@ -1,11 +1,13 @@
 #include "win_engine_system.h"
 
+#include "base/win/executable_path.h"
 #include "base/win/texts.h"
 #include "notify/core/support_address.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/folder_copy.h"
 #include "supervision/win/module_store.h"
 #include "supervision/win/process_control.h"
+#include "supervision/win/system_reboot.h"
 
 namespace mrwd {
 namespace {
@@ -18,6 +20,12 @@ void CALLBACK PingAnswered(HWND, UINT, ULONG_PTR processId, LRESULT) {
 }
 
 }  // namespace
+
+// How long the software reboot waits for the card's last heartbeat to go out.
+constexpr unsigned kRebootOrderWaitMs = 5000;
+
+WinEngineSystem::WinEngineSystem(const EngineServices& services, HANDLE abandonWaits)
+    : services_(services), abandonWaits_(abandonWaits), serverExecutable_(ServerExecutableLongPath()) {}
 
 void WinEngineSystem::AnswerPingsTo(SupervisionEngine* engine) { pingAnswersTo = engine; }
 
@@ -55,7 +63,7 @@ void WinEngineSystem::RunAndWait(const std::string& path) {
 
 void WinEngineSystem::RestoreFiles(const ModuleEntry& entry, const std::string& progressText) {
     CopyFolder(services_.ownerWindow, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
-               entry.CopyOnlyDifferent != 0, progressText.c_str(), services_.log);
+               entry.CopyOnlyDifferent != 0, progressText.c_str(), services_.log, ShellErrors::Logged);
 }
 
 std::string WinEngineSystem::RestoreCaption(const std::string& path) {
@@ -88,6 +96,18 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
         case EngineEvent::FileNotFound:
             // The finished text goes in as an argument: a path may hold a '%'.
             services_.log.WriteLog("%s", FillText(IDS_FILE_NOT_FOUND, path, false).c_str());
+            break;
+        case EngineEvent::ProcessRefused:
+            services_.log.WriteLogString(IDS_PROCESS_REFUSED, n, path.c_str());
+            break;
+        case EngineEvent::SoftwareReboot:
+            services_.log.WriteLogString(IDS_BODY_SOFTWARE_REBOOT, kSupportAddress);
+            break;
+        case EngineEvent::CardReboot:
+            services_.log.WriteLogString(IDS_BODY_CONTROLLER_REBOOT, kSupportAddress);
+            break;
+        case EngineEvent::HardwareReboot:
+            services_.log.WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
             break;
     }
 }
@@ -132,5 +152,31 @@ void WinEngineSystem::StoreModule(const std::string& path, const ModuleEntry& en
 std::int32_t WinEngineSystem::AppendProgramIcon(const std::string& path) { return services_.ui.AppendProgramIcon(path); }
 
 void WinEngineSystem::RefreshMainDialog() { services_.ui.RefreshMainDialog(); }
+
+void WinEngineSystem::ShowHardwareReboot() { services_.ui.FloatWindowStateChanged(FloatState::HardwareReboot); }
+
+std::uint32_t WinEngineSystem::ServerProcessId() { return ::GetCurrentProcessId(); }
+
+std::string WinEngineSystem::ServerExecutablePath() { return serverExecutable_; }
+
+void WinEngineSystem::AnnounceReboot() {
+    if (services_.controller != nullptr) services_.controller->AnnounceReboot();
+}
+
+void WinEngineSystem::OrderLastHeartbeat() {
+    if (services_.controller == nullptr) return;
+    services_.controller->PostCommand(kLastHeartbeat);
+    services_.controller->WaitForRebootOrder(kRebootOrderWaitMs);
+}
+
+void WinEngineSystem::OrderResetThroughCard() {
+    if (services_.controller != nullptr) services_.controller->PostCommand(kResetThroughCard);
+}
+
+void WinEngineSystem::RebootWindows() { SoftwareReboot(); }
+
+void WinEngineSystem::WaitForNotices() { services_.notifications.WaitForNoticesRaisedSoFar(); }
+
+void WinEngineSystem::EndServer() { services_.ui.EndServer(); }
 
 }  // namespace mrwd

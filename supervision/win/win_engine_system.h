@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "base/core/controller_commands.h"
 #include "base/core/settings.h"
 #include "base/core/ui_events.h"
 #include "base/win/event_log.h"
@@ -27,14 +28,15 @@ struct EngineServices {
     // The owner of the shell's copy progress and of the programs it runs: the
     // main window once it exists.
     const std::atomic<HWND>& ownerWindow;
+    // The reboot controller; null when this process has none.
+    ControllerCommands* controller = nullptr;
 };
 
 class WinEngineSystem final : public EngineSystem {
 public:
     // `abandonWaits`: signalled when the engine must stop; a failure program
     // is then no longer waited for.
-    WinEngineSystem(const EngineServices& services, HANDLE abandonWaits)
-        : services_(services), abandonWaits_(abandonWaits) {}
+    WinEngineSystem(const EngineServices& services, HANDLE abandonWaits);
 
     // Routes the answers to window pings sent from the calling thread.
     static void AnswerPingsTo(SupervisionEngine* engine);
@@ -56,10 +58,20 @@ public:
     void StoreModule(const std::string& path, const ModuleEntry& entry) override;
     std::int32_t AppendProgramIcon(const std::string& path) override;
     void RefreshMainDialog() override;
+    void ShowHardwareReboot() override;
+    std::uint32_t ServerProcessId() override;
+    std::string ServerExecutablePath() override;
+    void AnnounceReboot() override;
+    void OrderLastHeartbeat() override;
+    void OrderResetThroughCard() override;
+    void RebootWindows() override;
+    void WaitForNotices() override;
+    void EndServer() override;
 
 private:
     EngineServices services_;
     HANDLE abandonWaits_;
+    std::string serverExecutable_;
 };
 
 }  // namespace mrwd

@@ -225,5 +225,30 @@ TEST_F(Mail, RefusedPasswordIsLoggedInTheServersWords) {
     EXPECT_EQ(real_.MailCount(), 0u);
 }
 
+// "/k" while a mail crawls along on a server that takes 25 s for every
+// reply: the server waits its while, then breaks the mail off with a line in
+// the log and ends in order; no mail thread outlives it.
+TEST_F(Mail, UnloadBreaksOffAMailStuckOnASlowServer) {
+    ScriptedMailServer slow;
+    ASSERT_TRUE(slow.Available());
+    slow.SetScript("delay_ms 25000");
+    ASSERT_TRUE(StoreMailAccount(slow.SmtpPort(), "watchdog", "secret"));
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    LeaveRebootMarker();  // the hardware-reboot mail goes out at the start
+    ChildProcess& server = StartServer();
+    ASSERT_TRUE(Logged("Отправка уведомления на адрес operator@kiosk.example."));
+    ASSERT_TRUE(WaitUntil([&] { return slow.Sessions().size() == 1; }, kDeadlineMs));
+    EXPECT_EQ(sandbox_.Run("/k", 180000), 0u);
+    DWORD code = 1;
+    ASSERT_TRUE(server.WaitForExit(kDeadlineMs, &code));
+    EXPECT_EQ(code, 0u);
+    const std::string log = sandbox_.Log();
+    const std::size_t failed = log.find("Ошибка уведомления!\r\nОписание ошибки: Socket receive error: 10004");
+    const std::size_t unloaded = log.find("Watchdog сервер выгружен.");
+    ASSERT_NE(failed, std::string::npos) << log;
+    ASSERT_NE(unloaded, std::string::npos) << log;
+    EXPECT_LT(failed, unloaded);
+}
+
 }  // namespace
 }  // namespace mrwd::testing

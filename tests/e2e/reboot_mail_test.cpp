@@ -3,6 +3,8 @@
 // every reply.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "supervision/core/module_entry.h"
 #include "supervision/win/module_store.h"
 #include "tests/harness/mail_account.h"
@@ -58,6 +60,33 @@ TEST_F(RebootWithSlowMail, UnloadWhileTheRebootMailIsOnItsWayEndsTheServerInOrde
     ASSERT_TRUE(server.WaitForExit(kDeadlineMs, &code));
     EXPECT_EQ(code, 0u) << "the server crashed on its way out";
     EXPECT_TRUE(sandbox_.WaitForLog("Watchdog сервер выгружен.")) << sandbox_.Log();
+}
+
+// The controller goes on feeding the card while the reboot mails take their
+// time, and the card gets its reset order, never a release.
+TEST_F(RebootWithSlowMail, TheCardIsResetNotReleasedWhateverTheMailTakes) {
+    ChildProcess& server = StartServer();
+    ASSERT_TRUE(sandbox_.WaitForLog(kCardRebootLine, 1, 90000)) << sandbox_.Log();
+    // Two mails of about thirty seconds each, then the order; then the server ends by itself.
+    ASSERT_TRUE(server.WaitForExit(240000)) << sandbox_.Log();
+    EXPECT_EQ(sim_.CountCommands("card", "R"), 1) << sim_.Traffic();
+    EXPECT_EQ(sim_.CountCommands("card", "C"), 0) << sim_.Traffic();
+    EXPECT_TRUE(sandbox_.WaitForLog("Watchdog сервер выгружен."));
+}
+
+// Windows ends the session while the engine is busy with a slow mail: the
+// reboot marker goes at once, before anything waits for the engine, so a
+// process ended by Windows leaves no false "hardware reboot" behind.
+TEST_F(RebootWithSlowMail, EndOfSessionDeletesTheRebootMarkerFirst) {
+    StartServer();
+    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(sandbox_.MarkerPath()); }, kDeadlineMs));
+    ASSERT_TRUE(sandbox_.WaitForLog(kCardRebootLine, 1, 90000)) << sandbox_.Log();
+    const HWND window = FindServerWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(::PostMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    ASSERT_TRUE(::PostMessageA(window, WM_ENDSESSION, TRUE, 0));
+    EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(sandbox_.MarkerPath()); }, 10000))
+        << "the marker waited for the engine's mail";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "supervision/win/module_store.h"
 #include "supervision/win/process_control.h"
@@ -216,6 +217,48 @@ TEST_F(Supervision, RebootMarkerTellsAnOrderlyEndFromAReset) {
     EXPECT_EQ(sandbox_.Run("/k"), 0u);
     EXPECT_TRUE(next.WaitForExit(kDeadlineMs));
     EXPECT_EQ(::GetFileAttributesA(sandbox_.MarkerPath().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Any program could once make the server register itself, then "restart"
+// (kill) itself for good. Its own process, its own program and the system's
+// critical processes are refused, and random messages leave it standing.
+TEST_F(Supervision, TheServerCannotBePutUnderItsOwnControl) {
+    ChildProcess& server = StartServer();
+    // A record of its own program left by an older build is skipped at load.
+    ASSERT_TRUE(store_.Store(sandbox_.ExePath(), AliveProgram("")));
+    ASSERT_EQ(sandbox_.Run("/k"), 0u);
+    ASSERT_TRUE(server.WaitForExit(kDeadlineMs));
+    ChildProcess& running = StartServer();
+    const HWND window = WaitForServerWindow();
+    ASSERT_NE(window, nullptr);
+    const UINT alive = ::RegisterWindowMessageA("app.alive.msg");
+    const UINT modemReset = ::RegisterWindowMessageA("mdm.reset.msg");
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(::PostMessageA(window, alive, 10, running.Id()));
+    const std::string refused = "Процесс " + std::to_string(running.Id()) + ", ";
+    ASSERT_TRUE(Logged(refused)) << sandbox_.Log();
+
+    // Fuzz: random intervals, random (and real) process ids, and modem resets.
+    std::mt19937 random(20261207);
+    std::vector<std::uint32_t> ids = Processes("C:\\windows\\system32\\services.exe");
+    ids.push_back(running.Id());
+    for (int i = 0; i < 80; ++i) {
+        const bool modem = random() % 8 == 0;
+        const WPARAM wParam = static_cast<WPARAM>(random() % 4 == 0 ? 0 : random());
+        const LPARAM lParam = random() % 2 == 0 ? static_cast<LPARAM>(ids[random() % ids.size()])
+                                                : static_cast<LPARAM>(random());
+        ASSERT_TRUE(::PostMessageA(window, modem ? modemReset : alive, wParam, lParam));
+    }
+    // Two check passes beyond the shortest interval.
+    ::Sleep(14000);
+    EXPECT_TRUE(running.IsRunning());
+    EXPECT_EQ(sandbox_.CountInLog(refused), 1) << "one line per process";
+    const std::string log = sandbox_.Log();
+    EXPECT_EQ(log.find("Зарегистрировался для контроля процесс " + std::to_string(running.Id())), std::string::npos);
+    EXPECT_EQ(log.find("Начат контроль процесса " + std::to_string(running.Id())), std::string::npos);
+    EXPECT_EQ(log.find("Перезапуск номер"), std::string::npos);
+    EXPECT_EQ(::GetFileAttributesA(sandbox_.MarkerPath().c_str()) != INVALID_FILE_ATTRIBUTES, true);
+    EXPECT_EQ(sandbox_.Run("/k"), 0u);
+    EXPECT_TRUE(running.WaitForExit(kDeadlineMs));
 }
 
 }  // namespace

@@ -327,6 +327,39 @@ TEST_F(ControllerTest, RebootOrdersKeepTheCardCountingDown) {
     EXPECT_TRUE(card.IsOpen());
 }
 
+// The reboot sequence switches supervision off, then mails (which may take
+// minutes), then orders the reset: meanwhile the card stays open and fed.
+TEST_F(ControllerTest, AnnouncedRebootKeepsTheCardUntilItsOrder) {
+    Running();
+    card.sent.clear();
+    logic.AnnounceReboot();
+    supervisionOn = false;
+    for (int i = 0; i < 5; ++i) logic.OnTimeout();  // a slow reboot mail
+    EXPECT_EQ(card.Count("C@4"), 0);
+    EXPECT_EQ(card.Count("O@4"), 5) << "heartbeats go on until the order";
+    EXPECT_TRUE(card.IsOpen());
+    card.answers = false;  // even a card that stops answering is not released
+    for (int i = 0; i < 3; ++i) logic.OnTimeout();
+    EXPECT_EQ(card.Count("C@4"), 0);
+    card.answers = true;
+
+    logic.OnCommand(kResetThroughCard);
+    EXPECT_EQ(card.Count("R@4"), 1);
+    card.sent.clear();
+    logic.OnTimeout();
+    logic.OnStop();
+    EXPECT_TRUE(card.sent.empty()) << "after the order: no heartbeat, no release";
+}
+
+TEST_F(ControllerTest, AnnouncedRebootSurvivesTheStopOfTheThread) {
+    Running();
+    logic.AnnounceReboot();
+    supervisionOn = false;
+    logic.OnStop();  // "/k" while the reboot mail is on its way
+    EXPECT_EQ(card.Count("C@4"), 0);
+    EXPECT_TRUE(card.IsOpen());
+}
+
 TEST_F(ControllerTest, HardResetIsSentAndEvenWithoutAPortMarksTheReboot) {
     Running();
     logic.OnCommand(kResetThroughCard);
@@ -459,6 +492,20 @@ TEST_F(ModemCheckTest, CardNotAnsweringTheResetBeepsTwice) {
     EXPECT_EQ(system.beeps, 2);
     EXPECT_EQ(system.waited, 3000u);
     EXPECT_EQ(Modem(), " modem dead!");
+}
+
+TEST_F(ModemCheckTest, ADeadModemIsCheckedForMonths) {
+    system.modems[6] = {true, false};
+    logic.OnCommand(kCheckModem);  // works: the next check waits an interval
+    system.modems[6] = {false, false};
+    system.now += 61'000;
+    logic.OnCommand(kCheckModem);
+    EXPECT_EQ(card.Count("M@4"), 1);
+    // Still dead 24.8 days later: past that span the last good check no
+    // longer compares as long ago, yet the checks go on.
+    system.now += 0x80000000u;
+    logic.OnCommand(kCheckModem);
+    EXPECT_EQ(card.Count("M@4"), 2);
 }
 
 TEST_F(ModemCheckTest, BusyPortCountsAsACheck) {

@@ -519,6 +519,10 @@ TEST_F(EngineTest, ClockThatStandsStillAsksForAReboot) {
     EXPECT_FALSE(engine.ClockCheck());
     EXPECT_TRUE(engine.ClockCheck());  // the same tick count twice
     EXPECT_EQ(sys.logs.back(), "reboot-system 0 ");
+    EXPECT_TRUE(sys.notices.empty()) << "mailed only when NotifyReboot is set";
+
+    settings.NotifyReboot = 1;
+    EXPECT_TRUE(engine.ClockCheck());
     EXPECT_EQ(sys.notices.back(), "mail-system-hang 0  wait");
 
     settings.System = 0;
@@ -530,6 +534,7 @@ TEST_F(EngineTest, MailsGoOutFromTheirLimitsInTheBackground) {
     module.Notify = 1;
     module.NotifyAfter = 2;
     module.RebootAfter = 3;
+    settings.NotifyReboot = 1;
     Register(kApp);
     sys.now += 20000;
     Pass();
@@ -540,6 +545,170 @@ TEST_F(EngineTest, MailsGoOutFromTheirLimitsInTheBackground) {
     sys.now += 20000;
     Pass();
     EXPECT_EQ(sys.notices.back(), "mail-program-hang 0 " + kApp + " background");
+}
+
+// The mails about a reboot go out only when NotifyReboot asks for them; the
+// restart mail follows the program's own switch alone.
+TEST_F(EngineTest, RebootMailsOnlyWithNotifyReboot) {
+    for (std::uint32_t notifyReboot : {0u, 1u}) {
+        for (std::uint32_t hardReboot : {0u, 1u}) {
+            SCOPED_TRACE("NotifyReboot " + std::to_string(notifyReboot) + ", HardReboot " + std::to_string(hardReboot));
+            SupervisionState freshState;
+            FakeEngineSystem fresh;
+            Settings s;
+            s.NotifyReboot = notifyReboot;
+            s.HardReboot = hardReboot;
+            SupervisionEngine e(freshState, fresh, s);
+            ModuleEntry entry = RegisteredEntry(10000);
+            entry.Copies = 0;
+            entry.Notify = 1;
+            entry.RebootAfter = 2;
+            freshState.modules.Add(kApp, entry);
+            e.OnAliveMessage(10, fresh.Spawn(kApp));
+            fresh.now += 20000;
+            EXPECT_FALSE(e.CheckPass());
+            fresh.now += 20000;
+            ASSERT_TRUE(e.CheckPass());
+            e.RebootSequence();
+            std::vector<std::string> expected = {"mail-restart 1 " + kApp + " background"};
+            if (notifyReboot != 0) {
+                expected.push_back("mail-program-hang 0 " + kApp + " background");
+                expected.push_back(hardReboot != 0 ? "mail-card-reboot 0  wait" : "mail-software-reboot 0  wait");
+            }
+            EXPECT_EQ(fresh.notices, expected);
+        }
+    }
+}
+
+TEST_F(EngineTest, RebootSequenceMailsAndWaitsBeforeItReboots) {
+    struct Case {
+        std::uint32_t hardReboot;
+        std::uint32_t notifyReboot;
+        std::vector<std::string> steps;
+    };
+    const Case cases[] = {
+        {0, 1, {"announce", "last-heartbeat", "log software-reboot", "mail mail-software-reboot", "wait-mails",
+                "reboot-windows", "end"}},
+        {0, 0, {"announce", "last-heartbeat", "log software-reboot", "wait-mails", "reboot-windows", "end"}},
+        {1, 1, {"announce", "log card-reboot", "mail mail-card-reboot", "wait-mails", "reset-card", "end"}},
+        {1, 0, {"announce", "log card-reboot", "wait-mails", "reset-card", "end"}},
+    };
+    for (const Case& c : cases) {
+        settings.HardReboot = c.hardReboot;
+        settings.NotifyReboot = c.notifyReboot;
+        sys.rebootSteps.clear();
+        engine.RebootSequence();
+        EXPECT_EQ(sys.rebootSteps, c.steps) << "HardReboot " << c.hardReboot << ", NotifyReboot " << c.notifyReboot;
+    }
+}
+
+TEST_F(EngineTest, HardwareResetIsLoggedAndMailedOnlyWithNotifyReboot) {
+    engine.ReportHardwareReset();
+    EXPECT_TRUE(sys.logs.empty());
+    EXPECT_TRUE(sys.notices.empty());
+    EXPECT_TRUE(sys.floatShowsReboot) << "the float window shows it either way";
+    settings.NotifyReboot = 1;
+    engine.ReportHardwareReset();
+    EXPECT_EQ(sys.logs, std::vector<std::string>{"hardware-reboot 0 "});
+    EXPECT_EQ(sys.notices, std::vector<std::string>{"mail-hardware-reboot 0  background"});
+}
+
+TEST_F(EngineTest, ReplacementIsStartedWithItsFilesRestoredWhenCopyBeforeStart) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.CopyBeforeStart = 1;
+    module.BackupFolder = "D:\\B";
+    module.RestoreFolder = "C:\\Kiosk";
+    const std::uint32_t id = Register(kApp);
+    sys.now += 20000;
+    Pass();
+    const std::vector<std::string> expected = {"terminate " + std::to_string(id),
+                                               "restore D:\\B -> C:\\Kiosk copying",
+                                               "start " + kApp + "  -> " + std::to_string(AliveId(kApp))};
+    EXPECT_EQ(sys.actions, expected);
+
+    // When the failure action has just restored them, once is enough.
+    module.CopyAfter = 1;
+    sys.actions.clear();
+    sys.now += 20000;
+    Pass();
+    EXPECT_EQ(Count(sys.actions, "restore"), 1);
+    EXPECT_EQ(Count(sys.actions, "restore D:\\B -> C:\\Kiosk failure of"), 1);
+}
+
+TEST_F(EngineTest, AProgramRunningForMonthsIsStillJudged) {
+    ListAliveProgram(kApp);
+    const std::uint32_t id = Register(kApp);
+    sys.now += 5000;
+    engine.OnAliveMessage(10, id);
+    sys.now += 5001;  // the grace is over; the last heartbeat is recent
+    Pass();
+    // Beating for 24.8 days and more: past that span the start tick no longer
+    // compares as long ago.
+    sys.now += 0x80000000u;
+    engine.OnAliveMessage(10, id);
+    EXPECT_FALSE(Pass());
+    EXPECT_EQ(state.alive[id].Failures, 0u);
+    sys.now += 10001;  // now it hangs
+    Pass();
+    EXPECT_EQ(Count(sys.logs, "restart 1"), 1);
+    EXPECT_EQ(Count(sys.actions, "terminate " + std::to_string(id)), 1);
+}
+
+TEST_F(EngineTest, OneRebootDecisionPerPassWhileOthersAreRestarted) {
+    settings.NotifyReboot = 1;
+    ModuleEntry& limit = ListAliveProgram(kApp);
+    limit.RebootAfter = 1;
+    ListAliveProgram(kOther);
+    const std::uint32_t a = Register(kApp);    // judged first (lower id)
+    const std::uint32_t b = Register(kOther);  // hung too: restarted, which starts the pass over
+    ASSERT_LT(a, b);
+    sys.now += 20000;
+    EXPECT_TRUE(Pass());
+    EXPECT_EQ(Count(sys.logs, "reboot-program"), 1);
+    EXPECT_EQ(Count(sys.notices, "mail-program-hang"), 1);
+    EXPECT_EQ(state.alive[a].Failures, 1u);
+    EXPECT_EQ(Count(sys.actions, "terminate " + std::to_string(b)), 1);
+    EXPECT_EQ(Count(sys.actions, "terminate " + std::to_string(a)), 0);
+}
+
+TEST_F(EngineTest, TheServerAndTheSystemsOwnProcessesAreNeverPutUnderControl) {
+    ListAliveProgram(kApp);
+    const struct {
+        std::uint32_t id;
+        std::string path;
+    } refused[] = {
+        {sys.serverId, "C:\\Anything\\other.exe"},  // the server's own process, whatever it reports
+        {900, "c:\\watchdog\\MRWD.EXE"},            // another process of the server's executable
+        {901, "C:\\Windows\\System32\\csrss.exe"},
+        {902, "C:\\Windows\\System32\\WinInit.exe"},
+        {903, "C:\\Windows\\System32\\winlogon.exe"},
+        {904, "C:\\Windows\\System32\\services.exe"},
+        {905, "C:\\Windows\\System32\\lsass.exe"},
+        {906, "C:\\Windows\\System32\\smss.exe"},
+    };
+    for (const auto& r : refused) {
+        sys.processes[r.id] = r.path;
+        engine.OnAliveMessage(10, r.id);
+        engine.OnAliveMessage(30, r.id);  // asking again adds no second line
+    }
+    EXPECT_EQ(state.alive.size(), 0u);
+    EXPECT_EQ(state.modules.Size(), 1u) << "nothing was listed or stored";
+    EXPECT_TRUE(sys.stored.empty());
+    EXPECT_EQ(Count(sys.logs, "refused"), 8);
+    EXPECT_EQ(sys.logs[1], "refused 900 c:\\watchdog\\MRWD.EXE");
+
+    // The server's executable listed already (by an older build) is neither
+    // discovered nor started.
+    ModuleEntry server = RegisteredEntry(10000);
+    state.modules.Add(sys.serverPath, server);
+    engine.Sweep();
+    engine.Sweep();
+    EXPECT_TRUE(state.alive.empty());
+    EXPECT_EQ(Count(sys.actions, "start " + sys.serverPath), 0);
+
+    // An ordinary program still registers.
+    Register(kApp);
+    EXPECT_EQ(state.alive.size(), 1u);
 }
 
 TEST_F(EngineTest, ForgetProcessesEmptiesTheTable) {

@@ -34,6 +34,13 @@ public:
     std::map<std::string, ModuleEntry> stored;
     int refreshes = 0;
     int pauses = 0;
+    std::uint32_t serverId = 4;
+    std::string serverPath = "C:\\Watchdog\\mrwd.exe";
+    bool floatShowsReboot = false;
+    // The reboot sequence's steps, in order, interleaved with its mails and
+    // log lines: "announce", "last-heartbeat", "log <event>", "mail <notice>",
+    // "wait-mails", "reboot-windows", "reset-card", "end".
+    std::vector<std::string> rebootSteps;
 
     std::uint32_t Spawn(const std::string& path) {
         const std::uint32_t id = nextProcessId++;
@@ -83,14 +90,25 @@ public:
     std::string CopyingCaption() override { return "copying"; }
     void Log(EngineEvent event, std::uint32_t number, const std::string& path) override {
         logs.push_back(Name(event) + " " + std::to_string(number) + " " + path);
+        rebootSteps.push_back("log " + Name(event));
     }
     void Notify(EngineNotice notice, std::uint32_t number, const std::string& path, bool wait) override {
         notices.push_back(Name(notice) + " " + std::to_string(number) + " " + path + (wait ? " wait" : " background"));
+        rebootSteps.push_back("mail " + Name(notice));
     }
     void ReportStartFailure(const std::string& path) override { startFailureBoxes.push_back(path); }
     void StoreModule(const std::string& path, const ModuleEntry& entry) override { stored[path] = entry; }
     std::int32_t AppendProgramIcon(const std::string&) override { return 0; }
     void RefreshMainDialog() override { ++refreshes; }
+    void ShowHardwareReboot() override { floatShowsReboot = true; }
+    std::uint32_t ServerProcessId() override { return serverId; }
+    std::string ServerExecutablePath() override { return serverPath; }
+    void AnnounceReboot() override { rebootSteps.push_back("announce"); }
+    void OrderLastHeartbeat() override { rebootSteps.push_back("last-heartbeat"); }
+    void OrderResetThroughCard() override { rebootSteps.push_back("reset-card"); }
+    void RebootWindows() override { rebootSteps.push_back("reboot-windows"); }
+    void WaitForNotices() override { rebootSteps.push_back("wait-mails"); }
+    void EndServer() override { rebootSteps.push_back("end"); }
 
     static std::string Name(EngineEvent e) {
         switch (e) {
@@ -101,6 +119,10 @@ public:
             case EngineEvent::RebootProgramHang: return "reboot-program";
             case EngineEvent::RebootSystemHang: return "reboot-system";
             case EngineEvent::FileNotFound: return "not-found";
+            case EngineEvent::ProcessRefused: return "refused";
+            case EngineEvent::SoftwareReboot: return "software-reboot";
+            case EngineEvent::CardReboot: return "card-reboot";
+            case EngineEvent::HardwareReboot: return "hardware-reboot";
         }
         return "?";
     }

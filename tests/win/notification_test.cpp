@@ -176,5 +176,46 @@ TEST_F(Notifications, EachSendIsLoggedWithItsOutcome) {
     EXPECT_NE(LogText().find("Описание ошибки: Socket receive error: 10054\r\n"), std::string::npos);
 }
 
+// The hang mail raised in the background and the reboot mail sent right
+// after it (waiting) must leave in that order, however the threads run.
+TEST_F(Notifications, MailsLeaveInTheOrderTheyWereRaised) {
+    PointMailAt(scripted_.SmtpPort(), "", "");
+    for (int round = 0; round < 3; ++round) {
+        const std::string first = Unique("raised first "), second = Unique("raised second ");
+        const std::size_t before = scripted_.Sessions().size();
+        sender_.SendNotificationInBackground(Message(first));
+        sender_.SendNotification(Message(second));
+        ASSERT_TRUE(scripted_.WaitForClosedSessions(before + 2, kDeadlineMs));
+        const std::vector<MailSession> sessions = scripted_.Sessions();
+        ASSERT_EQ(sessions.size(), before + 2);
+        EXPECT_NE(scripted_.Received(sessions[before]).find(first), std::string::npos) << "round " << round;
+        EXPECT_NE(scripted_.Received(sessions[before + 1]).find(second), std::string::npos) << "round " << round;
+    }
+}
+
+// The end of the server with a mail stuck on a silent server and another
+// waiting behind it: the first is broken off, the second dropped, both
+// logged, and no mail thread is left.
+TEST_F(Notifications, EndOfTheServerBreaksOffAndDropsMailsWithALogLine) {
+    scripted_.SetScript("mode silent");
+    PointMailAt(scripted_.SmtpPort(), "", "");
+    const std::string stuck = Unique("stuck "), behind = Unique("behind ");
+    sender_.SendNotificationInBackground(Message(stuck));
+    sender_.SendNotificationInBackground(Message(behind));
+    ASSERT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 1; }, kDeadlineMs));
+    sender_.EndAll();
+    EXPECT_EQ(sender_.BackgroundNotifications(), 0);
+    const std::string log = LogText();
+    EXPECT_NE(log.find("Описание ошибки: Socket receive error: 10004\r\n\r\nТекст сообщения: " + stuck), std::string::npos)
+        << "the mail in progress ends with a failure line";
+    EXPECT_NE(log.find("Уведомление не отправлено: сервер выгружается.\r\nТекст сообщения: " + behind),
+              std::string::npos);
+
+    // The sender works again afterwards (a service may run the server anew).
+    scripted_.SetScript("");
+    sender_.SendNotification(Message(Unique("after ")));
+    EXPECT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 2; }, kDeadlineMs));
+}
+
 }  // namespace
 }  // namespace mrwd::testing
