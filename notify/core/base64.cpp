@@ -9,7 +9,7 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 
 std::size_t Base64Size(std::size_t length, std::size_t groupsPerLine) {
     std::size_t size = 4 * (length / 3) + (length % 3 != 0 ? 4 : 0);
-    if (groupsPerLine != 0) size += size / (4 * groupsPerLine);
+    if (groupsPerLine != 0) size += 2 * (size / (4 * groupsPerLine));
     return size + 1;
 }
 
@@ -27,6 +27,7 @@ std::size_t Base64Encode(const unsigned char* bytes, std::size_t length, char* o
         output[written++] = left > 2 ? kAlphabet[b2 & 0x3F] : '=';
         // The line break follows complete groups only.
         if (left >= 3 && groupsPerLine != 0 && ++groups == groupsPerLine) {
+            output[written++] = '\r';
             output[written++] = '\n';
             groups = 0;
         }

@@ -65,6 +65,16 @@ bool BuildHeader(const HeaderFields& f, const UtcTime& time, std::string& header
     return true;
 }
 
+std::string CrLfLineEnds(const std::string& text) {
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines += '\r';
+        lines += text[i];
+    }
+    return lines;
+}
+
 std::string AttachmentPartHeader(const std::string& path) {
     const std::string name = FileNamePart(path);
     return "Content-Type: application/octet-stream; name=\"" + name +

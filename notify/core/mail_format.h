@@ -31,6 +31,11 @@ extern const char kFirstPartDelimiter[];  // "--=bound=\r\n"
 extern const char kTextPartHeader[];
 extern const char kDataEnd[];             // "\r\n.\r\n"
 
+// The text part's body as it goes out: every line feed that is not already
+// preceded by a carriage return gets one, since SMTP servers refuse a bare
+// line feed. A carriage return alone is left as it is.
+std::string CrLfLineEnds(const std::string& text);
+
 // The part header of an attached file, named by the file's name and extension.
 std::string AttachmentPartHeader(const std::string& path);
 

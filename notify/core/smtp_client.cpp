@@ -197,7 +197,7 @@ bool CFastSmtp::SendMail() {
     }
     if (!SmtpCommand("DATA\r\n")) return false;
     if (!SendRaw(*smtp_, header) || !SendRaw(*smtp_, kFirstPartDelimiter) || !SendRaw(*smtp_, kTextPartHeader) ||
-        !SendRaw(*smtp_, body_) || !SendRaw(*smtp_, "\r\n")) {
+        !SendRaw(*smtp_, CrLfLineEnds(body_)) || !SendRaw(*smtp_, "\r\n")) {
         return false;
     }
     for (const std::string& path : attachments_) {

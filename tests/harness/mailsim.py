@@ -14,8 +14,12 @@ STATE/ready. Each new connection reads STATE/script, lines of:
     reply STEP TEXT                 the reply of a step (\\r and \\n as escapes,
                                     CR LF added at its end)
 
-SMTP steps: greeting EHLO HELO AUTH AUTH_USER AUTH_PASS MAIL RCPT DATA END QUIT
-OTHER; POP3 steps: pop_greeting USER PASS pop_QUIT pop_OTHER.
+SMTP steps: greeting EHLO HELO AUTH AUTH_USER AUTH_PASS MAIL RCPT DATA END
+BARE_LF QUIT OTHER; POP3 steps: pop_greeting USER PASS pop_QUIT pop_OTHER.
+
+Like Postfix with "smtpd_forbid_bare_newline = reject", mail whose data holds
+a line feed not preceded by a carriage return is refused: at the end of the
+data the server answers with the BARE_LF reply instead of END.
 
 Every byte received goes to STATE/smtp-N.bin or STATE/pop3-N.bin (N counts
 connections of both kinds from 1), and STATE/sessions.log gets the lines
@@ -23,6 +27,7 @@ connections of both kinds from 1), and STATE/sessions.log gets the lines
 """
 import argparse
 import os
+import re
 import socket
 import socketserver
 import threading
@@ -39,6 +44,7 @@ DEFAULT_REPLIES = {
     "RCPT": "250 2.1.5 Ok",
     "DATA": "354 End data with <CR><LF>.<CR><LF>",
     "END": "250 2.0.0 Ok: queued",
+    "BARE_LF": "550 5.5.2 Error: bare <LF> received",
     "QUIT": "221 2.0.0 Bye",
     "OTHER": "502 5.5.2 Command not recognized",
     "pop_greeting": "+OK mailsim POP3 ready",
@@ -47,6 +53,8 @@ DEFAULT_REPLIES = {
     "pop_QUIT": "+OK bye",
     "pop_OTHER": "-ERR unknown command",
 }
+
+BARE_LINE_FEED = re.compile(rb"(?<!\r)\n")
 
 state_dir = ""
 counter_lock = threading.Lock()
@@ -177,7 +185,10 @@ class Session(socketserver.BaseRequestHandler):
             if step == "DATA" and self.script["replies"]["DATA"].startswith("3"):
                 # The data ends with a full stop alone on its line.
                 self.buffer = b"\r\n" + self.buffer
-                if self.read_until(b"\r\n.\r\n") is None or not self.reply("END"):
+                data = self.read_until(b"\r\n.\r\n")
+                if data is None:
+                    return
+                if not self.reply("BARE_LF" if BARE_LINE_FEED.search(data) else "END"):
                     return
 
 

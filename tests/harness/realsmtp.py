@@ -49,10 +49,6 @@ def write(name, data):
 
 
 class RecordingSMTP(SMTP):
-    # The attachments' base64 lines end in a bare line feed, so between two
-    # CR LF the server sees the whole attachment as one long line.
-    line_length_limit = 1 << 22
-
     def connection_made(self, transport):
         self.session_number = next_number("session")
         with lock, open(os.path.join(state_dir, "sessions.log"), "a") as f:

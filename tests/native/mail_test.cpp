@@ -15,32 +15,47 @@
 namespace mrwd {
 namespace {
 
-TEST(Base64, LinesOfNineteenGroupsEndedByALineFeed) {
+TEST(Base64, LinesOfNineteenGroupsEndedByCrLf) {
     const std::string bytes57(57, 'a');
     const std::string line = Base64(bytes57, 19);
-    ASSERT_EQ(line.size(), 77u);
-    EXPECT_EQ(line[76], '\n');
-    EXPECT_EQ(line.find('\r'), std::string::npos);
+    ASSERT_EQ(line.size(), 78u);
+    EXPECT_EQ(line.substr(76), "\r\n");
 
     const std::string text58 = Base64(std::string(58, 'a'), 19);
-    ASSERT_EQ(text58.size(), 81u);
-    EXPECT_EQ(text58[76], '\n');
-    EXPECT_EQ(text58.substr(77), "YQ==");  // the last group, with no line feed after it
+    ASSERT_EQ(text58.size(), 82u);
+    EXPECT_EQ(text58.substr(76, 2), "\r\n");
+    EXPECT_EQ(text58.substr(78), "YQ==");  // the last group, with no line break after it
+
+    // Many lines: each 76 characters and CR LF, the last one shorter and unended.
+    const std::string text1000 = Base64(std::string(1000, '\x9C'), 19);
+    std::size_t lines = 0;
+    std::size_t start = 0;
+    for (std::size_t end = text1000.find('\n'); end != std::string::npos; end = text1000.find('\n', start)) {
+        ASSERT_EQ(end - start, 77u) << "line " << lines;
+        EXPECT_EQ(text1000[end - 1], '\r') << "line " << lines;
+        ++lines;
+        start = end + 1;
+    }
+    EXPECT_EQ(lines, 17u);  // 1000 bytes: 17 full lines of 57, then 31 bytes
+    EXPECT_EQ(text1000.size() - start, 44u);
+    EXPECT_EQ(text1000.find('\r', start), std::string::npos);
 
     EXPECT_EQ(Base64("", 19), "");
     EXPECT_EQ(Base64("Man"), "TWFu");
     EXPECT_EQ(Base64("Ma"), "TWE=");
     EXPECT_EQ(Base64("M"), "TQ==");
     EXPECT_EQ(Base64("\xFF\xFE\xFD"), "//79");
-    EXPECT_EQ(Base64(std::string(3 * 40, 'x'), 0).find('\n'), std::string::npos);
+    const std::string unbroken = Base64(std::string(3 * 40, 'x'), 0);
+    EXPECT_EQ(unbroken.find_first_of("\r\n"), std::string::npos);
 }
 
 TEST(Base64, BufferSizes) {
-    EXPECT_EQ(Base64Size(57, 19), 78u);
-    EXPECT_EQ(Base64Size(58, 19), 82u);
+    EXPECT_EQ(Base64Size(57, 19), 79u);
+    EXPECT_EQ(Base64Size(58, 19), 83u);
+    EXPECT_EQ(Base64Size(114, 19), 157u);
     EXPECT_EQ(Base64Size(0, 19), 1u);
     EXPECT_EQ(Base64Size(5, 0), 9u);
-    // Always enough for what the encoder writes.
+    // Always enough for what the encoder writes, over several lines.
     for (std::size_t n = 0; n < 400; ++n) {
         EXPECT_LT(Base64(std::string(n, 'q'), 19).size(), Base64Size(n, 19)) << n;
     }
@@ -129,6 +144,37 @@ TEST(MailFormat, AttachmentPartNamesTheFileOnly) {
               "Content-Disposition: attachment; filename=\"07-03-08.txt\"\r\n\r\n");
 }
 
+TEST(MailFormat, BodyLineFeedsGoOutAsCrLf) {
+    const struct {
+        const char* body;
+        const char* wire;
+    } cases[] = {
+        {"", ""},
+        {"one line", "one line"},
+        {"a\r\nb", "a\r\nb"},
+        {"a\nb", "a\r\nb"},
+        {"\nfirst", "\r\nfirst"},
+        {"last\n", "last\r\n"},
+        {"a\n\nb", "a\r\n\r\nb"},
+        {"a\n\r\nb\r\n\n", "a\r\n\r\nb\r\n\r\n"},
+        {"a\rb", "a\rb"},  // a carriage return alone is no line feed
+        {"a\r\r\nb", "a\r\r\nb"},
+        {"a\n\rb", "a\r\n\rb"},
+        {"\xC6\n\xEB", "\xC6\r\n\xEB"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CrLfLineEnds(c.body), c.wire) << ::testing::PrintToString(std::string(c.body));
+    }
+}
+
+// The position of the first line feed not preceded by a carriage return.
+std::size_t BareLineFeed(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return i;
+    }
+    return std::string::npos;
+}
+
 // A mail server scripted by the test: every connection answers with the next
 // replies of its script and records every byte it is sent.
 struct ScriptedServer {
@@ -208,6 +254,12 @@ CMessage Message(const std::string& body = "Body\r\n\tline") {
     return m;
 }
 
+std::string Repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
+}
+
 class SmtpTest : public ::testing::Test {
 protected:
     void Script(std::initializer_list<const char*> replies) {
@@ -273,9 +325,36 @@ TEST_F(SmtpTest, AttachmentsFollowTheTextPart) {
         "Content-Type: application/octet-stream; name=\"06-03-08.txt\"\r\n"
         "Content-Transfer-Encoding: base64\r\n"
         "Content-Disposition: attachment; filename=\"06-03-08.txt\"\r\n\r\n" +
-        Base64(std::string(58, 'a'), 19) + "\r\n\r\n.\r\n";
+        Repeated("YWFh", 19) + "\r\nYQ==" + "\r\n\r\n.\r\n";
     ASSERT_GE(data.size(), expectedTail.size());
     EXPECT_EQ(data.substr(data.size() - expectedTail.size()), expectedTail);
+}
+
+TEST_F(SmtpTest, NoBareLineFeedAnywhereInTheData) {
+    // Several lines of base64 (and one exactly full last line), and a body
+    // whose lines end in a bare line feed.
+    system.files["C:\\Logs\\06-03-08.txt"] = std::string(1000, '\n');
+    system.files["C:\\Logs\\07-03-08.txt"] = std::string(2 * 57, '\xFF');
+    Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n", "221 bye\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    client.AddRecipient("ops@example.com", "");
+    client.SetXMailer("MR ZedevUdo Server");
+    CMessage m = Message("\nfirst\nsecond\r\n\tthird\n");
+    m.AddAttachment("C:\\Logs\\06-03-08.txt");
+    m.AddAttachment("C:\\Logs\\07-03-08.txt");
+    ASSERT_TRUE(client.Send(m));
+    EXPECT_TRUE(client.Disconnect());
+    EXPECT_EQ(m.Body(), "\nfirst\nsecond\r\n\tthird\n") << "the message itself keeps its text";
+
+    const std::string& received = system.smtp.received;
+    const std::size_t data = received.find("DATA\r\n");
+    ASSERT_NE(data, std::string::npos);
+    EXPECT_EQ(BareLineFeed(received.substr(data)), std::string::npos);
+    EXPECT_NE(received.find("\r\n\r\n\r\nfirst\r\nsecond\r\n\tthird\r\n\r\n--=bound=\r\n"), std::string::npos);
+    EXPECT_NE(received.find("filename=\"07-03-08.txt\"\r\n\r\n" + std::string(76, '/') + "\r\n" +
+                            std::string(76, '/') + "\r\n\r\n\r\n.\r\nQUIT\r\n"),
+              std::string::npos);
 }
 
 TEST_F(SmtpTest, MissingAttachmentLeavesTheDataUnfinished) {

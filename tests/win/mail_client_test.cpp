@@ -97,6 +97,36 @@ TEST_F(MailClient, WholeDialogueWithAnAttachmentOverASocket) {
     EXPECT_EQ(received.substr(received.size() - attachment.size()), attachment);
 }
 
+TEST_F(MailClient, ServerThatRefusesBareLineFeedsTakesAttachmentAndBody) {
+    // The scripted server answers "550 5.5.2 Error: bare <LF> received" to
+    // data holding a line feed without its carriage return, as Postfix can be
+    // told to. Many lines of base64, and a body whose lines end in LF alone.
+    const std::string bytes = BinaryBytes(4000);
+    const std::string path = WriteFile("08-12-26.txt", bytes);
+    WinSockMailSystem system;
+    {
+        CFastSmtp client(system);
+        ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+        client.AddRecipient("operator@kiosk.example", "");
+        CMessage message = Message("first line\nsecond line\n");
+        message.AddAttachment(path);
+        EXPECT_TRUE(client.Send(message)) << client.LastErrorText();
+        EXPECT_STREQ(client.LastErrorText(), "250 2.0.0 Ok: queued\r\n\r\n");
+        client.Disconnect();
+    }
+    const std::string received = OnlySessionBytes();
+    ASSERT_NE(received.find("\r\n.\r\n"), std::string::npos);
+    std::size_t lines = 0;
+    for (std::size_t start = 0, end; (end = received.find('\n', start)) != std::string::npos; start = end + 1) {
+        ++lines;
+        ASSERT_TRUE(end > start && received[end - 1] == '\r')
+            << "line " << lines << ": " << received.substr(start, end - start);
+        ASSERT_LE(end - start + 1, 1000u) << "line " << lines;  // SMTP's longest line, CR LF included
+    }
+    EXPECT_GT(lines, 4000u / 57);
+    EXPECT_NE(received.find("\r\n\r\nfirst line\r\nsecond line\r\n\r\n--=bound=\r\n"), std::string::npos);
+}
+
 TEST_F(MailClient, MultiLineRepliesArrivingInPiecesAreReadWhole) {
     scripted_.SetScript("split_ms 150");
     WinSockMailSystem system;
