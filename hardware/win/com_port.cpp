@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hardware/core/reply_deadline.h"
+
 namespace mrwd {
 namespace {
 
@@ -81,13 +83,16 @@ bool CComPort::WriteString(const char* text, unsigned timeLimitSeconds) {
 }
 
 bool CComPort::ReadLine(char* buffer, std::size_t size, unsigned timeLimitSeconds) {
+    return ReadLineWithin(buffer, size, timeLimitSeconds * 1000);
+}
+
+bool CComPort::ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs) {
     if (size == 0 || !SetTimeouts(handle_.get(), true, 0)) return false;
     std::size_t count = 0;
     bool lineEnded = false;
     const DWORD start = ::GetTickCount();
-    const DWORD limit = timeLimitSeconds * 1000;
     // Measured as elapsed time, so the limit holds across the tick count's wrap.
-    while (::GetTickCount() - start < limit) {
+    while (::GetTickCount() - start < limitMs) {
         char byte = 0;
         DWORD got = 0;
         if (!::ReadFile(handle_.get(), &byte, 1, &got, nullptr)) break;
@@ -133,11 +138,16 @@ bool CComPort::Contains(const char* text, const char* word) {
 
 bool CComPort::Command(const char* command, const char* expected, unsigned timeLimitSeconds) {
     if (!IsOpen()) return false;
+    // A device that prints other lines at least once per time limit would
+    // otherwise keep the command reading for ever.
+    const ReplyDeadline deadline(::GetTickCount(), timeLimitSeconds);
     ::PurgeComm(handle_.get(), PURGE_TXCLEAR | PURGE_RXCLEAR);
     if (!WriteString(command, timeLimitSeconds)) return false;
     for (;;) {
+        const std::uint32_t lineMs = deadline.NextLineMs(::GetTickCount());
+        if (lineMs == 0) return false;
         char line[kReplyLine];
-        if (!ReadLine(line, sizeof line, timeLimitSeconds)) return false;
+        if (!ReadLineWithin(line, sizeof line, lineMs)) return false;
         if (Contains(line, expected)) return true;
     }
 }

@@ -30,7 +30,8 @@ public:
     bool ReadLine(char* buffer, std::size_t size, unsigned timeLimitSeconds);
     // The word occurs in the text, without regard to case.
     static bool Contains(const char* text, const char* word);
-    // Sends the command and reads reply lines until one holds the word.
+    // Sends the command and reads reply lines until one holds the word. Each
+    // line may take the time limit; the whole command ends after five.
     bool Command(const char* command, const char* expected, unsigned timeLimitSeconds);
 
     // The next port above `after` that opens, or 0.
@@ -39,6 +40,8 @@ public:
     static DWORD GetPortOpenError(int port);
 
 private:
+    bool ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs);
+
     UniqueFile handle_;
 };
 

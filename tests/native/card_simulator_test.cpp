@@ -93,5 +93,32 @@ TEST(CardSimulator, FaultsChangeTheReplies) {
     EXPECT_FALSE(ParseFault("loud", parsed));
 }
 
+TEST(CardSimulator, ChatterComesUnpromptedAndLeavesTheAnswersAsTheyAre) {
+    ModemDevice modem;
+    CardDevice card(&modem);
+    EXPECT_TRUE(card.Unprompted(1000).empty()) << "quiet unless switched on";
+
+    card.chatter = true;
+    EXPECT_EQ(Replies(card.Unprompted(1000)), "CHATTER\r\n") << "the first line at once";
+    EXPECT_TRUE(card.Unprompted(1000 + card.chatterEveryMs - 1).empty());
+    const std::vector<Output> next = card.Unprompted(1000 + card.chatterEveryMs);
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(next[0].atMs, 1000 + card.chatterEveryMs) << "it goes out when due, not later";
+
+    // The answers still come, unless the fault says otherwise.
+    EXPECT_EQ(Replies(Send(card, "O", 2000)), "OK\r\n");
+    card.fault = Fault::Silent;  // a device that only chatters
+    EXPECT_EQ(Replies(Send(card, "O", 2000)), "");
+    EXPECT_EQ(Replies(card.Unprompted(5000)), "CHATTER\r\n");
+
+    card.chatter = false;
+    EXPECT_TRUE(card.Unprompted(10000).empty());
+    modem.chatter = true;  // per device: the card stays quiet
+    EXPECT_EQ(Replies(modem.Unprompted(10000)), "CHATTER\r\n");
+    EXPECT_TRUE(card.Unprompted(10000).empty());
+    card.chatter = true;
+    EXPECT_EQ(Replies(card.Unprompted(10001)), "CHATTER\r\n") << "switched on again: at once";
+}
+
 }  // namespace
 }  // namespace mrwd::cardsim

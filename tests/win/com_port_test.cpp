@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 #include "hardware/win/rebooter.h"
 #include "tests/harness/win_harness.h"
@@ -21,6 +24,8 @@ protected:
     void TearDown() override {
         sim.Control("card fault none");
         sim.Control("modem fault none");
+        sim.Control("card chatter off");
+        sim.Control("modem chatter off");
         sim.Control("modem held off");
         sim.Control("card held off");
         ::Sleep(100);  // the simulator reads its control file every few milliseconds
@@ -30,6 +35,33 @@ protected:
         ASSERT_TRUE(sim.WaitForTraffic("control: " + device + " fault " + fault));
     }
 
+    void Chatter(const std::string& device, const std::string& onOff) {
+        sim.Control(device + " chatter " + onOff);
+        ASSERT_TRUE(sim.WaitForTraffic("control: " + device + " chatter " + onOff));
+    }
+
+    // Runs `call` on a thread of its own so that a call that never returns
+    // fails the test at a generous deadline instead of blocking it. The
+    // chatter is then stopped, which lets a reading call run out of lines and
+    // end, so the thread can be joined. False when the deadline passed.
+    bool ReturnsInTime(const std::function<bool()>& call, bool* result) {
+        std::atomic<bool> done{false};
+        std::atomic<bool> value{false};
+        std::thread caller([&] {
+            value = call();
+            done = true;
+        });
+        const bool inTime = testing::WaitUntil([&] { return done.load(); }, kChatterDeadlineMs, 50);
+        if (!inTime) {
+            sim.Control("card chatter off");
+            sim.Control("modem chatter off");
+        }
+        caller.join();
+        *result = value;
+        return inTime;
+    }
+
+    static constexpr DWORD kChatterDeadlineMs = 60000;
     CardSimulator sim;
 };
 
@@ -87,6 +119,43 @@ TEST_F(ComPortTest, EachNonMatchingLineCostsAFullTimeLimit) {
     const ULONGLONG start = ::GetTickCount64();
     EXPECT_FALSE(port.Command("ATX", "OK", 2));
     EXPECT_GE(::GetTickCount64() - start, 2000u);
+}
+
+// A device that keeps printing lines without the word (a scale, a scanner, a
+// GPS on the port the card search tries) must not hold a command for ever.
+TEST_F(ComPortTest, ACommandGivesUpOnADeviceThatOnlyChatters) {
+    CComPort port;
+    ASSERT_TRUE(port.Open(sim.CardPort()));
+    Fault("card", "silent");
+    Chatter("card", "on");
+    bool answered = true;
+    EXPECT_TRUE(ReturnsInTime([&] { return port.Command("O", "OK", 1); }, &answered))
+        << "still reading chatter at the deadline";
+    EXPECT_FALSE(answered);
+    EXPECT_NE(sim.Traffic().find("card > CHATTER"), std::string::npos);
+
+    // The card search on a chattering modem that answers "?" with "ERROR".
+    Chatter("modem", "on");
+    bool identified = true;
+    EXPECT_TRUE(ReturnsInTime([&] { return CRebooter().Identify(sim.ModemPort()); }, &identified))
+        << "the card search would never get past this port";
+    EXPECT_FALSE(identified);
+}
+
+TEST_F(ComPortTest, AReplyAmidChatterIsStillFound) {
+    CComPort port;
+    ASSERT_TRUE(port.Open(sim.CardPort()));
+    Chatter("card", "on");
+    bool answered = false;
+    ASSERT_TRUE(ReturnsInTime([&] { return port.Command("?", "MR WD", 2); }, &answered));
+    EXPECT_TRUE(answered);
+    ASSERT_TRUE(ReturnsInTime([&] { return port.Command("O", "OK", 1); }, &answered));
+    EXPECT_TRUE(answered);
+    // The reply comes 1.5 s late, after several chatter lines: each line was
+    // within the limit, and so is the reply.
+    Fault("card", "slow");
+    ASSERT_TRUE(ReturnsInTime([&] { return port.Command("O", "OK", 1); }, &answered));
+    EXPECT_TRUE(answered);
 }
 
 // The ports that open, tried one by one (the machine's own serial ports show

@@ -9,6 +9,10 @@
 // appended to STATE/control:
 //   card fault NAME | modem fault NAME   (none silent slow lowercase embedded long-line echo)
 //   modem hang on|off                    (a hung modem answers nothing until the card resets it)
+//   card chatter on|off | modem chatter on|off
+//                                        (a "CHATTER" line every 250 ms, unprompted; the device
+//                                         still answers as its fault says: "fault silent" too for
+//                                         a device that only chatters)
 //   card held on|off | modem held on|off (the port cannot be opened, as if another program had it)
 //   reset record|power-cut               (power-cut ends every process of the prefix)
 //   quit
@@ -181,6 +185,9 @@ public:
         while (stopRequested == 0 && !quit_) {
             Poll();
             const std::uint64_t now = NowMs();
+            for (Port& port : ports_) {
+                for (const Output& out : port.device->Unprompted(now)) port.pending.push_back(out);
+            }
             SendDue(now);
             std::string why;
             if (card_.ResetDue(now, why)) Reset(why);
@@ -255,6 +262,12 @@ private:
         return nullptr;
     }
 
+    LineDevice* DeviceOf(const std::string& role) {
+        if (role == "card") return &card_;
+        if (role == "modem") return &modem_;
+        return nullptr;
+    }
+
     void Apply(const std::string& line) {
         std::istringstream words(line);
         std::string who, what, value;
@@ -266,8 +279,11 @@ private:
             options_.powerCut = what == "power-cut";
         } else if (what == "fault") {
             mrwd::cardsim::Fault fault;
-            LineDevice* device = who == "card" ? static_cast<LineDevice*>(&card_) : &modem_;
-            if (mrwd::cardsim::ParseFault(value, fault)) device->fault = fault;
+            LineDevice* device = DeviceOf(who);
+            if (device != nullptr && mrwd::cardsim::ParseFault(value, fault)) device->fault = fault;
+        } else if (what == "chatter") {
+            LineDevice* device = DeviceOf(who);
+            if (device != nullptr) device->chatter = value == "on";
         } else if (who == "modem" && what == "hang") {
             modem_.hung = value == "on";
         } else if (what == "held") {

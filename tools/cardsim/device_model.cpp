@@ -52,6 +52,16 @@ std::vector<Output> LineDevice::Receive(char byte, std::uint64_t nowMs) {
     return out;
 }
 
+std::vector<Output> LineDevice::Unprompted(std::uint64_t nowMs) {
+    if (!chatter) {
+        nextChatterMs_ = 0;  // switched on again later, it starts at once
+        return {};
+    }
+    if (nextChatterMs_ != 0 && nowMs < nextChatterMs_) return {};
+    nextChatterMs_ = nowMs + chatterEveryMs;
+    return {Output{nowMs, kChatterLine}};
+}
+
 std::string ModemDevice::Answer(const std::string& command, std::uint64_t) {
     if (hung) return std::string();
     return command == "AT" ? "OK" : "ERROR";

@@ -37,6 +37,18 @@ public:
 
     Fault fault = Fault::None;
     std::uint64_t slowReplyMs = 1500;
+
+    // A device that talks on its own, as a scale, a scanner or a GPS on a
+    // COM port does: while on, a line without any word the program waits for
+    // ("CHATTER") goes out every chatterEveryMs, the first one at once. It
+    // does not touch the answers: with no fault the device still answers
+    // between those lines, with Fault::Silent it only chatters.
+    bool chatter = false;
+    std::uint64_t chatterEveryMs = 250;
+    static constexpr const char* kChatterLine = "CHATTER\r\n";
+    // What the device sends unprompted at `nowMs`; call it often.
+    std::vector<Output> Unprompted(std::uint64_t nowMs);
+
     // Complete commands received, in order (the traffic log reports them).
     std::vector<std::string> commands;
 
@@ -46,6 +58,7 @@ protected:
 
 private:
     std::string line_;
+    std::uint64_t nextChatterMs_ = 0;  // 0: the next line goes out at once
 };
 
 class ModemDevice : public LineDevice {
