@@ -61,9 +61,13 @@ bool SettingsStore::StoreText(const char* name, const char* text, std::size_t bu
 }
 
 bool SettingsStore::StoreSmtpPort(std::uint16_t port) const {
-    const unsigned char bytes[2] = {static_cast<unsigned char>(port & 0xFF),
-                                    static_cast<unsigned char>(port >> 8)};
-    return Store("SMTPPort", REG_SZ, bytes, sizeof bytes);
+    // Two bytes of the text type. The system takes a text whose last byte is
+    // not zero but whose next byte is as missing its terminator and stores
+    // three bytes, which no longer load into two: the byte after the two is
+    // ours and never zero, so exactly two are stored whatever the port.
+    const unsigned char bytes[3] = {static_cast<unsigned char>(port & 0xFF), static_cast<unsigned char>(port >> 8),
+                                    0xFF};
+    return Store("SMTPPort", REG_SZ, bytes, 2);
 }
 
 bool SettingsStore::StorePassword(const unsigned char (&plain)[kShortValueSize]) const {

@@ -2,7 +2,7 @@
 """A real SMTP server (aiosmtpd from Debian's archive) on 127.0.0.1 that
 requires AUTH LOGIN over plain TCP and files every delivered message.
 
-    realsmtp.py --dir STATE --user NAME --password SECRET
+    realsmtp.py --dir STATE --user NAME --password SECRET [--greeting-delay-ms N]
 
 Writes its port to STATE/port, then creates STATE/ready. Each message is
 parsed with Python's standard mail parser and filed as STATE/mail-N.*:
@@ -16,7 +16,8 @@ parsed with Python's standard mail parser and filed as STATE/mail-N.*:
 
 mail-N.txt is written last, so its presence means the mail is complete.
 STATE/sessions.log gets "N open SECONDS" and "N close SECONDS" for every
-connection (monotonic clock).
+connection (monotonic clock). --greeting-delay-ms makes every connection
+wait that long before the server greets, as a slow or distant server does.
 """
 import argparse
 import asyncio
@@ -31,6 +32,7 @@ from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
 state_dir = ""
+greeting_delay = 0.0
 lock = threading.Lock()
 counters = {"mail": 0, "session": 0}
 
@@ -54,6 +56,11 @@ class RecordingSMTP(SMTP):
         with lock, open(os.path.join(state_dir, "sessions.log"), "a") as f:
             f.write(f"{self.session_number} open {time.monotonic():.3f}\n")
         super().connection_made(transport)
+
+    async def _handle_client(self):
+        if greeting_delay:
+            await asyncio.sleep(greeting_delay)
+        await super()._handle_client()
 
     def connection_lost(self, error):
         with lock, open(os.path.join(state_dir, "sessions.log"), "a") as f:
@@ -106,13 +113,15 @@ def free_port():
 
 
 def main():
-    global state_dir
+    global state_dir, greeting_delay
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
+    parser.add_argument("--greeting-delay-ms", type=int, default=0)
     arguments = parser.parse_args()
     state_dir = arguments.dir
+    greeting_delay = arguments.greeting_delay_ms / 1000
 
     def authenticate(server, session, envelope, mechanism, data):
         good = (mechanism == "LOGIN" and isinstance(data, LoginPassword)

@@ -99,6 +99,30 @@ TEST(SettingsStore, PortIsTwoBytesWithTheTextType) {
     }
 }
 
+// Why the port's bytes are stored with care: the system reads one byte past
+// a text whose last byte is not zero, and takes a zero there as a terminator
+// the caller forgot. Three bytes stored do not load as a port.
+TEST(SettingsStore, ATextValueIsExtendedByTheZeroAfterIt) {
+    CleanSettings clean;
+    const unsigned char unterminated[3] = {0x11, 0x92, 0x00};
+    UniqueRegKey key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
+                                nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSetValueExA(key.get(), "SMTPPort", 0, REG_SZ, unterminated, 2), ERROR_SUCCESS);
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "SMTPPort", &bytes));
+    EXPECT_EQ(bytes.size(), 3u);
+    Settings s;
+    SettingsStore(false).Load(s);
+    EXPECT_EQ(s.SMTPPort, 0) << "three bytes count as missing";
+
+    // The store never leaves the zero there: the port 0x9211 of a failed run loads.
+    ASSERT_TRUE(SettingsStore(false).StoreSmtpPort(0x9211));
+    SettingsStore(false).Load(s);
+    EXPECT_EQ(s.SMTPPort, 0x9211);
+}
+
 TEST(SettingsStore, PasswordIsStoredScrambledAndLoadsAsPlainText) {
     CleanSettings clean;
     const SettingsStore store(false);
