@@ -6,6 +6,11 @@ WINESERVER=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserve
 # How long an idle wineserver (with services.exe and friends) stays up after
 # the last test program ended; later test programs then start warm.
 WINESERVER_LINGER_SECONDS=${WINESERVER_LINGER_SECONDS:-60}
+# What Wine reports while the harness starts a prefix and runs a program:
+# its error messages (they tell why a program could not start), not its notes
+# on unimplemented functions. A WINEDEBUG of your own is used as it is.
+WINE_OWN_DEBUG=${WINEDEBUG:-}
+WINE_REPORT_DEBUG=${WINE_OWN_DEBUG:-fixme-all}
 
 # The environment of every Wine process. The ANSI code page comes from the
 # locale at every run, not from the prefix: without ru_RU it is 1252 and the
@@ -19,10 +24,45 @@ wine_environment() {  # prefix
   export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 }
 
-# Runs a command with no terminal or pipe of ours attached and without the
-# lock descriptor, so background processes it leaves behind hold nothing open.
-detached() {
-  "$@" </dev/null >/dev/null 2>&1 9>&-
+# How a process ended, from its exit status as the shell gives it.
+describe_status() {  # status
+  if [ "$1" -gt 128 ]; then
+    echo "killed by signal $(($1 - 128)) ($(kill -l $(($1 - 128)) 2>/dev/null))"
+  else
+    echo "exit status $1"
+  fi
+}
+
+# Prints what Wine wrote, kept in a file, indented under a heading.
+show_wine_messages() {  # file heading
+  if [ -s "$1" ]; then
+    echo "$2"
+    sed 's/^/  | /' "$1"
+  else
+    echo "Wine printed nothing."
+  fi
+}
+
+# Says on standard error that a Wine step failed, how, and what Wine printed.
+report_wine_failure() {  # what status messages-file
+  {
+    echo "${0##*/}: $1 failed: $(describe_status "$2")."
+    show_wine_messages "$3" "What Wine printed:"
+  } >&2
+}
+
+# Runs a step of a prefix's start with no terminal or pipe of ours attached
+# and without the lock descriptor, so background processes it leaves behind
+# hold nothing of ours open. What Wine prints goes to a file (those processes
+# go on writing to it after it is removed), shown when the step fails.
+wine_step() {  # what command...
+  local what=$1 messages status=0
+  shift
+  messages=$(mktemp)
+  WINEDEBUG=$WINE_REPORT_DEBUG "$@" </dev/null >"$messages" 2>&1 9>&- || status=$?
+  [ $status -eq 0 ] || report_wine_failure "$what" $status "$messages"
+  rm -f "$messages"
+  return $status
 }
 
 # Creates the prefix once. "null" gives a headless prefix; "x11" one that draws
@@ -34,42 +74,47 @@ ensure_prefix() {  # prefix driver
   mkdir -p "$(dirname "$prefix")"
   (
     wine_environment "$prefix"
-    detached "$WINE" wineboot -i
+    wine_step "creating the Wine prefix $prefix (wineboot -i)" "$WINE" wineboot -i || exit
     if [ "$driver" = null ]; then
-      detached "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+      wine_step "selecting the null graphics driver in $prefix" \
+        "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f || exit
     fi
-    detached "$WINESERVER" -w
-  )
+    wine_step "waiting for the new prefix's wineserver to end" "$WINESERVER" -w
+  ) || return
   touch "$prefix/.mrwd-ready"
 }
 
-# The directory the prefix's wineserver works in, named by device and inode.
-wineserver_dir_name() {  # prefix
-  local dev ino
-  read -r dev ino < <(stat -c '%d %i' "$1")
-  printf 'server-%x-%x' "$dev" "$ino"
-}
-
-wineserver_running() {  # prefix
-  local want pid
-  want=$(wineserver_dir_name "$1")
-  for pid in $(pgrep -f 'wineserver' 2>/dev/null); do
-    [ "$(basename "$(readlink "/proc/$pid/cwd" 2>/dev/null)")" = "$want" ] && return 0
-  done
-  return 1
-}
-
-# Starts the wineserver and Wine's background processes ourselves, detached:
-# a background process started by a test program would inherit its output and
-# keep CTest waiting for the pipe to close.
+# Starts the prefix's wineserver and Wine's background processes ourselves,
+# detached: a background process started by a test program would inherit its
+# output and keep CTest waiting for the pipe to close. Call it holding the
+# prefix's lock.
+# Whether a server runs already is the wineserver's own decision, which is
+# atomic: it takes a lock in its server directory and ends with status 2
+# while another server holds that lock. Looking for the process instead
+# misses a running server whenever it loads or saves the registry (it then
+# works in the prefix directory, not its server directory; it saves every
+# 30 s after a change), and a server can also end, or be started by a test
+# program, between such a look and the start.
 ensure_wineserver() {  # prefix
-  local prefix=$1
-  wineserver_running "$prefix" && return 0
+  local prefix=$1 messages status=0
+  messages=$(mktemp)
   (
     wine_environment "$prefix"
-    detached "$WINESERVER" -p"$WINESERVER_LINGER_SECONDS"
-    detached "$WINE" wineboot
-  )
+    "$WINESERVER" -p"$WINESERVER_LINGER_SECONDS" </dev/null >"$messages" 2>&1 9>&-
+  ) || status=$?
+  case $status in
+    0)  # ours: start the background processes now, with nothing of a test attached
+      (
+        wine_environment "$prefix"
+        wine_step "starting Wine's background processes in $prefix (wineboot)" "$WINE" wineboot
+      ) || status=$? ;;
+    2)  # one runs already
+      status=0 ;;
+    *)
+      report_wine_failure "starting the wineserver of $prefix" $status "$messages" ;;
+  esac
+  rm -f "$messages"
+  return $status
 }
 
 # An X server for the programs that need a window system (the tray icon).
