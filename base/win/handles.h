@@ -127,7 +127,12 @@ public:
     Interface* get() const { return pointer_; }
     Interface* operator->() const { return pointer_; }
     explicit operator bool() const { return pointer_ != nullptr; }
-    Interface** put() { return &pointer_; }
+    // For APIs that return the interface through a pointer argument.
+    Interface** put() {
+        if (pointer_ != nullptr) pointer_->Release();
+        pointer_ = nullptr;
+        return &pointer_;
+    }
 
 private:
     Interface* pointer_ = nullptr;

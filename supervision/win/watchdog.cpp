@@ -7,10 +7,9 @@ namespace mrwd {
 
 CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn)
     : state_(state),
-      services_(services),
       supervisionOn_(supervisionOn),
       markerPath_(ThisExecutableFolder() + "reboot.mrk"),
-      system_(services_, StopEvent()),
+      system_(services, StopEvent()),
       engine_(state, system_, services.settings),
       dailyLog_(services.settings, services.store, services.notifications, services.log) {}
 

@@ -46,7 +46,6 @@ private:
     void RunCycle();
 
     SupervisionState& state_;
-    EngineServices services_;
     std::atomic<bool>& supervisionOn_;
     std::string markerPath_;
     std::mutex markerLock_;
