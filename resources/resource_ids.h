@@ -113,6 +113,8 @@
 #define IDS_PROCESS_REFUSED 218
 #define IDS_COPY_FAILED 219
 #define IDS_NOTIFY_DROPPED 220
+#define IDS_SERVICE_DESCRIPTION 221
+#define IDS_SERVICE_RECOVERY_REFUSED 222
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

@@ -3,6 +3,8 @@
 #include "app/core/command_line.h"
 #include "app/win/run_server.h"
 #include "app/win/server_process.h"
+#include "app/win/service_run.h"
+#include "app/win/service_setup.h"
 #include "app/win/unload_running.h"
 #include "resources/resource_ids.h"
 #include "base/win/executable_path.h"
@@ -30,11 +32,16 @@ void Perform(CommandAction action) {
             UnloadRunning();
             break;
         case CommandAction::EnterServiceMode:
+            RunAsService();
+            break;
         case CommandAction::InstallService:
+            InstallService();
+            break;
         case CommandAction::RemoveService:
+            RemoveService();
+            break;
         case CommandAction::StartService:
-            // The service commands are recognised (they end the walk where they
-            // should) but this build cannot install or run a service yet.
+            StartInstalledService();
             break;
     }
 }

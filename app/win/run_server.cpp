@@ -30,14 +30,27 @@ void RunMessageLoop() {
     }
 }
 
+// False when another server holds the machine-wide name. A server of another
+// account (the service) may have made it so that this one cannot even open
+// it: that is a running server too. A system without that namespace has only
+// the session's name.
+bool HoldMachineMutex(UniqueHandle& mutex) {
+    HANDLE created = ::CreateMutexA(nullptr, FALSE, kMachineMutexName);
+    const DWORD error = ::GetLastError();
+    mutex.reset(created);
+    if (mutex) return error != ERROR_ALREADY_EXISTS;
+    return error != ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 void RunServer() {
     ServerProcess& server = Server();
 
+    UniqueHandle machineMutex;
     UniqueHandle instanceMutex(::CreateMutexA(nullptr, FALSE, kServerName));
     if (!instanceMutex) return;
-    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (::GetLastError() == ERROR_ALREADY_EXISTS || !HoldMachineMutex(machineMutex)) {
         server.log.WriteLogString(IDS_SERVER_ALREADY_RUNNING);
         return;
     }

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "app/win/service_channel.h"
 #include "app/win/window_ui_events.h"
 #include "base/core/settings.h"
 #include "base/win/event_log.h"
@@ -26,6 +27,10 @@ class CWatchDog;
 // The one name shared by the window class, the main window's title, the
 // single-instance mutex and the service.
 constexpr char kServerName[] = "Marotel ZedevUdo Server";
+// Held beside the mutex of the session's namespace, which other programs may
+// test: since Windows Vista a service runs in a session of its own, and only
+// this name keeps a desktop copy and the service apart.
+constexpr char kMachineMutexName[] = "Global\\Marotel ZedevUdo Server";
 
 // Sent by a second start to the running server: show the main dialog.
 constexpr UINT kShowMainDialogMessage = WM_USER + 1;
@@ -62,6 +67,8 @@ struct ServerProcess {
     // creates them and after the end of the session destroyed them early.
     std::unique_ptr<CController> controller;
     std::unique_ptr<CWatchDog> engine;
+    // The line to the service manager while the server runs as an NT service.
+    ServiceChannel service;
 };
 
 ServerProcess& Server();

@@ -1,0 +1,78 @@
+#include "service_run.h"
+
+#include <windows.h>
+
+#include "app/win/run_server.h"
+#include "app/win/server_process.h"
+#include "base/win/dynamic_library.h"
+#include "base/win/handles.h"
+#include "resources/resource_ids.h"
+
+namespace mrwd {
+namespace {
+
+constexpr DWORD kStartWaitHintMs = 15000;
+// The worker needs little at first; its stack grows on demand.
+constexpr SIZE_T kWorkerStackBytes = 8192;
+
+DWORD WINAPI ServiceWorker(void*) {
+    ServerProcess& server = Server();
+    // The thread gets its message queue now: a stop posted before the server
+    // has made its window must not be lost.
+    MSG message;
+    ::PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    server.service.SetWorker(::GetCurrentThreadId());
+    if (server.service.Report(ServiceState::Running, NO_ERROR, 0)) RunServer();
+    server.service.SetWorker(0);
+    // Also when RUNNING was refused: the dispatcher returns only after STOPPED.
+    server.service.Report(ServiceState::Stopped, NO_ERROR, 0);
+    return 0;
+}
+
+void WINAPI ServiceControlHandler(DWORD control) {
+    ServerProcess& server = Server();
+    server.service.Control(control, server.supervisionOn);
+}
+
+void WINAPI ServiceMain(DWORD, LPSTR*) {
+    ServerProcess& server = Server();
+    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerA(kServerName, ServiceControlHandler);
+    if (handle == nullptr) return;
+    server.service.Attach(handle);
+    if (!server.service.Report(ServiceState::StartPending, NO_ERROR, kStartWaitHintMs)) {
+        server.service.Report(ServiceState::Stopped, NO_ERROR, 0);
+        return;
+    }
+    UniqueHandle worker(::CreateThread(nullptr, kWorkerStackBytes, ServiceWorker, nullptr, 0, nullptr));
+    // Without a worker nothing would ever report the end.
+    if (!worker) server.service.Report(ServiceState::Stopped, ::GetLastError(), 0);
+}
+
+bool RunNtService() {
+    char name[sizeof kServerName];
+    ::lstrcpynA(name, kServerName, sizeof name);
+    SERVICE_TABLE_ENTRYA table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+    return ::StartServiceCtrlDispatcherA(table) != FALSE;
+}
+
+}  // namespace
+
+bool RunAsService(ServiceBranch branch) {
+    Server().log.WriteLogString(IDS_RUNNING_AS_SERVICE);
+    if (branch == ServiceBranch::NtService) return RunNtService();
+    UniqueModule kernel(::LoadLibraryA("KERNEL32.DLL"));
+    return RunServiceProcess(BindFunction<RegisterServiceProcessFn>(kernel.get(), "RegisterServiceProcess"));
+}
+
+bool RunServiceProcess(RegisterServiceProcessFn registerProcess) {
+    if (registerProcess == nullptr) return false;
+    constexpr DWORD kThisProcess = 0;
+    constexpr DWORD kSimpleService = 1;
+    constexpr DWORD kUnregister = 0;
+    registerProcess(kThisProcess, kSimpleService);
+    RunServer();
+    registerProcess(kThisProcess, kUnregister);
+    return true;
+}
+
+}  // namespace mrwd
