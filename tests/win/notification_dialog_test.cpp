@@ -1,0 +1,252 @@
+// The notification settings dialog from its real template, in this process
+// under Wine, driven by the messages a user's clicks and typing produce; the
+// registry and the settings read back.
+#include "ui/win/notification_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "base/win/texts.h"
+#include "resources/resource_ids.h"
+#include "tests/harness/win_harness.h"
+
+namespace mrwd::testing {
+namespace {
+
+// Warnings answered at once, remembered in order.
+class RecordingPrompts : public DialogPrompts {
+public:
+    void Warn(HWND, UINT stringId) override {
+        std::lock_guard<std::mutex> guard(lock_);
+        warnings_.push_back(stringId);
+    }
+    std::vector<UINT> Warnings() {
+        std::lock_guard<std::mutex> guard(lock_);
+        return warnings_;
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<UINT> warnings_;
+};
+
+// The modal dialog, run on a thread of its own as the main dialog runs it;
+// the test talks to it with messages, as the user's actions would.
+class OpenDialog {
+public:
+    explicit OpenDialog(NotificationDialogContext& context)
+        : thread_([this, &context] {
+              threadId_ = ::GetCurrentThreadId();
+              result_ = RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context);
+          }) {
+        WaitUntil([this] { return (window_ = FindDialog()) != nullptr; }, kDeadlineMs);
+    }
+    ~OpenDialog() {
+        if (::IsWindow(window_)) ::PostMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+        thread_.join();
+    }
+
+    HWND Window() const { return window_; }
+    HWND Control(int id) const { return ::GetDlgItem(window_, id); }
+    void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
+    void Type(int id, const wchar_t* text) const {
+        ::SendMessageW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    }
+    std::wstring Text(int id) const {
+        wchar_t text[512] = {};
+        ::GetWindowTextW(Control(id), text, 512);
+        return text;
+    }
+    bool Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Enabled(int id) const { return ::IsWindowEnabled(Control(id)) != FALSE; }
+    // The dialog's answer once it has closed; -2 while it is open.
+    INT_PTR Result() {
+        if (!WaitUntil([this] { return !::IsWindow(window_); }, kDeadlineMs)) return -2;
+        thread_.join();
+        thread_ = std::thread([] {});
+        return result_;
+    }
+
+private:
+    HWND FindDialog() const {
+        HWND found = nullptr;
+        ::EnumThreadWindows(
+            threadId_,
+            [](HWND window, LPARAM lParam) {
+                *reinterpret_cast<HWND*>(lParam) = window;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+    std::atomic<DWORD> threadId_{0};
+    INT_PTR result_ = -1;
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+
+void SetBuffer(char* buffer, std::size_t size, const char* text) {
+    std::memset(buffer, 0, size);
+    std::strncpy(buffer, text, size - 1);
+}
+
+class NotificationDialog : public ::testing::Test {
+protected:
+    NotificationDialog() {
+        SetBuffer(settings_.SMTPServer, sizeof settings_.SMTPServer, "mail.example.org");
+        settings_.SMTPPort = 587;
+        SetBuffer(settings_.UserEMail, sizeof settings_.UserEMail, "ops@example.org");
+        SetBuffer(settings_.SenderEMail, sizeof settings_.SenderEMail, "kiosk@example.org");
+    }
+
+    NotificationDialogContext Context() { return NotificationDialogContext{settings_, lock_, SettingsStore(false), prompts_}; }
+
+    CleanSettings clean_;
+    Settings settings_;
+    std::mutex lock_;
+    RecordingPrompts prompts_;
+};
+
+TEST_F(NotificationDialog, OpensWithTheSettingsAndTheirEnableRules) {
+    settings_.AuthType = 2;
+    SetBuffer(settings_.UserName, sizeof settings_.UserName, "kiosk");
+    settings_.SendLog = 1;
+    settings_.Log = 0;
+    NotificationDialogContext context = Context();
+    OpenDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    for (int id : {IDC_AUTH_GROUP, IDC_SMTP_SERVER_LABEL, IDC_RECIPIENT_LABEL, IDC_SMTP_SERVER, IDC_RECIPIENT,
+                   IDC_NOTIFY_REBOOT, IDC_SEND_LOG, IDC_AUTHENTICATION, IDC_AUTH_RFC2554, IDC_AUTH_POP_BEFORE_SMTP,
+                   IDC_USER_NAME_LABEL, IDC_PASSWORD_LABEL, IDC_USER_NAME, IDC_PASSWORD, IDC_SENDER_LABEL, IDC_SENDER,
+                   IDC_SMTP_PORT, IDC_SMTP_PORT_LABEL, IDOK, IDCANCEL}) {
+        EXPECT_NE(dialog.Control(id), nullptr) << id;
+    }
+    EXPECT_EQ(dialog.Text(IDC_SMTP_SERVER), L"mail.example.org");
+    EXPECT_EQ(dialog.Text(IDC_SMTP_PORT), L"587");
+    EXPECT_EQ(dialog.Text(IDC_SENDER), L"kiosk@example.org");
+    EXPECT_EQ(dialog.Text(IDC_USER_NAME), L"kiosk");
+    EXPECT_TRUE(dialog.Checked(IDC_AUTHENTICATION));
+    EXPECT_FALSE(dialog.Checked(IDC_AUTH_RFC2554));
+    EXPECT_TRUE(dialog.Checked(IDC_AUTH_POP_BEFORE_SMTP));
+    EXPECT_TRUE(dialog.Enabled(IDC_PASSWORD));
+    // The daily log needs the event log, and keeps its mark meanwhile.
+    EXPECT_TRUE(dialog.Checked(IDC_SEND_LOG));
+    EXPECT_FALSE(dialog.Enabled(IDC_SEND_LOG));
+
+    // Clicking the chosen kind again leaves it chosen; authentication off
+    // greys the group but keeps the kind's mark.
+    dialog.Click(IDC_AUTH_POP_BEFORE_SMTP);
+    EXPECT_TRUE(dialog.Checked(IDC_AUTH_POP_BEFORE_SMTP));
+    dialog.Click(IDC_AUTHENTICATION);
+    EXPECT_FALSE(dialog.Enabled(IDC_AUTH_RFC2554));
+    EXPECT_FALSE(dialog.Enabled(IDC_USER_NAME));
+    EXPECT_TRUE(dialog.Checked(IDC_AUTH_POP_BEFORE_SMTP));
+    // Cancel: the kind stays as it was.
+    ::SendMessageW(dialog.Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(dialog.Result(), IDCANCEL);
+    EXPECT_EQ(settings_.AuthType, 2u);
+    DWORD value = 0;
+    EXPECT_FALSE(RegistryReadDword(HKEY_CURRENT_USER, "AuthType", &value)) << "Cancel writes nothing";
+}
+
+TEST_F(NotificationDialog, OkStoresEveryValueInItsTypeAndSize) {
+    NotificationDialogContext context = Context();
+    OpenDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    dialog.Click(IDC_AUTHENTICATION);
+    EXPECT_TRUE(dialog.Checked(IDC_AUTH_RFC2554));
+    EXPECT_TRUE(dialog.Enabled(IDC_USER_NAME));
+    dialog.Type(IDC_SMTP_PORT, L"2525");
+    dialog.Type(IDC_USER_NAME, L"watch");
+    dialog.Type(IDC_PASSWORD, L"s3cret");
+    dialog.Click(IDC_NOTIFY_REBOOT);
+    dialog.Click(IDOK);
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_TRUE(prompts_.Warnings().empty());
+
+    EXPECT_EQ(settings_.SMTPPort, 2525);
+    EXPECT_EQ(settings_.AuthType, 1u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(settings_.Password), "s3cret");
+    EXPECT_EQ(settings_.MailConfigured, 1);
+
+    std::vector<unsigned char> bytes;
+    DWORD type = 0;
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "SMTPServer", &bytes, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(bytes.size(), 260u);
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "SMTPPort", &bytes, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(bytes, (std::vector<unsigned char>{2525 & 0xFF, 2525 >> 8}));
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "UserName", &bytes, &type));
+    EXPECT_EQ(bytes.size(), 128u);
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "Password", &bytes, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    ASSERT_EQ(bytes.size(), 128u);
+    ScramblePassword(bytes.data(), bytes.size(), kPasswordKey);
+    EXPECT_STREQ(reinterpret_cast<const char*>(bytes.data()), "s3cret");
+    DWORD value = 0;
+    ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "AuthType", &value));
+    EXPECT_EQ(value, 1u);
+    ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "NotifyReboot", &value));
+    EXPECT_EQ(value, 1u);
+    ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "SendLog", &value));
+    EXPECT_EQ(value, 0u);
+}
+
+TEST_F(NotificationDialog, WarningsKeepTheDialogOpenOrLetABadPortGoAsAutomatic) {
+    ASSERT_TRUE(SettingsStore(false).StoreText("UserName", "old", 128));
+    NotificationDialogContext context = Context();
+    OpenDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    // Authentication without a password: warning 94, nothing stored, still open.
+    dialog.Click(IDC_AUTHENTICATION);
+    dialog.Type(IDC_USER_NAME, L"new");
+    dialog.Click(IDOK);
+    EXPECT_EQ(prompts_.Warnings(), std::vector<UINT>{IDS_ENTER_PASSWORD});
+    EXPECT_TRUE(::IsWindow(dialog.Window()));
+    DWORD value = 0;
+    EXPECT_FALSE(RegistryReadDword(HKEY_CURRENT_USER, "AuthType", &value));
+
+    // Without authentication and with a port too large for 16 bits: warning
+    // 95, port automatic, and the stored name stays as it was.
+    dialog.Click(IDC_AUTHENTICATION);
+    dialog.Type(IDC_SMTP_PORT, L"65561");
+    dialog.Click(IDOK);
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_EQ(prompts_.Warnings(), (std::vector<UINT>{IDS_ENTER_PASSWORD, IDS_INVALID_SMTP_PORT}));
+    EXPECT_EQ(settings_.SMTPPort, 0);
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "SMTPPort", &bytes));
+    EXPECT_EQ(bytes, (std::vector<unsigned char>{0, 0}));
+    ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "UserName", &bytes));
+    EXPECT_STREQ(reinterpret_cast<const char*>(bytes.data()), "old");
+}
+
+// Also run under an English locale (code page 1252): the Russian texts on
+// screen must read right whatever the code page.
+TEST(NotificationDialogTexts, ReadRightInAnyCodePage) {
+    const std::string expected = Environment("MRWD_EXPECTED_ACP");
+    if (!expected.empty()) EXPECT_EQ(std::to_string(::GetACP()), expected);
+    Settings settings;
+    std::mutex lock;
+    RecordingPrompts prompts;
+    NotificationDialogContext context{settings, lock, SettingsStore(false), prompts};
+    OpenDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    wchar_t title[128] = {};
+    ::GetWindowTextW(dialog.Window(), title, 128);
+    EXPECT_STREQ(title, L"Параметры уведомления");
+    EXPECT_EQ(dialog.Text(IDC_RECIPIENT_LABEL), L"Адрес уведомляемого");
+    EXPECT_EQ(dialog.Text(IDC_AUTH_POP_BEFORE_SMTP), L"POP до SMTP");
+    EXPECT_EQ(dialog.Text(IDC_SEND_LOG), L"Каждый день отсылать журнал");
+    EXPECT_EQ(dialog.Text(IDCANCEL), L"Отмена");
+    EXPECT_EQ(LoadWideText(IDS_ENTER_PASSWORD), L"Укажите пароль для авторизации.");
+}
+
+}  // namespace
+}  // namespace mrwd::testing

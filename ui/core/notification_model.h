@@ -1,0 +1,95 @@
+// The notification settings dialog without its window: the values as the
+// dialog shows them, the authentication switches, which controls are
+// enabled, and the checks and conversion behind OK.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/core/settings.h"
+#include "ui/core/enable_rules.h"
+
+namespace mrwd {
+
+// The dialog's controls as the model knows them.
+enum class MailField {
+    Server,
+    Port,
+    Recipient,
+    Sender,
+    Authentication,  // the switch on the group's edge
+    Rfc2554,         // SMTP AUTH
+    PopBeforeSmtp,
+    UserName,
+    Password,
+    NotifyReboot,
+    SendLog,
+};
+
+// Authentication kinds as stored in "AuthType".
+constexpr std::uint32_t kAuthNone = 0;
+constexpr std::uint32_t kAuthRfc2554 = 1;
+constexpr std::uint32_t kAuthPopBeforeSmtp = 2;
+
+// A message the dialog shows: string number and the control to go back to.
+struct DialogWarning {
+    unsigned stringId = 0;
+    MailField field = MailField::Server;
+};
+
+// What OK leads to: warnings that do not stop it, the one that keeps the
+// dialog open (if any), and otherwise the values to keep.
+struct MailAcceptance {
+    std::vector<DialogWarning> notes;
+    std::optional<DialogWarning> blocking;
+    // Valid when nothing blocks; texts cut to what their buffers hold.
+    std::uint16_t port = 0;
+    std::string server, recipient, sender, userName, password;
+    std::uint32_t authType = kAuthNone;
+    bool notifyReboot = false;
+    bool sendLog = false;
+};
+
+// The SMTP port typed by the user: digits only (blanks around them allowed),
+// at most 65535. A larger number is refused like a word: cutting it to 16
+// bits would send the mail to some other port.
+std::optional<std::uint16_t> ParseSmtpPort(const std::string& text);
+
+class NotificationModel {
+public:
+    // The dialog's start: the settings as they are (the event log's switch
+    // decides whether the daily log can be chosen).
+    static NotificationModel FromSettings(const Settings& settings);
+
+    const std::string& Text(MailField field) const;
+    void SetText(MailField field, const std::string& text);
+    bool Checked(MailField field) const;
+    bool Enabled(MailField field) const;
+    std::uint32_t AuthKind() const { return authKind_; }
+
+    // A click on a check box, `checkedNow` being its state after the click.
+    // The authentication kinds behave as a pair of radio buttons.
+    void Click(MailField field, bool checkedNow);
+
+    // The checks of OK, in the order the user meets them.
+    MailAcceptance Accept() const;
+
+private:
+    std::string* TextOf(MailField field);
+
+    std::string server_, port_, recipient_, sender_, userName_, password_;
+    std::uint32_t authKind_ = kAuthNone;  // the working copy; the settings change only on OK
+    bool authChecked_ = false;
+    bool rfcChecked_ = false;
+    bool popChecked_ = false;
+    bool notifyReboot_ = false;
+    bool sendLog_ = false;
+    bool logOn_ = true;
+};
+
+// Copies accepted values into the settings; the mail counts as set up from now on.
+void ApplyAcceptance(const MailAcceptance& accepted, Settings& settings);
+
+}  // namespace mrwd
