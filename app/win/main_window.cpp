@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "app/win/main_dialog_host.h"
 #include "app/win/server_process.h"
 #include "app/win/tray_icon.h"
 #include "app/win/window_ui_events.h"
@@ -8,32 +9,11 @@
 #include "resources/resource_ids.h"
 #include "supervision/win/start_failure_notice.h"
 #include "supervision/win/watchdog.h"
+#include "ui/win/main_dialog.h"
 #include "ui/win/not_built_yet.h"
 
 namespace mrwd {
 namespace {
-
-void RefreshTrayIconIfShown() {
-    if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
-}
-
-// Tray menu "switch on": only acts while supervision is off. Every running
-// process is then discovered afresh, with no failures counted.
-void SwitchSupervisionOn() {
-    ServerProcess& server = Server();
-    if (server.supervisionOn) return;
-    if (server.engine) server.engine->Engine().ForgetProcesses();
-    server.supervisionOn = true;
-    RefreshTrayIconIfShown();
-}
-
-// Tray menu "switch off": only acts while supervision is on.
-void SwitchSupervisionOff() {
-    ServerProcess& server = Server();
-    if (!server.supervisionOn) return;
-    server.supervisionOn = false;
-    RefreshTrayIconIfShown();
-}
 
 void ShowTrayMenu(HWND window) {
     POINT cursor;
@@ -42,10 +22,6 @@ void ShowTrayMenu(HWND window) {
     if (!menu) return;
     ::TrackPopupMenu(::GetSubMenu(menu.get(), 0), TPM_LEFTALIGN, cursor.x, cursor.y, 0, window, nullptr);
 }
-
-// A second start and a double click on the tray icon ask for the main dialog.
-// The dialog is not part of this build yet, so only the window comes forward.
-void BringUpMainDialog(HWND window) { ::SetForegroundWindow(window); }
 
 void OnCommand(HWND window, WORD id) {
     switch (id) {
@@ -58,8 +34,10 @@ void OnCommand(HWND window, WORD id) {
         case IDM_UNLOAD:
             ::DestroyWindow(window);
             break;
+        case IDM_SETTINGS:
+            BringUpMainDialog(window);
+            break;
         default:
-            // IDM_SETTINGS opens the main dialog, which this build does not have yet.
             break;
     }
 }
@@ -68,11 +46,11 @@ void OnCommand(HWND window, WORD id) {
 // out on this one.
 void DeliverWorkerReports() {
     const WindowUiEvents::Reports reports = Server().uiEvents.Take();
-    if (reports.refreshMainDialog) not_built_yet::RefreshMainDialog();
-    if (reports.controllerStatus) not_built_yet::ShowControllerStatus();
-    if (reports.modemStatus) not_built_yet::ShowModemStatus();
+    if (reports.refreshMainDialog) RefreshMainDialog();
+    if (reports.controllerStatus) ShowControllerStatus();
+    if (reports.modemStatus) ShowModemStatus();
     if (reports.floatState) not_built_yet::SetFloatWindowState(*reports.floatState);
-    for (const std::string& path : reports.startFailures) ShowStartFailure(not_built_yet::MainDialogWindow(), path);
+    for (const std::string& path : reports.startFailures) ShowStartFailure(MainDialogWindow(), path);
 }
 
 }  // namespace
@@ -141,7 +119,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 BringUpMainDialog(window);
             } else if (lParam == WM_RBUTTONUP) {
                 ::SetForegroundWindow(window);
-                ShowTrayMenu(window);
+                // With the dialog open, the dialog is the place for every switch.
+                if (HWND dialog = MainDialogWindow()) {
+                    ::SetForegroundWindow(dialog);
+                } else {
+                    ShowTrayMenu(window);
+                }
             }
             return 0;
         default:

@@ -1,6 +1,6 @@
 #include "window_ui_events.h"
 
-#include "ui/win/not_built_yet.h"
+#include "ui/win/main_dialog.h"
 
 namespace mrwd {
 
@@ -62,7 +62,7 @@ void WindowUiEvents::EndServer() {
 }
 
 std::int32_t WindowUiEvents::AppendProgramIcon(const std::string& path) {
-    return not_built_yet::AppendProgramIcon(path);
+    return mrwd::AppendProgramIcon(path);
 }
 
 }  // namespace mrwd

@@ -68,6 +68,8 @@ std::string ControllerLogic::NotFoundText() {
 }
 
 void ControllerLogic::OnTimeout() {
+    // Only this thread touches the found port; other threads ask.
+    if (searchAgain_.exchange(false)) foundPort_ = 0;
     RefreshModemStatusIfDue();
 
     if (settings_.WithoutController()) {

@@ -84,8 +84,12 @@ public:
     // and fed), and it never releases the card again.
     void AnnounceReboot() { rebootAnnounced_ = true; }
     int FoundPort() const { return foundPort_; }
-    // The dialog changed the failure reporting: search afresh.
-    void ForgetFoundPort() { foundPort_ = 0; }
+    // Any thread (the dialog changed the failure reporting): the card is
+    // searched for afresh, from the controller's next time-out on.
+    void RequestSearchAgain() { searchAgain_ = true; }
+    // Any thread (the dialog changed the modem settings): the modem's status
+    // is worked out again at the next time-out.
+    void RequestModemStatusRefresh() { modemSettingsChanged = true; }
     // Raised by the dialog when the modem settings change (and at start).
     std::atomic<bool> modemSettingsChanged{true};
 
@@ -112,6 +116,7 @@ private:
     StatusLine controllerStatus_;
     StatusLine modemStatus_;
     int foundPort_ = 0;
+    std::atomic<bool> searchAgain_{false};
     int failureCount_ = 0;
     bool failureReported_ = false;
     bool searchFailureLogged_ = false;

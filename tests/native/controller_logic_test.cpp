@@ -182,6 +182,13 @@ TEST_F(ControllerTest, StartsOffAndFindsTheCardOnceWhileInactive) {
     card.sent.clear();
     logic.OnTimeout();  // inactive and found: nothing more to do
     EXPECT_TRUE(card.sent.empty());
+
+    // The dialog asks for a new search (another thread): done at the next time-out.
+    logic.RequestSearchAgain();
+    EXPECT_EQ(logic.FoundPort(), 4);
+    logic.OnTimeout();
+    EXPECT_EQ(card.sent, std::vector<std::string>{"?@4"});
+    EXPECT_EQ(logic.FoundPort(), 4);
 }
 
 TEST_F(ControllerTest, APinnedCardIsLookedForOnItsPortOnly) {

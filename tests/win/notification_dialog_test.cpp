@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
+#include "tests/harness/modal_dialog.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -24,6 +23,7 @@ public:
         std::lock_guard<std::mutex> guard(lock_);
         warnings_.push_back(stringId);
     }
+    void Inform(HWND owner, UINT stringId) override { Warn(owner, stringId); }
     std::vector<UINT> Warnings() {
         std::lock_guard<std::mutex> guard(lock_);
         return warnings_;
@@ -34,60 +34,11 @@ private:
     std::vector<UINT> warnings_;
 };
 
-// The modal dialog, run on a thread of its own as the main dialog runs it;
-// the test talks to it with messages, as the user's actions would.
-class OpenDialog {
+// The dialog as the main dialog runs it.
+class OpenDialog : public ModalDialog {
 public:
     explicit OpenDialog(NotificationDialogContext& context)
-        : thread_([this, &context] {
-              threadId_ = ::GetCurrentThreadId();
-              result_ = RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context);
-          }) {
-        WaitUntil([this] { return (window_ = FindDialog()) != nullptr; }, kDeadlineMs);
-    }
-    ~OpenDialog() {
-        if (::IsWindow(window_)) ::PostMessageW(window_, WM_COMMAND, IDCANCEL, 0);
-        thread_.join();
-    }
-
-    HWND Window() const { return window_; }
-    HWND Control(int id) const { return ::GetDlgItem(window_, id); }
-    void Click(int id) const { ::SendMessageW(Control(id), BM_CLICK, 0, 0); }
-    void Type(int id, const wchar_t* text) const {
-        ::SendMessageW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
-    }
-    std::wstring Text(int id) const {
-        wchar_t text[512] = {};
-        ::GetWindowTextW(Control(id), text, 512);
-        return text;
-    }
-    bool Checked(int id) const { return ::SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    bool Enabled(int id) const { return ::IsWindowEnabled(Control(id)) != FALSE; }
-    // The dialog's answer once it has closed; -2 while it is open.
-    INT_PTR Result() {
-        if (!WaitUntil([this] { return !::IsWindow(window_); }, kDeadlineMs)) return -2;
-        thread_.join();
-        thread_ = std::thread([] {});
-        return result_;
-    }
-
-private:
-    HWND FindDialog() const {
-        HWND found = nullptr;
-        ::EnumThreadWindows(
-            threadId_,
-            [](HWND window, LPARAM lParam) {
-                *reinterpret_cast<HWND*>(lParam) = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
-    std::atomic<DWORD> threadId_{0};
-    INT_PTR result_ = -1;
-    HWND window_ = nullptr;
-    std::thread thread_;
+        : ModalDialog([&context] { return RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context); }) {}
 };
 
 void SetBuffer(char* buffer, std::size_t size, const char* text) {

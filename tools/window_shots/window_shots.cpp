@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
+#include "ui/win/main_dialog.h"
 #include "ui/win/notification_dialog.h"
 
 namespace mrwd {
@@ -22,6 +24,7 @@ namespace {
 class SilentPrompts : public DialogPrompts {
 public:
     void Warn(HWND, UINT) override {}
+    void Inform(HWND, UINT) override {}
 };
 
 void PumpFor(DWORD milliseconds) {
@@ -121,6 +124,80 @@ bool ShootNotificationDialog(const std::string& folder) {
     return ok;
 }
 
+// The server around the main dialog, made up: a card working on COM5 and a
+// modem that does not answer.
+class PictureHost : public MainDialogHost {
+public:
+    PictureHost() {
+        std::string working = LoadText(IDS_CONTROLLER_WORKING);
+        working.replace(working.find("%0ld"), 4, "5");
+        controller_.Publish(working, kWorking);
+        modem_.Publish(LoadText(IDS_MODEM_DEAD), kFault);
+    }
+    HWND MainWindow() override { return ::GetDesktopWindow(); }
+    void SwitchSupervision(bool) override {}
+    void UpdateTrayIcon(DWORD) override {}
+    bool IsAutostart() override { return true; }
+    bool SetAutostart(bool) override { return true; }
+    FloatWindowControl* FloatWindow() override { return nullptr; }
+    const StatusLine* ControllerStatus() override { return &controller_; }
+    const StatusLine* ModemStatus() override { return &modem_; }
+    void RequestModemStatusRefresh() override {}
+    void RequestCardSearch() override {}
+    HWND ShowHelp(HWND) override { return nullptr; }
+    void EditNotificationSettings(HWND) override {}
+
+private:
+    StatusLine controller_;
+    StatusLine modem_;
+};
+
+void AddProgram(SupervisionState& state, const std::string& path, bool aliveSeen, bool controlOn, Tick lastAlive,
+                std::uint32_t pid) {
+    ModuleEntry entry;
+    entry.AliveSeen = aliveSeen ? 1 : 0;
+    entry.ControlEnabled = controlOn ? 1 : 0;
+    entry.CheckInterval = 10000;
+    state.modules.Add(path, entry);
+    AliveEntry alive;
+    alive.ExePath = path;
+    alive.LastAlive = lastAlive;
+    alive.StartTick = lastAlive;
+    state.alive[pid] = alive;
+    state.snapshot[pid] = path;
+}
+
+bool ShootMainDialog(const std::string& folder) {
+    Settings settings;
+    settings.ControllerPort = 5;
+    settings.CustomControllerPort = 1;
+    settings.Modem = 3;
+    settings.ControlMdm = 0;
+    std::atomic<bool> supervisionOn{true};
+    SupervisionState supervision;
+    const Tick now = ::GetTickCount();
+    AddProgram(supervision, "C:\\Kiosk\\terminal.exe", true, true, now - 3000, 101);
+    AddProgram(supervision, "C:\\Kiosk\\printer_agent.exe", true, true, now - 7000, 102);
+    AddProgram(supervision, "C:\\Program Files\\Scanner\\scanner_service.exe", false, true, now - 9000, 103);
+    PictureHost host;
+    SilentPrompts prompts;
+    MainDialogContext context{::GetModuleHandleW(nullptr), settings, SettingsStore(false), supervisionOn,
+                              supervision, host, prompts, std::wstring()};
+    auto open = [&] {
+        return ::CreateDialogParamW(context.instance, MAKEINTRESOURCEW(IDD_MAIN_DIALOG), nullptr, MainDialogProc,
+                                    reinterpret_cast<LPARAM>(&context));
+    };
+    bool ok = Shoot(open(), folder + "main_dialog_on.bmp", [](HWND) {});
+    supervisionOn = false;
+    ok = Shoot(open(), folder + "main_dialog_off.bmp", [](HWND) {}) && ok;
+    ok = Shoot(open(), folder + "main_dialog_taller.bmp", [](HWND dialog) {
+        RECT r;
+        ::GetWindowRect(dialog, &r);
+        ::SetWindowPos(dialog, nullptr, r.left, 0, r.right - r.left, r.bottom - r.top + 150, SWP_NOZORDER);
+    }) && ok;
+    return ok;
+}
+
 }  // namespace
 }  // namespace mrwd
 
@@ -132,5 +209,6 @@ int main(int argc, char** argv) {
     std::string folder = argv[1];
     if (folder.back() != '\\') folder += '\\';
     bool ok = mrwd::ShootNotificationDialog(folder);
+    ok = mrwd::ShootMainDialog(folder) && ok;
     return ok ? 0 : 1;
 }

@@ -2,14 +2,33 @@
 
 namespace mrwd {
 
-bool IsEnabled(EnableRule rule, const EnableFacts& facts) {
+bool IsEnabled(EnableRule rule, const EnableFacts& f) {
+    const bool withController = !f.withoutController;
     switch (rule) {
         case EnableRule::Always:
             return true;
         case EnableRule::WhenAuthenticating:
-            return facts.authenticating;
+            return f.authenticating;
         case EnableRule::WhenLogOn:
-            return facts.logOn;
+            return f.logOn;
+        case EnableRule::WhenSupervisionOff:
+            return !f.supervisionOn;
+        case EnableRule::WhenSupervisionOffOneSelected:
+            return !f.supervisionOn && f.selectedRows == 1;
+        case EnableRule::WhenAnySelected:
+            return f.selectedRows > 0;
+        case EnableRule::WhenWithController:
+            return withController;
+        case EnableRule::WhenSupervisionOffWithController:
+            return !f.supervisionOn && withController;
+        case EnableRule::WhenControllerPortEditable:
+            return !f.supervisionOn && withController && f.customControllerPort;
+        case EnableRule::WhenModemEditable:
+            return !f.supervisionOn && withController && !f.withoutModemControl;
+        case EnableRule::WhenAnyAliveSeen:
+            return f.anyAliveSeen;
+        case EnableRule::WhenMainWindowExists:
+            return f.mainWindowExists;
     }
     return true;
 }

@@ -12,12 +12,15 @@ public:
     virtual ~DialogPrompts() = default;
     // A warning of string `stringId`, with the warning icon and the program's name as title.
     virtual void Warn(HWND owner, UINT stringId) = 0;
+    // A message of string `stringId`, with the information icon.
+    virtual void Inform(HWND owner, UINT stringId) = 0;
 };
 
 // The real boxes.
 class MessageBoxPrompts : public DialogPrompts {
 public:
     void Warn(HWND owner, UINT stringId) override;
+    void Inform(HWND owner, UINT stringId) override;
 };
 
 }  // namespace mrwd

@@ -2,16 +2,6 @@
 
 namespace mrwd::not_built_yet {
 
-void RefreshMainDialog() {}
-
-void ShowControllerStatus() {}
-
-void ShowModemStatus() {}
-
-HWND MainDialogWindow() { return nullptr; }
-
-std::int32_t AppendProgramIcon(const std::string&) { return 0; }
-
 void SetFloatWindowState(FloatState) {}
 
 }  // namespace mrwd::not_built_yet

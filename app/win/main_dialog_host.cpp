@@ -1,0 +1,99 @@
+#include "main_dialog_host.h"
+
+#include "app/win/autostart.h"
+#include "app/win/server_process.h"
+#include "app/win/tray_icon.h"
+#include "hardware/win/controller.h"
+#include "resources/resource_ids.h"
+#include "supervision/win/watchdog.h"
+#include "ui/win/main_dialog.h"
+#include "ui/win/notification_dialog.h"
+
+namespace mrwd {
+namespace {
+
+// Switches the state itself: on forgets every supervised process, so each
+// running program is discovered afresh with no failures counted.
+void SetSupervision(bool on) {
+    ServerProcess& server = Server();
+    if (on && server.engine) server.engine->Engine().ForgetProcesses();
+    server.supervisionOn = on;
+}
+
+class ServerDialogHost final : public MainDialogHost {
+public:
+    HWND MainWindow() override { return Server().mainWindow; }
+    void SwitchSupervision(bool on) override { SetSupervision(on); }
+    void UpdateTrayIcon(DWORD operation) override { mrwd::UpdateTrayIcon(operation); }
+    bool IsAutostart() override { return mrwd::IsAutostart(); }
+    bool SetAutostart(bool enable) override { return mrwd::SetAutostart(enable); }
+    FloatWindowControl* FloatWindow() override { return nullptr; }
+    const StatusLine* ControllerStatus() override {
+        return Server().controller ? &Server().controller->ControllerStatus() : nullptr;
+    }
+    const StatusLine* ModemStatus() override {
+        return Server().controller ? &Server().controller->ModemStatus() : nullptr;
+    }
+    void RequestModemStatusRefresh() override {
+        if (Server().controller) Server().controller->Logic().RequestModemStatusRefresh();
+    }
+    void RequestCardSearch() override {
+        if (Server().controller) Server().controller->Logic().RequestSearchAgain();
+    }
+    HWND ShowHelp(HWND) override { return nullptr; }
+    void EditNotificationSettings(HWND owner) override {
+        ServerProcess& server = Server();
+        MessageBoxPrompts prompts;
+        NotificationDialogContext context{server.settings, server.notifyLock, server.Store(), prompts};
+        RunNotificationDialog(server.instance, owner, context);
+    }
+};
+
+void RefreshTrayIconIfShown() {
+    if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
+}
+
+// With the dialog open its own toggle switches, so that its buttons follow.
+bool ToggleThroughDialog() {
+    HWND dialog = MainDialogWindow();
+    if (dialog == nullptr) return false;
+    ::SetForegroundWindow(dialog);
+    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SUPERVISION_TOGGLE, BN_CLICKED), 0);
+    return true;
+}
+
+}  // namespace
+
+void BringUpMainDialog(HWND owner) {
+    if (owner != nullptr) ::SetForegroundWindow(owner);
+    if (HWND open = MainDialogWindow()) {
+        ::SetForegroundWindow(open);
+        return;
+    }
+    ServerProcess& server = Server();
+    ServerDialogHost host;
+    MessageBoxPrompts prompts;
+    MainDialogContext context{server.instance, server.settings, server.Store(), server.supervisionOn,
+                              server.supervision, host, prompts, std::wstring()};
+    ShowMainDialog(owner, context);
+}
+
+void SwitchSupervisionOn() {
+    ServerProcess& server = Server();
+    if (server.supervisionOn) return;
+    if (!ToggleThroughDialog()) {
+        SetSupervision(true);
+        RefreshTrayIconIfShown();
+    }
+}
+
+void SwitchSupervisionOff() {
+    ServerProcess& server = Server();
+    if (!server.supervisionOn) return;
+    if (!ToggleThroughDialog()) {
+        SetSupervision(false);
+        RefreshTrayIconIfShown();
+    }
+}
+
+}  // namespace mrwd
