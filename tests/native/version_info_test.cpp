@@ -26,27 +26,6 @@ TEST(VersionInfo, StringsAreQueriedInTheirTable) {
     EXPECT_EQ(VersionStringQuery(0, "Comments"), "\\StringFileInfo\\040904E4\\Comments");
 }
 
-TEST(VersionInfo, EveryStringHasAFieldOfItsOwn) {
-    // Each of the eight names lands in a different field, in the order read.
-    VersionInfo info;
-    for (int i = 0; i < kVersionStringCount; ++i) info.*kVersionStrings[i].field = std::wstring(1, L'a' + i);
-    const std::wstring filled[] = {info.comments,    info.companyName,   info.fileDescription, info.fileVersion,
-                                   info.legalNotice, info.buildFileName, info.productName,     info.productVersion};
-    for (int i = 0; i < kVersionStringCount; ++i) EXPECT_EQ(filled[i], std::wstring(1, L'a' + i)) << i;
-    EXPECT_STREQ(kVersionStrings[3].name, "FileVersion");
-    EXPECT_STREQ(kVersionStrings[4].name, "LegalCopyright");
-    EXPECT_STREQ(kVersionStrings[5].name, "OriginalFilename");
-
-    info.translation = 0x041904B0;
-    info.languageName = L"x";
-    info.valid = true;
-    info.Reset();
-    EXPECT_EQ(info.translation, 0u);
-    EXPECT_TRUE(info.languageName.empty());
-    EXPECT_TRUE(info.fileVersion.empty());
-    EXPECT_FALSE(info.valid);
-}
-
 TEST(HelpTopic, TheStartPageOfTheHelpFileBesideTheProgram) {
     const struct {
         const char* folder;
