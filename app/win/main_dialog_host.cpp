@@ -8,6 +8,8 @@
 #include "supervision/win/watchdog.h"
 #include "ui/win/main_dialog.h"
 #include "ui/win/notification_dialog.h"
+#include "ui/win/program_help.h"
+#include "ui/win/version_reader.h"
 
 namespace mrwd {
 namespace {
@@ -40,7 +42,7 @@ public:
     void RequestCardSearch() override {
         if (Server().controller) Server().controller->Logic().RequestSearchAgain();
     }
-    HWND ShowHelp(HWND) override { return nullptr; }
+    HWND ShowHelp(HWND owner) override { return ShowProgramHelp(owner); }
     void EditNotificationSettings(HWND owner) override {
         ServerProcess& server = Server();
         MessageBoxPrompts prompts;
@@ -73,8 +75,11 @@ void BringUpMainDialog(HWND owner) {
     ServerProcess& server = Server();
     ServerDialogHost host;
     MessageBoxPrompts prompts;
+    // The title carries the version; without a version resource the template's stays.
+    VersionInfo version;
+    ReadVersionInfo(version);
     MainDialogContext context{server.instance, server.settings, server.Store(), server.supervisionOn,
-                              server.supervision, host, prompts, std::wstring()};
+                              server.supervision, host, prompts, VersionTitle(version)};
     ShowMainDialog(owner, context);
 }
 
