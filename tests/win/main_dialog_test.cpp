@@ -160,6 +160,27 @@ TEST_F(MainDialogTest, ShowsTheProgramsAndTheirStateInFiveColumns) {
     EXPECT_EQ(MainDialogWindow(), dialog.Window());
 }
 
+TEST_F(MainDialogTest, PathsAtTheLimitShowWholeAndAreCutToTheListsBuffer) {
+    const std::string longest = "C:\\" + std::string(252, 'x') + ".exe";
+    ASSERT_EQ(longest.size(), 259u);
+    supervision_.modules.Add(longest, ModuleEntry{});
+    MainDialogContext context = Context();
+    OpenMainDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    HWND list = dialog.Control(IDC_PROGRAM_LIST);
+    EXPECT_EQ(Cell(list, 3, 4), std::wstring(longest.begin(), longest.end()));
+    // A buffer shorter than the text: cut, with its zero, and nothing written past it.
+    wchar_t small[12];
+    std::fill(std::begin(small), std::end(small), L'#');
+    LVITEMW item{};
+    item.iSubItem = 4;
+    item.pszText = small;
+    item.cchTextMax = 8;
+    ::SendMessageW(list, LVM_GETITEMTEXTW, 3, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(std::wstring(small), L"C:\\xxxx");
+    EXPECT_EQ(small[8], L'#');
+}
+
 TEST_F(MainDialogTest, EachSwitchTakesEffectAndIsStoredAtOnce) {
     MainDialogContext context = Context();
     OpenMainDialog dialog(context);

@@ -1,6 +1,7 @@
 #include "main_dialog_model.h"
 
 #include <cstdio>
+#include <map>
 
 #include "resources/resource_ids.h"
 
@@ -60,6 +61,7 @@ const std::vector<int>& MainDialogRuledControls() {
 std::vector<ProgramRow> TakeProgramRows(const SupervisionState& state) {
     std::vector<ProgramRow> rows;
     rows.reserve(state.modules.Size());
+    std::map<std::string, std::size_t> rowOfKey;
     for (const auto& [path, entry] : state.modules) {
         ProgramRow row;
         row.path = path;
@@ -67,15 +69,23 @@ std::vector<ProgramRow> TakeProgramRows(const SupervisionState& state) {
         row.controlOn = entry.ControlEnabled != 0 && entry.Armed != 0;
         row.copies = entry.Copies;
         row.checkInterval = entry.CheckInterval;
-        for (const auto& process : state.snapshot) {
-            if (state.modules.SamePath(process.second, path)) ++row.running;
-        }
-        for (const auto& alive : state.alive) {
-            if (!state.modules.SamePath(alive.second.ExePath, path)) continue;
-            if (alive.second.LastAlive < row.smallestLastAlive) row.smallestLastAlive = alive.second.LastAlive;
-            if (alive.second.StartTick < row.smallestStartTick) row.smallestStartTick = alive.second.StartTick;
-        }
+        rowOfKey.emplace(path, rows.size());
         rows.push_back(std::move(row));
+    }
+    // Each process is looked up in the list once (by the list's own path
+    // comparison), so a long list with many processes stays quick.
+    auto rowOf = [&](const std::string& path) -> ProgramRow* {
+        const std::string* key = state.modules.KeyOf(path);
+        return key != nullptr ? &rows[rowOfKey.at(*key)] : nullptr;
+    };
+    for (const auto& process : state.snapshot) {
+        if (ProgramRow* row = rowOf(process.second)) ++row->running;
+    }
+    for (const auto& alive : state.alive) {
+        ProgramRow* row = rowOf(alive.second.ExePath);
+        if (row == nullptr) continue;
+        if (alive.second.LastAlive < row->smallestLastAlive) row->smallestLastAlive = alive.second.LastAlive;
+        if (alive.second.StartTick < row->smallestStartTick) row->smallestStartTick = alive.second.StartTick;
     }
     return rows;
 }
