@@ -39,6 +39,7 @@ public:
     void RequestCardSearch() override {}
     HWND ShowHelp(HWND) override { return nullptr; }
     void EditNotificationSettings(HWND) override {}
+    bool EditProgram(HWND, std::string&, ModuleEntry&) override { return false; }
 
 private:
     StatusLine line_;
@@ -48,6 +49,8 @@ class QuietPrompts : public DialogPrompts {
 public:
     void Warn(HWND, UINT) override {}
     void Inform(HWND, UINT) override {}
+    std::optional<std::string> ChooseFile(HWND, UINT, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(HWND, UINT) override { return std::nullopt; }
 };
 
 double Median(std::vector<double> v) {

@@ -8,6 +8,7 @@
 #include "supervision/win/watchdog.h"
 #include "ui/win/main_dialog.h"
 #include "ui/win/notification_dialog.h"
+#include "ui/win/program_dialog.h"
 #include "ui/win/program_help.h"
 #include "ui/win/version_reader.h"
 
@@ -43,6 +44,13 @@ public:
         if (Server().controller) Server().controller->Logic().RequestSearchAgain();
     }
     HWND ShowHelp(HWND owner) override { return ShowProgramHelp(owner); }
+    bool EditProgram(HWND owner, std::string& path, ModuleEntry& entry) override {
+        ServerProcess& server = Server();
+        MessageBoxPrompts prompts;
+        ProgramDialogContext context{path,    entry,     server.settings.MailConfigured != 0, server.excludedPrograms,
+                                     prompts, server.log};
+        return RunProgramDialog(server.instance, owner, context) == IDOK;
+    }
     void EditNotificationSettings(HWND owner) override {
         ServerProcess& server = Server();
         MessageBoxPrompts prompts;

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "resources/resource_ids.h"
+#include "supervision/win/module_store.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -68,6 +71,33 @@ std::wstring TextOf(HWND dialog, int id) {
     ::GetDlgItemTextW(dialog, id, text, 512);
     return text;
 }
+
+// The program parameters dialog over the main dialog, in the server.
+HWND FindProgramDialog(DWORD serverId) {
+    struct Search {
+        DWORD id;
+        HWND found;
+    } search{serverId, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM lParam) {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != s->id || !::IsWindowVisible(window)) return TRUE;
+            if (::GetDlgItem(window, IDC_NO_ALIVE_SUPPORT) == nullptr) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void TypeInto(HWND dialog, int id, const std::string& text) {
+    const std::wstring wide(text.begin(), text.end());
+    ::SendMessageW(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void ClickIn(HWND dialog, int id) { ::SendMessageW(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 class MainDialogE2e : public ::testing::Test {
 protected:
@@ -161,6 +191,100 @@ TEST_F(MainDialogE2e, ShowsTheLiveListAndStatusAndActsOnTheSelectedProgram) {
 
     ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dialog); }, kDeadlineMs));
+    EXPECT_EQ(sandbox_.Run("/k"), 0u);
+    EXPECT_TRUE(server_->WaitForExit(kDeadlineMs));
+}
+
+// Everything an operator does to put a program under supervision, through the
+// dialogs only: the program is added with a recovery program and a backup of
+// its files, moved to another path, and then watched: when it hangs it is
+// killed, the recovery program runs, its files come back, and it starts again.
+TEST_F(MainDialogE2e, AProgramAddedAndMovedInTheDialogsIsSupervisedWithItsFailureActions) {
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "Active", 0));
+    const std::string folder = sandbox_.Folder();
+    ::CreateDirectoryA((folder + "app").c_str(), nullptr);
+    ::CreateDirectoryA((folder + "backup").c_str(), nullptr);
+    const std::string first = sandbox_.AddProgram("app\\first.exe");
+    const std::string watched = sandbox_.AddProgram("app\\watched.exe");
+    const std::string fix = sandbox_.AddProgram("fix.exe");
+    std::ofstream(folder + "backup\\config.ini") << "good";
+    std::ofstream(folder + "app\\config.ini") << "damaged";
+    // The recovery program is started without arguments: a stand-in then takes
+    // them from here, records its start and ends at once.
+    const std::string fixRecord = folder + "fix-record.txt";
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", ("--no-alive --exit-after 200 --exit silent --record " + fixRecord).c_str());
+
+    server_ = &sandbox_.Start("");
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+    ASSERT_TRUE(sandbox_.WaitForLog("Watchdog сервер загружен."));
+    EXPECT_EQ(sandbox_.Run(""), 0u);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindMainDialog(server_->Id())) != nullptr; }, kDeadlineMs));
+    list_ = ::GetDlgItem(dialog, IDC_PROGRAM_LIST);
+
+    // Add: typed as an operator types, every failure action set.
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ADD_BUTTON, BN_CLICKED), 0);
+    HWND program = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (program = FindProgramDialog(server_->Id())) != nullptr; }, kDeadlineMs));
+    TypeInto(program, IDC_PROGRAM_PATH, first);
+    TypeInto(program, IDC_PARAMETERS, "--window --freeze-after 3000");
+    TypeInto(program, IDC_COPIES, "1");
+    TypeInto(program, IDC_START_DELAY, "1");
+    TypeInto(program, IDC_CHECK_INTERVAL, "10");
+    ClickIn(program, IDC_RUN_PROGRAM);
+    TypeInto(program, IDC_RUN_PATH, fix);
+    TypeInto(program, IDC_RUN_AFTER, "1");
+    ClickIn(program, IDC_COPY_FILES);
+    TypeInto(program, IDC_BACKUP_FOLDER, folder + "backup");
+    TypeInto(program, IDC_COPY_AFTER, "1");
+    ClickIn(program, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !::IsWindow(program); }, kDeadlineMs));
+    ModuleStore store(HKEY_CURRENT_USER);
+    ModuleList stored;
+    ASSERT_TRUE(WaitUntil([&] {
+        stored.Clear();
+        store.Load(stored);
+        return stored.Find(first) != nullptr;
+    }, kDeadlineMs));
+    const ModuleEntry added = *stored.Find(first);
+    EXPECT_EQ(added.Parameters, "--window --freeze-after 3000");
+    EXPECT_EQ(added.Copies, 1u);
+    EXPECT_EQ(added.StartDelay, 1000u);
+    EXPECT_EQ(added.CheckInterval, 10000u);
+    EXPECT_EQ(added.NoAliveSupport, 1);
+    EXPECT_EQ(added.RunAfter, 1);
+    EXPECT_EQ(added.RunPath, fix);
+    EXPECT_EQ(added.CopyAfter, 1);
+    EXPECT_EQ(added.BackupFolder, folder + "backup");
+    EXPECT_EQ(added.RestoreFolder, folder + "app");
+
+    // Parameters: moved to another program file.
+    Select(0);
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_PARAMETERS_BUTTON, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return (program = FindProgramDialog(server_->Id())) != nullptr; }, kDeadlineMs));
+    TypeInto(program, IDC_PROGRAM_PATH, watched);
+    ClickIn(program, IDOK);
+    ASSERT_TRUE(WaitUntil([&] {
+        stored.Clear();
+        store.Load(stored);
+        return stored.Find(watched) != nullptr;
+    }, kDeadlineMs));
+    EXPECT_EQ(stored.Find(first), nullptr);
+    EXPECT_EQ(stored.Find(watched)->RunPath, fix);
+
+    // Supervision on: the engine starts it; it freezes; the actions follow.
+    ClickIn(dialog, IDC_SUPERVISION_TOGGLE);
+    EXPECT_TRUE(WaitUntil([&] { return ServerSandbox::CountProcesses(watched) == 1; }, kDeadlineMs));
+    const std::string restart = "Перезапуск номер 1, программы " + Utf8FromCp1251(watched) + ".";
+    EXPECT_TRUE(sandbox_.WaitForLog(restart, 1, 60000)) << sandbox_.Log();
+    // The restart is logged before the actions run.
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(fixRecord).find("started") != std::string::npos; }, kDeadlineMs))
+        << "the recovery program ran";
+    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(folder + "app\\config.ini") == "good"; }, kDeadlineMs))
+        << "the files came back from the backup";
+    EXPECT_TRUE(WaitUntil([&] { return ServerSandbox::CountProcesses(watched) == 1; }, kDeadlineMs));
+
+    ::SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(sandbox_.Run("/k"), 0u);
     EXPECT_TRUE(server_->WaitForExit(kDeadlineMs));
 }

@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "base/win/texts.h"
@@ -46,6 +47,17 @@ public:
     void RequestCardSearch() override { ++cardSearches; }
     HWND ShowHelp(HWND) override { return nullptr; }
     void EditNotificationSettings(HWND) override { ++notificationDialogs; }
+    // The program parameters dialog, answered as a user would: with `edited`
+    // (path and changes) or a Cancel.
+    bool EditProgram(HWND, std::string& path, ModuleEntry& entry) override {
+        seenPaths.push_back(path);
+        if (!confirmWith) return false;
+        path = confirmWith->first;
+        entry.Parameters = confirmWith->second;
+        return true;
+    }
+    std::optional<std::pair<std::string, std::string>> confirmWith;
+    std::vector<std::string> seenPaths;
 
     std::vector<DWORD> trayOperations;
     bool autostart = false;
@@ -64,6 +76,8 @@ class RecordingPrompts : public DialogPrompts {
 public:
     void Warn(HWND, UINT id) override { shown.push_back(id); }
     void Inform(HWND, UINT id) override { shown.push_back(id); }
+    std::optional<std::string> ChooseFile(HWND, UINT, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(HWND, UINT) override { return std::nullopt; }
     std::vector<UINT> shown;
 };
 
@@ -324,6 +338,57 @@ TEST_F(MainDialogTest, DoubleClickArmsOrTogglesAndDeleteRemovesTheProgram) {
     EXPECT_EQ(Stored("FloatWindow"), 1u);
     EXPECT_TRUE(dialog.Checked(IDC_FLOAT_WINDOW));
     EXPECT_FALSE(dialog.Enabled(IDC_FLOAT_WINDOW));
+}
+
+TEST_F(MainDialogTest, AddRefusesAListedPathAndStoresANewOne) {
+    MainDialogContext context = Context();
+    OpenMainDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    HWND list = dialog.Control(IDC_PROGRAM_LIST);
+    ModuleStore store(HKEY_CURRENT_USER);
+
+    host_.confirmWith.emplace("c:\\KIOSK\\alpha.exe", "--twice");
+    dialog.Click(IDC_ADD_BUTTON);
+    EXPECT_EQ(prompts_.shown, std::vector<UINT>{IDS_PROGRAM_ALREADY_LISTED});
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 3);
+
+    host_.confirmWith.emplace("C:\\Kiosk\\delta.exe", "--new");
+    dialog.Click(IDC_ADD_BUTTON);
+    EXPECT_EQ(host_.seenPaths.back(), "") << "a new program starts with an empty path";
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 4);
+    ModuleList stored;
+    store.Load(stored);
+    ASSERT_NE(stored.Find("C:\\Kiosk\\delta.exe"), nullptr);
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\delta.exe")->Parameters, "--new");
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\delta.exe")->StartDelay, 30000u) << "the defaults of a program added by hand";
+}
+
+TEST_F(MainDialogTest, ParametersMoveTheProgramToItsNewPathArmed) {
+    MainDialogContext context = Context();
+    OpenMainDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    HWND list = dialog.Control(IDC_PROGRAM_LIST);
+    Select(list, 1);  // beta, not armed
+    host_.confirmWith.emplace("C:\\Kiosk\\beta2.exe", "--moved");
+    dialog.Click(IDC_PARAMETERS_BUTTON);
+    EXPECT_EQ(host_.seenPaths.back(), "C:\\Kiosk\\beta.exe");
+    ModuleList stored;
+    ModuleStore(HKEY_CURRENT_USER).Load(stored);
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\beta.exe"), nullptr);
+    ASSERT_NE(stored.Find("C:\\Kiosk\\beta2.exe"), nullptr);
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\beta2.exe")->Armed, 1);
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\beta2.exe")->Parameters, "--moved");
+
+    // Onto another listed program: refused, both keep their records.
+    const int row = Cell(list, 1, 0) == L"beta2.exe" ? 1 : 2;
+    Select(list, row);
+    host_.confirmWith.emplace("C:\\Kiosk\\gamma.exe", "--clash");
+    dialog.Click(IDC_PARAMETERS_BUTTON);
+    EXPECT_EQ(prompts_.shown, std::vector<UINT>{IDS_PROGRAM_ALREADY_LISTED});
+    stored.Clear();
+    ModuleStore(HKEY_CURRENT_USER).Load(stored);
+    ASSERT_NE(stored.Find("C:\\Kiosk\\beta2.exe"), nullptr);
+    EXPECT_EQ(stored.Find("C:\\Kiosk\\gamma.exe")->Parameters, "");
 }
 
 TEST_F(MainDialogTest, CloseProgramEndsEveryProcessOfTheSelectedProgram) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/win/texts.h"
@@ -24,6 +25,8 @@ public:
         warnings_.push_back(stringId);
     }
     void Inform(HWND owner, UINT stringId) override { Warn(owner, stringId); }
+    std::optional<std::string> ChooseFile(HWND, UINT, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(HWND, UINT) override { return std::nullopt; }
     std::vector<UINT> Warnings() {
         std::lock_guard<std::mutex> guard(lock_);
         return warnings_;

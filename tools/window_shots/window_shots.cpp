@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "resources/resource_ids.h"
 #include "ui/win/main_dialog.h"
 #include "ui/win/notification_dialog.h"
+#include "ui/win/program_dialog.h"
 
 namespace mrwd {
 namespace {
@@ -25,6 +27,8 @@ class SilentPrompts : public DialogPrompts {
 public:
     void Warn(HWND, UINT) override {}
     void Inform(HWND, UINT) override {}
+    std::optional<std::string> ChooseFile(HWND, UINT, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(HWND, UINT) override { return std::nullopt; }
 };
 
 void PumpFor(DWORD milliseconds) {
@@ -146,6 +150,7 @@ public:
     void RequestCardSearch() override {}
     HWND ShowHelp(HWND) override { return nullptr; }
     void EditNotificationSettings(HWND) override {}
+    bool EditProgram(HWND, std::string&, ModuleEntry&) override { return false; }
 
 private:
     StatusLine controller_;
@@ -198,6 +203,38 @@ bool ShootMainDialog(const std::string& folder) {
     return ok;
 }
 
+bool ShootProgramDialog(const std::string& folder) {
+    SilentPrompts prompts;
+    std::atomic<std::uint32_t> logOff{0};
+    EventLog log(logOff);
+    const std::set<std::string> excluded{"drweb32w.exe"};
+    std::string path;
+    ModuleEntry entry = UserAddedEntry();
+    ProgramDialogContext context{path, entry, true, excluded, prompts, log};
+    auto open = [&] {
+        return ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRAM_PARAMETERS), nullptr,
+                                    ProgramDialogProc, reinterpret_cast<LPARAM>(&context));
+    };
+    bool ok = Shoot(open(), folder + "program_new.bmp", [](HWND) {});
+    path = "C:\\Kiosk\\terminal.exe";
+    entry.Parameters = "/fullscreen";
+    entry.Copies = 1;
+    entry.StartDelay = 15000;
+    entry.CheckInterval = 20000;
+    entry.RunAfter = 2;
+    entry.RunPath = "C:\\Kiosk\\repair.bat";
+    entry.CopyAfter = 1;
+    entry.BackupFolder = "D:\\Backup\\Kiosk";
+    entry.RestoreFolder = "C:\\Kiosk";
+    entry.CopyOnlyDifferent = 1;
+    entry.CopySubfolders = 1;
+    entry.RebootAfter = 5;
+    entry.Notify = 1;
+    entry.NotifyAfter = 3;
+    ok = Shoot(open(), folder + "program_every_action.bmp", [](HWND) {}) && ok;
+    return ok;
+}
+
 }  // namespace
 }  // namespace mrwd
 
@@ -210,5 +247,6 @@ int main(int argc, char** argv) {
     if (folder.back() != '\\') folder += '\\';
     bool ok = mrwd::ShootNotificationDialog(folder);
     ok = mrwd::ShootMainDialog(folder) && ok;
+    ok = mrwd::ShootProgramDialog(folder) && ok;
     return ok ? 0 : 1;
 }

@@ -29,6 +29,18 @@ bool IsEnabled(EnableRule rule, const EnableFacts& f) {
             return f.anyAliveSeen;
         case EnableRule::WhenMainWindowExists:
             return f.mainWindowExists;
+        case EnableRule::WhenNoAliveSupport:
+            return f.noAliveSupport;
+        case EnableRule::WhenRebootChosen:
+            return f.rebootChosen;
+        case EnableRule::WhenRunChosen:
+            return f.runChosen;
+        case EnableRule::WhenCopyChosen:
+            return f.copyChosen;
+        case EnableRule::WhenMailConfigured:
+            return f.mailConfigured;
+        case EnableRule::WhenNotifyChosenAndMailConfigured:
+            return f.notifyChosen && f.mailConfigured;
     }
     return true;
 }

@@ -17,6 +17,12 @@ enum class EnableRule {
     WhenModemEditable,                // supervision off, controller and modem control used
     WhenAnyAliveSeen,                 // some program has spoken the alive protocol
     WhenMainWindowExists,             // the server's own window, which these buttons talk to
+    WhenNoAliveSupport,               // the program is checked without the alive protocol
+    WhenRebootChosen,                 // "reboot after" is on
+    WhenRunChosen,                    // "run a program after" is on
+    WhenCopyChosen,                   // "copy files after" is on
+    WhenMailConfigured,               // mail can be sent at all
+    WhenNotifyChosenAndMailConfigured,
 };
 
 // What the rules look at; each dialog fills the part that concerns it.
@@ -30,6 +36,12 @@ struct EnableFacts {
     bool anyAliveSeen = false;
     bool mainWindowExists = false;
     int selectedRows = 0;
+    bool noAliveSupport = false;
+    bool rebootChosen = false;
+    bool runChosen = false;
+    bool copyChosen = false;
+    bool mailConfigured = false;
+    bool notifyChosen = false;
 };
 
 bool IsEnabled(EnableRule rule, const EnableFacts& facts);

@@ -15,6 +15,7 @@ namespace mrwd {
 enum class ControlKind {
     Edit,      // text both ways
     CheckBox,  // check mark from the model; clicks go to the model's own handler
+    Button,    // only enabled or not, as the field it acts on
 };
 
 template <typename Field>

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 namespace mrwd {
 
 class DialogPrompts {
@@ -14,6 +17,11 @@ public:
     virtual void Warn(HWND owner, UINT stringId) = 0;
     // A message of string `stringId`, with the information icon.
     virtual void Inform(HWND owner, UINT stringId) = 0;
+    // A file to open. `filterId` names a string of "name|pattern|" pairs;
+    // `initial` is the name offered first. Nothing when the user cancels.
+    virtual std::optional<std::string> ChooseFile(HWND owner, UINT filterId, const std::string& initial) = 0;
+    // A folder, from the desktop down, with string `titleId` above the tree.
+    virtual std::optional<std::string> ChooseFolder(HWND owner, UINT titleId) = 0;
 };
 
 // The real boxes.
@@ -21,6 +29,8 @@ class MessageBoxPrompts : public DialogPrompts {
 public:
     void Warn(HWND owner, UINT stringId) override;
     void Inform(HWND owner, UINT stringId) override;
+    std::optional<std::string> ChooseFile(HWND owner, UINT filterId, const std::string& initial) override;
+    std::optional<std::string> ChooseFolder(HWND owner, UINT titleId) override;
 };
 
 }  // namespace mrwd

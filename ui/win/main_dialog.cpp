@@ -221,6 +221,67 @@ void ToggleSelectedProgram(HWND dialog, MainDialogState& state) {
     Refresh(dialog, state);
 }
 
+// A new program, with the defaults of one added by hand.
+void AddProgram(HWND dialog, MainDialogState& state) {
+    if (state.context.supervisionOn) return;
+    std::string path;
+    ModuleEntry entry = UserAddedEntry();
+    if (!state.context.host.EditProgram(dialog, path, entry)) return;
+    bool listed = false;
+    {
+        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
+        listed = state.context.supervision.modules.Find(path) != nullptr;
+    }
+    if (listed) {
+        state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED);
+        ApplyEnableRules(dialog, state);
+        return;
+    }
+    entry.IconIndex = AddProgramIcon(state, path);
+    {
+        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
+        state.context.supervision.modules.Add(path, entry);
+    }
+    ModuleStore(state.context.store.Root()).Store(path, entry);
+    Refresh(dialog, state);
+}
+
+// The selected program's record, edited; it may move to another path.
+void EditSelectedProgram(HWND dialog, MainDialogState& state) {
+    if (state.context.supervisionOn) return;
+    const ProgramRow* row = SelectedRow(dialog, state);
+    if (row == nullptr) return;
+    const std::string oldPath = row->path;
+    ModuleEntry entry;
+    {
+        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
+        const ModuleEntry* listed = state.context.supervision.modules.Find(oldPath);
+        if (listed == nullptr) return;
+        entry = *listed;
+    }
+    std::string path = oldPath;
+    if (!state.context.host.EditProgram(dialog, path, entry)) return;
+    bool taken = false;
+    {
+        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
+        ModuleList& modules = state.context.supervision.modules;
+        // Moving onto another listed program would lose this one's record.
+        taken = !modules.SamePath(path, oldPath) && modules.Find(path) != nullptr;
+        if (!taken) {
+            modules.Replace(oldPath, path, entry);
+            entry = *modules.Find(path);
+        }
+    }
+    if (taken) {
+        state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED);
+        return;
+    }
+    const ModuleStore store(state.context.store.Root());
+    store.Delete(oldPath);
+    store.Store(path, entry);
+    Refresh(dialog, state);
+}
+
 void OnEditUpdate(HWND dialog, MainDialogState& state, int id) {
     Settings& s = state.context.settings;
     bool empty = false;
@@ -330,9 +391,10 @@ void OnCommand(HWND dialog, MainDialogState& state, int id, int notification) {
             CloseSelectedProgram(dialog, state);
             return;
         case IDC_ADD_BUTTON:
+            AddProgram(dialog, state);
+            return;
         case IDC_PARAMETERS_BUTTON:
-            // The program parameters dialog is not part of this build yet:
-            // programs are added by their own alive messages meanwhile.
+            EditSelectedProgram(dialog, state);
             return;
         default:
             OnCheckBox(dialog, state, id);

@@ -43,6 +43,9 @@ public:
     virtual HWND ShowHelp(HWND owner) = 0;
     // The notification settings dialog, modal.
     virtual void EditNotificationSettings(HWND owner) = 0;
+    // The program parameters dialog on `path` and `entry`, modal; true when
+    // the user confirmed it, and then they hold the result.
+    virtual bool EditProgram(HWND owner, std::string& path, ModuleEntry& entry) = 0;
 };
 
 struct MainDialogContext {
