@@ -17,6 +17,10 @@ void RefreshTrayIconIfShown() {
     if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
 }
 
+void ShowFloatState(FloatState state) {
+    if (FloatWindowControl* floatWindow = Server().FloatWindow()) floatWindow->SetState(state);
+}
+
 // Tray menu "switch on": only acts while supervision is off. Every running
 // process is then discovered afresh, with no failures counted.
 void SwitchSupervisionOn() {
@@ -24,6 +28,7 @@ void SwitchSupervisionOn() {
     if (server.supervisionOn) return;
     if (server.engine) server.engine->Engine().ForgetProcesses();
     server.supervisionOn = true;
+    ShowFloatState(FloatState::On);
     RefreshTrayIconIfShown();
 }
 
@@ -32,6 +37,7 @@ void SwitchSupervisionOff() {
     ServerProcess& server = Server();
     if (!server.supervisionOn) return;
     server.supervisionOn = false;
+    ShowFloatState(FloatState::Off);
     RefreshTrayIconIfShown();
 }
 
@@ -71,7 +77,7 @@ void DeliverWorkerReports() {
     if (reports.refreshMainDialog) not_built_yet::RefreshMainDialog();
     if (reports.controllerStatus) not_built_yet::ShowControllerStatus();
     if (reports.modemStatus) not_built_yet::ShowModemStatus();
-    if (reports.floatState) not_built_yet::SetFloatWindowState(*reports.floatState);
+    if (reports.floatState) ShowFloatState(*reports.floatState);
     for (const std::string& path : reports.startFailures) ShowStartFailure(not_built_yet::MainDialogWindow(), path);
 }
 

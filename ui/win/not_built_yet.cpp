@@ -12,6 +12,4 @@ HWND MainDialogWindow() { return nullptr; }
 
 std::int32_t AppendProgramIcon(const std::string&) { return 0; }
 
-void SetFloatWindowState(FloatState) {}
-
 }  // namespace mrwd::not_built_yet
