@@ -7,6 +7,7 @@
 #include <fstream>
 #include <vector>
 
+#include "supervision/win/module_store.h"
 #include "tests/harness/pictures.h"
 #include "tests/harness/win_harness.h"
 #include "ui/win/float_window.h"
@@ -144,6 +145,28 @@ TEST_F(FloatWindowE2e, FirstStartShowsTheAnimatedTopmostPictureAndFollowsTheSwit
     ::PostMessageA(mainWindow_, WM_COMMAND, kSwitchOn, 0);
     EXPECT_TRUE(ScreenShowsAnyOf(pictures_.on));
     ExpectTheOnAnimation(3);
+    Unload(server);
+}
+
+TEST_F(FloatWindowE2e, StaysHiddenWhenSwitchedOffOnceAProgramHasSpokenTheAliveProtocol) {
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "FloatWindow", 0));
+    ModuleEntry entry = RegisteredEntry(10000);  // has sent alive messages before
+    entry.ControlEnabled = 0;                    // and is not to be started here
+    ASSERT_TRUE(ModuleStore(HKEY_CURRENT_USER).Store(sandbox_.Folder() + "spoke.exe", entry));
+    ChildProcess& server = sandbox_.Start("");
+    ASSERT_TRUE(sandbox_.WaitForLog(kLoaded));
+    mainWindow_ = WaitForServerWindow();
+    ASSERT_NE(mainWindow_, nullptr);
+    // The engine makes its reboot marker once it runs, and it is started
+    // after the float window was made and shown or not.
+    ASSERT_TRUE(WaitUntil([&] { return ::GetFileAttributesA(sandbox_.MarkerPath().c_str()) != INVALID_FILE_ATTRIBUTES; },
+                          kDeadlineMs));
+    HWND window = ::FindWindowW(kFloatWindowClass, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(window));
+    DWORD stored = 1;
+    EXPECT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "FloatWindow", &stored));
+    EXPECT_EQ(stored, 0u);
     Unload(server);
 }
 
