@@ -197,17 +197,6 @@ TEST_F(FloatWindowTest, MovesStopAtTheWorkAreaAndTheClampedPositionIsStoredAndLo
     EXPECT_EQ(rect.top, static_cast<long>(y));
 }
 
-TEST_F(FloatWindowTest, WithoutStoredPositionItLoadsToTheTopLeftOfTheWorkArea) {
-    testing::CleanSettings clean;
-    ::SetWindowPos(Float(), nullptr, 300, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    window_->LoadPosition(kSettingsKey, false);
-    RECT rect;
-    ::GetWindowRect(Float(), &rect);
-    const Position expected = ClampToWorkArea(WorkArea(), Position{0, 0}, 60, 60);
-    EXPECT_EQ(rect.left, expected.x);
-    EXPECT_EQ(rect.top, expected.y);
-}
-
 TEST_F(FloatWindowTest, FirstClickOnTheRebootPictureShowsTheStateWithoutSwitchingSupervision) {
     window_->Show();
     for (bool on : {true, false}) {
