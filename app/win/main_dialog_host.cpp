@@ -30,7 +30,7 @@ public:
     void UpdateTrayIcon(DWORD operation) override { mrwd::UpdateTrayIcon(operation); }
     bool IsAutostart() override { return mrwd::IsAutostart(); }
     bool SetAutostart(bool enable) override { return mrwd::SetAutostart(enable); }
-    FloatWindowControl* FloatWindow() override { return nullptr; }
+    FloatWindowControl* FloatWindow() override { return Server().FloatWindow(); }
     const StatusLine* ControllerStatus() override {
         return Server().controller ? &Server().controller->ControllerStatus() : nullptr;
     }
@@ -58,6 +58,10 @@ public:
         RunNotificationDialog(server.instance, owner, context);
     }
 };
+
+void ShowFloatState(FloatState state) {
+    if (FloatWindowControl* floatWindow = Server().FloatWindow()) floatWindow->SetState(state);
+}
 
 void RefreshTrayIconIfShown() {
     if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
@@ -98,6 +102,7 @@ void SwitchSupervisionOn() {
         SetSupervision(true);
         RefreshTrayIconIfShown();
     }
+    ShowFloatState(FloatState::On);
 }
 
 void SwitchSupervisionOff() {
@@ -107,6 +112,7 @@ void SwitchSupervisionOff() {
         SetSupervision(false);
         RefreshTrayIconIfShown();
     }
+    ShowFloatState(FloatState::Off);
 }
 
 }  // namespace mrwd

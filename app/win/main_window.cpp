@@ -10,10 +10,13 @@
 #include "supervision/win/start_failure_notice.h"
 #include "supervision/win/watchdog.h"
 #include "ui/win/main_dialog.h"
-#include "ui/win/not_built_yet.h"
 
 namespace mrwd {
 namespace {
+
+void ShowFloatState(FloatState state) {
+    if (FloatWindowControl* floatWindow = Server().FloatWindow()) floatWindow->SetState(state);
+}
 
 void ShowTrayMenu(HWND window) {
     POINT cursor;
@@ -49,7 +52,7 @@ void DeliverWorkerReports() {
     if (reports.refreshMainDialog) RefreshMainDialog();
     if (reports.controllerStatus) ShowControllerStatus();
     if (reports.modemStatus) ShowModemStatus();
-    if (reports.floatState) not_built_yet::SetFloatWindowState(*reports.floatState);
+    if (reports.floatState) ShowFloatState(*reports.floatState);
     for (const std::string& path : reports.startFailures) ShowStartFailure(MainDialogWindow(), path);
 }
 

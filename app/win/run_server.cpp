@@ -42,6 +42,24 @@ bool HoldMachineMutex(UniqueHandle& mutex) {
     return error != ERROR_ACCESS_DENIED;
 }
 
+// The float window, owned by the main window, where the user left it, showing
+// the supervision state. It is shown unless the user hid it once some program
+// spoke the alive protocol; before that it is the only sign on the desktop
+// that the server runs, so it always comes up (and stays switched on).
+void CreateFloatWindow(ServerProcess& server) {
+    auto floatWindow =
+        std::make_unique<CFloatWindow>(server.instance, server.mainWindow, server.floatWindowHost, kTrayMessage);
+    if (!floatWindow->IsCreated()) return;
+    floatWindow->LoadPosition(kSettingsKey, server.serviceMode);
+    floatWindow->SetState(server.supervisionOn ? FloatState::On : FloatState::Off);
+    if (server.settings.FloatWindow != 0 || !server.floatWindowHost.AnyProgramAliveSeen()) {
+        server.settings.FloatWindow = 1;
+        server.Store().StoreDword("FloatWindow", 1);
+        floatWindow->Show();
+    }
+    server.floatWindow = std::move(floatWindow);
+}
+
 }  // namespace
 
 void RunServer() {
@@ -79,6 +97,7 @@ void RunServer() {
     if (server.mainWindow != nullptr) {
         server.uiEvents.AttachWindow(server.mainWindow);
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
+        CreateFloatWindow(server);
         server.engine->Start();
         RunMessageLoop();
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_DELETE);
@@ -96,6 +115,12 @@ void RunServer() {
     server.notifications.WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
     server.notifications.EndAll();
     server.excludedPrograms.clear();
+    // The main window's end has taken the float window along; where it
+    // stood was kept at every move.
+    if (server.floatWindow) {
+        server.floatWindow->SavePosition(kSettingsKey, server.serviceMode);
+        server.floatWindow.reset();
+    }
     server.log.WriteLogString(IDS_SERVER_UNLOADED);
 }
 

@@ -9,6 +9,15 @@ namespace mrwd {
 ServerProcess::ServerProcess() : supervision(CompareSystemPaths) {}
 ServerProcess::~ServerProcess() = default;
 
+bool ServerFloatWindowHost::SupervisionOn() const { return server_.supervisionOn; }
+
+bool ServerFloatWindowHost::AnyProgramAliveSeen() const {
+    std::lock_guard<std::mutex> lock(server_.supervision.lock);
+    return server_.supervision.modules.AnyAliveSeen();
+}
+
+void ServerFloatWindowHost::OpenMakerPage(HWND owner) { OpenMakerPageInBrowser(owner); }
+
 ServerProcess& Server() {
     static ServerProcess server;
     return server;

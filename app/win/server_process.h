@@ -18,11 +18,25 @@
 #include "base/win/settings_store.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/supervision_state.h"
+#include "ui/win/float_window.h"
 
 namespace mrwd {
 
 class CController;
 class CWatchDog;
+struct ServerProcess;
+
+// What the float window asks of the server.
+class ServerFloatWindowHost final : public FloatWindowHost {
+public:
+    explicit ServerFloatWindowHost(ServerProcess& server) : server_(server) {}
+    bool SupervisionOn() const override;
+    bool AnyProgramAliveSeen() const override;
+    void OpenMakerPage(HWND owner) override;
+
+private:
+    ServerProcess& server_;
+};
 
 // The one name shared by the window class, the main window's title, the
 // single-instance mutex and the service.
@@ -69,6 +83,15 @@ struct ServerProcess {
     std::unique_ptr<CWatchDog> engine;
     // The line to the service manager while the server runs as an NT service.
     ServiceChannel service;
+    // The always-on-top picture of the state; null while RunServer does not
+    // run, or when it could not be made. Other windows reach it as
+    // FloatWindow().
+    ServerFloatWindowHost floatWindowHost{*this};
+    std::unique_ptr<CFloatWindow> floatWindow;
+
+    // The float window as the main dialog and the main window drive it; null
+    // when there is none.
+    FloatWindowControl* FloatWindow() const { return floatWindow.get(); }
 };
 
 ServerProcess& Server();

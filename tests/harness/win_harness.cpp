@@ -1,8 +1,11 @@
 #include "win_harness.h"
 
+#include <winternl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -289,6 +292,39 @@ bool RegistryReadBytes(HKEY root, const char* name, std::vector<unsigned char>* 
 
 bool RegistryWriteDword(HKEY root, const char* name, DWORD value) {
     return SettingsStore(root == HKEY_LOCAL_MACHINE).StoreDword(name, value);
+}
+
+}  // namespace mrwd::testing
+
+namespace mrwd::testing {
+namespace {
+
+// One entry of the handle table, as both Windows and Wine lay it out on x64.
+struct GdiHandleEntry {
+    std::uint64_t object;
+    std::uint32_t owner;
+    std::uint16_t unique;
+    std::uint8_t type;  // 0: a free entry
+    std::uint8_t flags;
+    std::uint64_t userPointer;
+};
+static_assert(sizeof(GdiHandleEntry) == 24, "x64 layout");
+constexpr std::size_t kGdiHandleTableEntries = 0x10000;
+constexpr std::size_t kPebGdiSharedHandleTable = 0xF8;  // x64 offset
+
+}  // namespace
+
+DWORD CountGdiObjects() {
+    const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted != 0) return counted;
+    const auto* peb = reinterpret_cast<const std::uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + kPebGdiSharedHandleTable);
+    if (table == nullptr) return 0;
+    DWORD used = 0;
+    for (std::size_t i = 0; i < kGdiHandleTableEntries; ++i) {
+        if (table[i].type != 0) ++used;
+    }
+    return used;
 }
 
 }  // namespace mrwd::testing

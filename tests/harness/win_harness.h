@@ -138,6 +138,12 @@ public:
 };
 
 bool RegistryReadDword(HKEY root, const char* name, DWORD* value);
+
+// The GDI objects this process holds. Windows counts them for
+// GetGuiResources; Wine answers 0 there, but keeps every GDI handle of the
+// process in a table where Windows keeps its shared one (the process
+// environment block's GdiSharedHandleTable), whose used entries are counted.
+DWORD CountGdiObjects();
 // The raw bytes and type of a value, read with the ANSI call the server uses.
 bool RegistryReadBytes(HKEY root, const char* name, std::vector<unsigned char>* bytes, DWORD* type = nullptr);
 bool RegistryWriteDword(HKEY root, const char* name, DWORD value);

@@ -1,5 +1,6 @@
 // window_shots: draws every window of the product on the screen, one at a
-// time, in the states worth looking at, and saves each as a 24-bit BMP.
+// time, in the states worth looking at, and saves each as a 24-bit BMP (the
+// float window with a piece of the desktop around it).
 //   window_shots.exe OUTDIR
 // Run it on an X display (scripts/screenshots does, and turns the files
 // into PNGs). The settings it shows are made up; nothing is stored.
@@ -16,6 +17,7 @@
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "ui/win/main_dialog.h"
+#include "ui/win/float_window.h"
 #include "ui/win/notification_dialog.h"
 #include "ui/win/program_dialog.h"
 
@@ -43,10 +45,8 @@ void PumpFor(DWORD milliseconds) {
     }
 }
 
-// The window's rectangle as it is on the screen, written as a bottom-up BMP.
-bool SaveWindow(HWND window, const std::string& path) {
-    RECT rect;
-    ::GetWindowRect(window, &rect);
+// A rectangle of the screen, written as a bottom-up BMP.
+bool SaveScreen(const RECT& rect, const std::string& path) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     HDC screen = ::GetDC(nullptr);
@@ -81,6 +81,13 @@ bool SaveWindow(HWND window, const std::string& path) {
     ::DeleteDC(memory);
     ::ReleaseDC(nullptr, screen);
     return saved;
+}
+
+// The window's rectangle as it is on the screen.
+bool SaveWindow(HWND window, const std::string& path) {
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    return SaveScreen(rect, path);
 }
 
 void SetBuffer(char* buffer, std::size_t size, const char* text) {
@@ -235,6 +242,55 @@ bool ShootProgramDialog(const std::string& folder) {
     return ok;
 }
 
+// The float window's owner and host: supervision as the state says, no clicks.
+class StillHost : public FloatWindowHost {
+public:
+    bool SupervisionOn() const override { return true; }
+    bool AnyProgramAliveSeen() const override { return true; }
+    void OpenMakerPage(HWND) override {}
+};
+
+// The float window in each state, with some of the desktop around it.
+bool ShootFloatWindow(const std::string& folder) {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr);
+    StillHost host;
+    CFloatWindow window(instance, owner, host, WM_USER + 2);
+    if (!window.IsCreated()) {
+        std::printf("FAILED the float window\n");
+        return false;
+    }
+    ::SetWindowPos(window.Window(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    window.Show();
+    const RECT around{0, 0, 140, 120};
+    struct Shot {
+        FloatState state;
+        int ticks;  // animation steps after the state was set
+        const char* name;
+    };
+    const Shot shots[] = {
+        {FloatState::On, 0, "float_window_on.bmp"},
+        {FloatState::On, 2, "float_window_on_frame2.bmp"},
+        {FloatState::On, 6, "float_window_on_frame6.bmp"},
+        {FloatState::Off, 0, "float_window_off.bmp"},
+        {FloatState::HardwareReboot, 0, "float_window_reboot.bmp"},
+    };
+    bool ok = true;
+    for (const Shot& shot : shots) {
+        window.SetState(shot.state);
+        // The timer is stopped for the picture: the frame is stepped by hand.
+        ::KillTimer(window.Window(), kFloatAnimationTimerId);
+        for (int i = 0; i < shot.ticks; ++i) ::SendMessageW(window.Window(), WM_TIMER, kFloatAnimationTimerId, 0);
+        PumpFor(300);
+        const std::string path = folder + shot.name;
+        const bool saved = SaveScreen(around, path);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", path.c_str());
+        ok = saved && ok;
+    }
+    ::DestroyWindow(owner);
+    return ok;
+}
+
 }  // namespace
 }  // namespace mrwd
 
@@ -248,5 +304,6 @@ int main(int argc, char** argv) {
     bool ok = mrwd::ShootNotificationDialog(folder);
     ok = mrwd::ShootMainDialog(folder) && ok;
     ok = mrwd::ShootProgramDialog(folder) && ok;
+    ok = mrwd::ShootFloatWindow(folder) && ok;
     return ok ? 0 : 1;
 }

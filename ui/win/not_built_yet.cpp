@@ -1,7 +1,0 @@
-#include "not_built_yet.h"
-
-namespace mrwd::not_built_yet {
-
-void SetFloatWindowState(FloatState) {}
-
-}  // namespace mrwd::not_built_yet
