@@ -16,23 +16,11 @@ std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test
 
 // The failure window of the server process (null while none is open).
 HWND FailureWindow(DWORD serverId) {
-    struct Search {
-        DWORD id;
-        HWND found;
-    } search{serverId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            wchar_t caption[64] = {};
-            ::GetWindowTextW(window, caption, 64);
-            if (owner != s->id || std::wstring(caption) != L"Отказ контроллера перезагрузки MRWD!") return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindWindowOfProcess(serverId, [](HWND window) {
+        wchar_t caption[64] = {};
+        ::GetWindowTextW(window, caption, 64);
+        return std::wstring(caption) == L"Отказ контроллера перезагрузки MRWD!";
+    });
 }
 
 int FailureLines(HWND window) {

@@ -44,26 +44,14 @@ private:
     void* address_ = nullptr;
 };
 
-// The server's main dialog, found by its class and owner process.
+// The server's main dialog, found by its class and its program list.
 HWND FindMainDialog(DWORD serverId) {
-    struct Search {
-        DWORD id;
-        HWND found;
-    } search{serverId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            wchar_t name[16] = {};
-            ::GetClassNameW(window, name, 16);
-            if (owner != s->id || std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
-            if (::GetDlgItem(window, IDC_PROGRAM_LIST) == nullptr) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindWindowOfProcess(serverId, [](HWND window) {
+        wchar_t name[16] = {};
+        ::GetClassNameW(window, name, 16);
+        return std::wstring(name) == L"#32770" && ::IsWindowVisible(window) &&
+               ::GetDlgItem(window, IDC_PROGRAM_LIST) != nullptr;
+    });
 }
 
 std::wstring TextOf(HWND dialog, int id) {
@@ -74,22 +62,9 @@ std::wstring TextOf(HWND dialog, int id) {
 
 // The program parameters dialog over the main dialog, in the server.
 HWND FindProgramDialog(DWORD serverId) {
-    struct Search {
-        DWORD id;
-        HWND found;
-    } search{serverId, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != s->id || !::IsWindowVisible(window)) return TRUE;
-            if (::GetDlgItem(window, IDC_NO_ALIVE_SUPPORT) == nullptr) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindWindowOfProcess(serverId, [](HWND window) {
+        return ::IsWindowVisible(window) && ::GetDlgItem(window, IDC_NO_ALIVE_SUPPORT) != nullptr;
+    });
 }
 
 void TypeInto(HWND dialog, int id, const std::string& text) {

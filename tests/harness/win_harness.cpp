@@ -259,6 +259,25 @@ HWND WaitForServerWindow(DWORD timeoutMs) {
     return window;
 }
 
+HWND FindWindowOfProcess(DWORD processId, const std::function<bool(HWND)>& matches) {
+    struct Search {
+        DWORD id;
+        const std::function<bool(HWND)>& matches;
+        HWND found;
+    } search{processId, matches, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM lParam) {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner != s->id || !s->matches(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool ServerMutexExists() {
     UniqueHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, kServerName));
     return mutex.valid();

@@ -99,6 +99,9 @@ private:
 HWND FindServerWindow();
 HWND WaitForServerWindow(DWORD timeoutMs = kDeadlineMs);
 
+// The first top-level window of process `processId` that `matches`; null when none.
+HWND FindWindowOfProcess(DWORD processId, const std::function<bool(HWND)>& matches);
+
 // True while some process holds the single-instance mutex.
 bool ServerMutexExists();
 

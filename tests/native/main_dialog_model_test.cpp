@@ -121,11 +121,5 @@ TEST(MainDialogRows, IntervalShowsTheSecondsSinceTheLastSignOfLife) {
     EXPECT_EQ(ColourOfIntervalText("4/5"), IntervalColour::Red);
 }
 
-TEST(MainDialogLayout, GrowthKeepsTheModemGroupsMarginToTheBottom) {
-    EXPECT_EQ(GrowthOfMainDialog(500, 480, 6), 14);
-    EXPECT_EQ(GrowthOfMainDialog(486, 480, 6), 0);
-    EXPECT_EQ(GrowthOfMainDialog(486, 630, 6), -150);
-}
-
 }  // namespace
 }  // namespace mrwd

@@ -10,6 +10,7 @@
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/module_store.h"
+#include "ui/win/dialog_state.h"
 #include "ui/win/main_dialog_state.h"
 
 namespace mrwd {
@@ -18,9 +19,7 @@ namespace {
 // The open dialog: other windows of this thread test it before touching it.
 HWND openDialog = nullptr;
 
-MainDialogState* StateOf(HWND dialog) {
-    return reinterpret_cast<MainDialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-}
+MainDialogState* StateOf(HWND dialog) { return DialogStateOf<MainDialogState>(dialog); }
 
 // An edit's text as a number: empty gives nothing, and so does anything that
 // is not a plain number of at most 32 bits (pasted text, say).
@@ -453,9 +452,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     MainDialogState* state = StateOf(dialog);
     switch (message) {
         case WM_INITDIALOG: {
-            auto owned = std::make_unique<MainDialogState>(*reinterpret_cast<MainDialogContext*>(lParam));
-            state = owned.release();
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
+            state = &AttachDialogState(
+                dialog, std::make_unique<MainDialogState>(*reinterpret_cast<MainDialogContext*>(lParam)));
             openDialog = dialog;
             OnInit(dialog, *state);
             return TRUE;
@@ -507,8 +505,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return TRUE;
         case WM_NCDESTROY:
             if (openDialog == dialog) openDialog = nullptr;
-            delete state;
-            ::SetWindowLongPtrW(dialog, DWLP_USER, 0);
+            ReleaseDialogState<MainDialogState>(dialog);
             return FALSE;
         default:
             return FALSE;

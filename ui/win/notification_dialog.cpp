@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "ui/core/notification_model.h"
 #include "ui/win/dialog_binding.h"
+#include "ui/win/dialog_state.h"
 
 namespace mrwd {
 namespace {
@@ -29,8 +30,6 @@ struct DialogState {
     NotificationDialogContext& context;
     NotificationModel model;
 };
-
-DialogState* StateOf(HWND dialog) { return reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 int ControlOf(MailField field) {
     for (const ControlBinding<MailField>& row : kBindings) {
@@ -100,17 +99,15 @@ INT_PTR CALLBACK NotificationDialogProc(HWND dialog, UINT message, WPARAM wParam
                 std::lock_guard<std::mutex> guard(context.notifyLock);
                 state.reset(new DialogState{context, NotificationModel::FromSettings(context.settings)});
             }
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.get()));
-            PushModel(dialog, state.release()->model, kBindings, true);
+            PushModel(dialog, AttachDialogState(dialog, std::move(state)).model, kBindings, true);
             CenterWindow(dialog, ::GetWindow(dialog, GW_OWNER));
             return TRUE;
         }
         case WM_COMMAND:
-            if (DialogState* state = StateOf(dialog)) OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam));
+            if (auto* state = DialogStateOf<DialogState>(dialog)) OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam));
             return TRUE;
         case WM_NCDESTROY:
-            delete StateOf(dialog);
-            ::SetWindowLongPtrW(dialog, DWLP_USER, 0);
+            ReleaseDialogState<DialogState>(dialog);
             return FALSE;
         default:
             return FALSE;

@@ -7,6 +7,7 @@
 #include "supervision/win/folder_copy.h"
 #include "ui/core/program_model.h"
 #include "ui/win/dialog_binding.h"
+#include "ui/win/dialog_state.h"
 
 namespace mrwd {
 namespace {
@@ -59,8 +60,6 @@ struct DialogState {
     // Set while the dialog puts text into an edit itself.
     bool settingTexts = false;
 };
-
-DialogState* StateOf(HWND dialog) { return reinterpret_cast<DialogState*>(::GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 int ControlOf(ProgramField field) {
     for (const auto& row : kBindings) {
@@ -183,22 +182,20 @@ INT_PTR CALLBACK ProgramDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     switch (message) {
         case WM_INITDIALOG: {
             auto& context = *reinterpret_cast<ProgramDialogContext*>(lParam);
-            auto state = std::make_unique<DialogState>(
-                DialogState{context, ProgramModel(context.path, context.entry, context.mailConfigured)});
-            ::SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state.get()));
+            DialogState& state = AttachDialogState(dialog, std::make_unique<DialogState>(DialogState{
+                context, ProgramModel(context.path, context.entry, context.mailConfigured)}));
             CenterWindow(dialog, nullptr);
             ::SendMessageW(dialog, WM_SETICON, ICON_BIG,
                            reinterpret_cast<LPARAM>(::LoadIconW(::GetModuleHandleW(nullptr),
                                                                 MAKEINTRESOURCEW(IDI_SUPERVISION_ON))));
-            Push(dialog, *state.release(), true);
+            Push(dialog, state, true);
             return TRUE;
         }
         case WM_COMMAND:
-            if (DialogState* state = StateOf(dialog)) OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam));
+            if (auto* state = DialogStateOf<DialogState>(dialog)) OnCommand(dialog, *state, LOWORD(wParam), HIWORD(wParam));
             return TRUE;
         case WM_NCDESTROY:
-            delete StateOf(dialog);
-            ::SetWindowLongPtrW(dialog, DWLP_USER, 0);
+            ReleaseDialogState<DialogState>(dialog);
             return FALSE;
         default:
             return FALSE;
