@@ -170,6 +170,25 @@ void SupervisionEngine::ForgetProcesses() {
     state_.alive.clear();
 }
 
+std::vector<std::uint32_t> SupervisionEngine::SupervisedProcessIds() {
+    std::vector<std::uint32_t> ids;
+    Lock lock(state_.lock);
+    ids.reserve(state_.alive.size());
+    for (const auto& alive : state_.alive) ids.push_back(alive.first);
+    return ids;
+}
+
+bool SupervisionEngine::EndCallsForSweep(std::uint32_t processId) {
+    Lock lock(state_.lock);
+    auto it = state_.alive.find(processId);
+    if (it == state_.alive.end()) return false;  // already pruned, or replaced by a restart
+    const ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+    if (module == nullptr || module->ControlEnabled == 0 || module->Armed == 0 || module->Copies == 0) return false;
+    AliveEntry& entry = it->second;
+    if (!entry.StartDelayOver && Elapsed(entry.StartTick, module->StartDelay, system_.Now())) entry.StartDelayOver = true;
+    return entry.StartDelayOver;
+}
+
 ServerIdentity SupervisionEngine::Identity() {
     return ServerIdentity{system_.ServerProcessId(), system_.ServerExecutablePath()};
 }
@@ -347,6 +366,10 @@ bool SupervisionEngine::CheckPass() {
                 const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
                 const Tick now = system_.Now();
 
+                // Noted once, like the grace below: an end after months must still count as late.
+                if (!entry.StartDelayOver && Elapsed(entry.StartTick, listed.StartDelay, now)) {
+                    entry.StartDelayOver = true;
+                }
                 if (rebootDecided.count(cursor) != 0) continue;
                 // A fresh process gets one full check interval before it is
                 // judged. Once over, the grace stays over: ticks compare only

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "base/core/settings.h"
 #include "supervision/core/engine_system.h"
@@ -32,6 +33,15 @@ public:
 
     // Empties the table of supervised processes (supervision switched on).
     void ForgetProcesses();
+
+    // The processes under control, whose ends the engine thread waits for.
+    std::vector<std::uint32_t> SupervisedProcessIds();
+    // A process under control has ended (engine thread). True when the sweep
+    // should run at once rather than at the next tick: the process belonged to
+    // a controlled program that had not announced its end and it ran past its
+    // start delay. One that dies sooner waits for the regular sweep, so a
+    // program that crashes at start is not started more often than before.
+    bool EndCallsForSweep(std::uint32_t processId);
 
     // One cycle's work (engine thread). Each of the last two returns true when
     // the computer must be rebooted.

@@ -22,7 +22,7 @@ struct ModuleEntry {
     std::int32_t NoAliveSupport = 1;  // checked through its window instead of alive messages
     std::int32_t AliveSeen = 0;       // an alive message came at least once
     std::uint32_t RebootAfter = 0;    // failures before a reboot; 0 = never
-    std::uint32_t StartDelay = 30000; // ms; stored and shown only
+    std::uint32_t StartDelay = 30000; // ms; a process ending sooner after its start is not restarted at once
     std::uint32_t Copies = 1;         // copies the engine keeps started; 0 = never starts it
     std::uint32_t CheckInterval = kMinimumCheckInterval;  // ms allowed between signs of life
     std::int32_t IconIndex = 0;       // small icon in the main dialog's image list

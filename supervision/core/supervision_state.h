@@ -23,6 +23,7 @@ struct AliveEntry {
     std::uint32_t Failures = 0;    // carried over to the replacement after a restart
     std::string ExePath;           // as the system reported it, or the list key for processes the engine started
     bool GraceOver = false;        // its first check interval has passed; stays so
+    bool StartDelayOver = false;   // its program's start delay has passed; stays so
 };
 
 using AliveTable = std::map<std::uint32_t, AliveEntry>;

@@ -51,19 +51,25 @@ void CWatchDog::Run() {
     dailyLog_.UpdateLastDay();
     CheckRebootMarker();
 
-    const HANDLE stop = StopEvent();
+    const HANDLE waits[] = {StopEvent(), endWatch_.EndedEvent()};
+    constexpr DWORD kWaitCount = sizeof waits / sizeof waits[0];
     for (;;) {
         const std::int32_t left = TickDiff(deadline, ::GetTickCount());
-        const DWORD result =
-            ::MsgWaitForMultipleObjects(1, &stop, FALSE, left > 0 ? static_cast<DWORD>(left) : 0, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0 + 1) {
+        const DWORD result = ::MsgWaitForMultipleObjects(kWaitCount, waits, FALSE,
+                                                         left > 0 ? static_cast<DWORD>(left) : 0, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0 + kWaitCount) {
             // Dispatching delivers the answers of pinged windows.
             while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+            continue;
+        }
+        if (result == WAIT_OBJECT_0 + 1) {
+            OnProcessesEnded();
             continue;
         }
         if (result != WAIT_TIMEOUT) break;
         deadline = ::GetTickCount() + kEngineCyclePeriodMs;
         if (supervisionOn_) RunCycle();
+        endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
     }
     WinEngineSystem::AnswerPingsTo(nullptr);
 }
@@ -77,6 +83,17 @@ void CWatchDog::RunCycle() {
     if (!reboot) return;
     supervisionOn_ = false;  // nothing is judged or restarted any more
     engine_.RebootSequence();
+}
+
+void CWatchDog::OnProcessesEnded() {
+    bool sweep = false;
+    // Every id is asked about: each one is let go by TakeEnded either way.
+    for (const std::uint32_t processId : endWatch_.TakeEnded()) sweep = engine_.EndCallsForSweep(processId) || sweep;
+    if (!sweep || !supervisionOn_) return;
+    // Only when the sweep runs changes; the clock check and the check pass
+    // keep their 2-second cycle.
+    engine_.Sweep();
+    endWatch_.Follow(engine_.SupervisedProcessIds());
 }
 
 }  // namespace mrwd

@@ -1,6 +1,7 @@
 // CWatchDog: the supervision engine's thread. Every 2 seconds while
 // supervision is on it sweeps the processes, checks the clock and judges every
-// supervised process; between cycles it delivers the answers to window pings.
+// supervised process; between cycles it delivers the answers to window pings,
+// and sweeps at once when a supervised process dies.
 // It also keeps the reboot marker that tells the next start whether this run
 // ended in order.
 #pragma once
@@ -19,6 +20,7 @@
 #include "notify/win/daily_log_mail.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
+#include "supervision/win/process_end_watch.h"
 #include "supervision/win/win_engine_system.h"
 
 namespace mrwd {
@@ -44,6 +46,7 @@ public:
 private:
     void CheckRebootMarker();
     void RunCycle();
+    void OnProcessesEnded();
 
     SupervisionState& state_;
     std::atomic<bool>& supervisionOn_;
@@ -53,6 +56,7 @@ private:
     WinEngineSystem system_;
     SupervisionEngine engine_;
     DailyLogMail dailyLog_;
+    ProcessEndWatch endWatch_;
 };
 
 }  // namespace mrwd

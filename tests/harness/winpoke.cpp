@@ -21,10 +21,11 @@ int main(int argc, char** argv) {
     if (command == "set-dword" && argc == 4) {
         return mrwd::SettingsStore(false).StoreDword(argv[2], std::strtoul(argv[3], nullptr, 10)) ? 0 : 1;
     }
-    if (command == "store-module" && argc == 5) {
+    if (command == "store-module" && (argc == 5 || argc == 6)) {
         mrwd::ModuleEntry entry = mrwd::RegisteredEntry(10000);
         entry.Parameters = argv[3];
         entry.RebootAfter = std::strtoul(argv[4], nullptr, 10);
+        if (argc == 6) entry.StartDelay = std::strtoul(argv[5], nullptr, 10);
         return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
     }
     if (command == "store-seen-module" && argc == 3) {
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
         return mrwd::testing::StoreMailAccount(port, argv[3], argv[4]) ? 0 : 1;
     }
     std::fprintf(stderr,
-                 "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER |"
+                 "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER [START_DELAY_MS] |"
                  " store-seen-module PATH | set-mail PORT USER PASSWORD\n");
     return 2;
 }

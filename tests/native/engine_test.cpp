@@ -406,6 +406,59 @@ TEST_F(EngineTest, CopiesAreStartedOnePerSweep) {
     EXPECT_EQ(state.alive.size(), 3u);
 }
 
+// Whether a process's end wakes the engine for a sweep at once.
+TEST_F(EngineTest, AnEndCallsForAnImmediateSweepOnlyPastTheStartDelayOfAnArmedProgram) {
+    struct Case {
+        const char* what;
+        Tick ranMs;
+        std::int32_t controlEnabled;
+        std::int32_t armed;
+        std::uint32_t copies;
+        bool listed;
+        bool sweep;
+    } const cases[] = {
+        {"ran past its start delay", 5001, 1, 1, 1, true, true},
+        {"died within its start delay: waits for the regular sweep", 4999, 1, 1, 1, true, false},
+        {"died at the very end of its start delay", 5000, 1, 1, 1, true, false},
+        {"its program announced its end", 9000, 1, 0, 1, true, false},
+        {"control switched off", 9000, 0, 1, 1, true, false},
+        {"no copies kept started", 9000, 1, 1, 0, true, false},
+        {"its program removed from the list", 9000, 1, 1, 1, false, false},
+    };
+    for (const Case& c : cases) {
+        SupervisionState fresh;
+        FakeEngineSystem system;
+        SupervisionEngine subject(fresh, system, settings);
+        ModuleEntry module;
+        module.StartDelay = 5000;
+        module.ControlEnabled = c.controlEnabled;
+        module.Armed = c.armed;
+        module.Copies = c.copies;
+        fresh.modules.Add(kApp, module);
+        system.Spawn(kApp);
+        subject.Sweep();  // discovered: its entry starts now
+        ASSERT_EQ(fresh.alive.size(), 1u) << c.what;
+        const std::uint32_t id = fresh.alive.begin()->first;
+        if (!c.listed) fresh.modules.Remove(kApp);
+        system.now += c.ranMs;
+        EXPECT_EQ(subject.EndCallsForSweep(id), c.sweep) << c.what;
+    }
+    EXPECT_FALSE(engine.EndCallsForSweep(4242)) << "a process never under control";
+}
+
+// Months later the tick comparison would turn over: the delay's end is kept.
+TEST_F(EngineTest, AnEndAfterMonthsStillCallsForASweep) {
+    ModuleEntry& module = List(kApp);
+    module.StartDelay = 5000;
+    engine.Sweep();
+    const std::uint32_t id = AliveId(kApp);
+    sys.now += 6000;
+    Pass();
+    sys.now += 0x90000000u;  // beyond the 24.8 days two ticks compare over
+    EXPECT_TRUE(engine.EndCallsForSweep(id));
+    EXPECT_EQ(engine.SupervisedProcessIds(), std::vector<std::uint32_t>{id});
+}
+
 TEST_F(EngineTest, RunningProcessesAreDiscoveredAndCountAsCopies) {
     ModuleEntry& module = List(kApp);
     module.Copies = 1;

@@ -129,6 +129,8 @@ void SendAlive(const Behaviour& b) {
 bool Passed(DWORD start, DWORD after) { return after != INFINITE && GetTickCount() - start >= after; }
 
 void Exit(const std::string& mode) {
+    // The moment of the end, for measuring how soon a replacement answers.
+    Record(RecordFile, "ending", " " + mode);
     if (mode == "crash") {
         volatile int* nowhere = nullptr;
         *nowhere = 1;
