@@ -3,8 +3,10 @@
 namespace mrwd {
 
 MappedFile::MappedFile(const std::string& path)
-    : file_(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr)) {
+    // Writers are let in too: the log attached to a mail must neither lose
+    // the lines written meanwhile nor fail because a line is being written.
+    : file_(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
     if (!file_) return;
     state_ = State::CannotMap;
     LARGE_INTEGER size;

@@ -18,7 +18,8 @@ public:
         Mapped,
     };
 
-    // Opens with read sharing, so a file another program writes can still be read.
+    // Opens with read and write sharing, so a file another program (or the
+    // log) writes can still be read, and goes on being written meanwhile.
     explicit MappedFile(const std::string& path);
 
     State Result() const { return state_; }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/win/handles.h"
+#include "base/win/mapped_file.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd {
@@ -95,6 +96,24 @@ TEST_F(EventLogTest, WaitsBrieflyForAnotherWriterToLetGo) {
     EXPECT_TRUE(AppendLogLine(folder_, "day.txt", "after the other writer\r\n"));
     release.join();
     EXPECT_EQ(ReadAll(path), "after the other writer\r\n");
+}
+
+// A mail's attachment read and the log's writes never lock each other out,
+// however long the read takes.
+TEST_F(EventLogTest, TheLogAttachedToAMailIsReadWhileLinesGoOnBeingWritten) {
+    ASSERT_TRUE(AppendLogLine(folder_, "day.txt", "before the mail\r\n"));
+    const std::string path = folder_ + "\\day.txt";
+    {
+        const MappedFile attachment(path);
+        ASSERT_TRUE(attachment.Mapped());
+        EXPECT_TRUE(AppendLogLine(folder_, "day.txt", "while the mail reads it\r\n"));
+    }
+    UniqueFile writer(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(writer.valid());
+    EXPECT_TRUE(MappedFile(path).Mapped()) << "a line being written made the attachment fail";
+    writer.reset();
+    EXPECT_EQ(ReadAll(path), "before the mail\r\nwhile the mail reads it\r\n");
 }
 
 TEST_F(EventLogTest, GivesUpOnAFileHeldForLong) {
