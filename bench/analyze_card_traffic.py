@@ -7,7 +7,9 @@
         command to the first card reset after it
   analyze_card_traffic.py TRAFFIC gap FROM TO       longest time between two
         "T" commands between two marks
-Marks are "HH:MM:SS.mmm" as the log writes them.
+Marks are "HH:MM:SS.mmm" as the log writes them. With --machine, "periods"
+also prints one line "result heartbeat-period <ms> ms" per period, for
+bench/report.
 """
 import statistics
 import sys
@@ -31,14 +33,21 @@ def heartbeats(path, start=None, end=None):
 
 
 def main():
-    path, mode = sys.argv[1], sys.argv[2]
+    args = [a for a in sys.argv[1:] if a != "--machine"]
+    machine = len(args) != len(sys.argv) - 1
+    path, mode = args[0], args[1]
     if mode == "periods":
-        beats = heartbeats(path, ms(sys.argv[3]), ms(sys.argv[4]))
+        beats = heartbeats(path, ms(args[2]), ms(args[3]))
         periods = [b - a for a, b in zip(beats, beats[1:])]
+        if len(periods) < 2:
+            sys.exit(f"only {len(beats)} heartbeats between the marks: no period to measure")
         q = statistics.quantiles(periods, n=20)
         print(f"heartbeats: {len(beats)}; period ms: median {statistics.median(periods):.0f}, "
               f"min {min(periods)}, max {max(periods)}, 5-95% {q[0]:.0f}-{q[-1]:.0f}, "
               f"stdev {statistics.pstdev(periods):.1f}")
+        if machine:
+            for period in periods:
+                print(f"result heartbeat-period {period} ms")
     elif mode == "reset":
         last = None
         for t, what in events(path):
@@ -49,7 +58,7 @@ def main():
                 return
         sys.exit("no reset after a heartbeat")
     elif mode == "gap":
-        beats = heartbeats(path, ms(sys.argv[3]), ms(sys.argv[4]))
+        beats = heartbeats(path, ms(args[2]), ms(args[3]))
         print(f"longest gap between heartbeats: {max(b - a for a, b in zip(beats, beats[1:]))} ms")
 
 

@@ -4,18 +4,22 @@
 Every copy registers once and then never beats again, so its interval runs
 out at its registration time + the interval. The latency of a recovery is the
 time from that moment to the registration of the copy started in its place.
+With --machine, also one line "result recovery-latency <ms> ms" per recovery,
+for bench/report.
 """
 import statistics
 import sys
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: analyze_recovery.py RECORD INTERVAL_MS")
-    interval = int(sys.argv[2])
+    args = [a for a in sys.argv[1:] if a != "--machine"]
+    machine = len(args) != len(sys.argv) - 1
+    if len(args) != 2:
+        sys.exit("usage: analyze_recovery.py [--machine] RECORD INTERVAL_MS")
+    interval = int(args[1])
     registrations = []  # (ms, pid) of each copy's first alive message, in order
     seen = set()
-    with open(sys.argv[1]) as record:
+    with open(args[0]) as record:
         for line in record:
             parts = line.split()
             if len(parts) >= 3 and parts[1] == "alive" and parts[0] not in seen:
@@ -27,6 +31,9 @@ def main():
     print(f"recoveries: {len(latencies)}")
     print(f"latency ms: median {statistics.median(latencies):.0f}, max {max(latencies)}, min {min(latencies)}")
     print("each:", " ".join(str(x) for x in latencies))
+    if machine:
+        for latency in latencies:
+            print(f"result recovery-latency {latency} ms")
 
 
 if __name__ == "__main__":
