@@ -6,10 +6,13 @@
 // Every PERIOD-MS (default 10000) until STOP-FILE exists or the program is
 // gone, appends to OUT-FILE one line:
 //   <ms since 1970> <pid> <private bytes> <handles> <gdi objects> <user objects>
-//   <threads> <cpu ms> <failure-window lines>
-// A figure Windows would not give is written as -1. The last column counts the
-// lines of the reboot controller's failure window (a dialog of the program
-// holding list box 1043), -1 while no such window is open.
+//   <threads> <cpu ms> <failure-window lines> <system handle table> <windows>
+// A figure Windows would not give is written as -1. "failure-window lines"
+// counts the lines of the reboot controller's failure window (a dialog of the
+// program holding list box 1043), -1 while no such window is open. "system
+// handle table" is the program's entries in NtQuerySystemInformation's handle
+// list (Wine answers GetProcessHandleCount with 0 for other processes);
+// "windows" its windows, top-level and child (Wine's GetGuiResources gives 0).
 #include <windows.h>
 #include <psapi.h>
 #include <tlhelp32.h>
@@ -19,6 +22,44 @@
 #include <string>
 
 namespace {
+
+// The handle list of NtQuerySystemInformation(SystemHandleInformation).
+struct HandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ACCESS_MASK access;
+};
+struct HandleList {
+    ULONG count;
+    HandleEntry entries[1];
+};
+using QuerySystem = LONG(WINAPI*)(int, PVOID, ULONG, PULONG);
+
+long SystemHandleCount(DWORD pid) {
+    static const auto query = reinterpret_cast<QuerySystem>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return -1;
+    for (ULONG size = 1 << 16; size <= (1u << 26); size *= 2) {
+        void* buffer = HeapAlloc(GetProcessHeap(), 0, size);
+        if (buffer == nullptr) return -1;
+        ULONG needed = 0;
+        const LONG status = query(16 /* SystemHandleInformation */, buffer, size, &needed);
+        long count = -1;
+        if (status == 0) {
+            const auto* list = static_cast<const HandleList*>(buffer);
+            count = 0;
+            for (ULONG i = 0; i < list->count; ++i) {
+                if (list->entries[i].ownerPid == pid) ++count;
+            }
+        }
+        HeapFree(GetProcessHeap(), 0, buffer);
+        if (status != static_cast<LONG>(0xC0000004) /* STATUS_INFO_LENGTH_MISMATCH */) return count;
+    }
+    return -1;
+}
 
 unsigned long long WallClockMs() {
     FILETIME now;
@@ -62,13 +103,21 @@ long CountThreads(DWORD pid) {
 struct WindowSearch {
     DWORD pid;
     long lines;
+    long windows;
 };
+
+BOOL CALLBACK OnChild(HWND, LPARAM data) {
+    ++reinterpret_cast<WindowSearch*>(data)->windows;
+    return TRUE;
+}
 
 BOOL CALLBACK OnWindow(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<WindowSearch*>(data);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != search->pid) return TRUE;
+    ++search->windows;
+    EnumChildWindows(window, OnChild, data);
     HWND list = GetDlgItem(window, 1043);
     if (list == nullptr) return TRUE;
     DWORD_PTR count = 0;
@@ -78,10 +127,10 @@ BOOL CALLBACK OnWindow(HWND window, LPARAM data) {
     return TRUE;
 }
 
-long FailureWindowLines(DWORD pid) {
-    WindowSearch search{pid, -1};
+WindowSearch SearchWindows(DWORD pid) {
+    WindowSearch search{pid, -1, 0};
     EnumWindows(OnWindow, reinterpret_cast<LPARAM>(&search));
-    return search.lines;
+    return search;
 }
 
 bool Sample(const char* image, FILE* out) {
@@ -111,8 +160,10 @@ bool Sample(const char* image, FILE* out) {
         }
         CloseHandle(process);
     }
-    std::fprintf(out, "%llu %lu %lld %lld %lld %lld %ld %lld %ld\n", WallClockMs(), static_cast<unsigned long>(pid),
-                 privateBytes, handles, gdi, user, threads, cpuMs, FailureWindowLines(pid));
+    const WindowSearch windows = SearchWindows(pid);
+    std::fprintf(out, "%llu %lu %lld %lld %lld %lld %ld %lld %ld %ld %ld\n", WallClockMs(),
+                 static_cast<unsigned long>(pid), privateBytes, handles, gdi, user, threads, cpuMs, windows.lines,
+                 SystemHandleCount(pid), windows.windows);
     std::fflush(out);
     return true;
 }

@@ -259,6 +259,7 @@ class Soak:
         self.hardware_busy_until = 0.0
         self.mail_busy_until = 0.0
         self.linux_samples = []
+        self.rotation = []
         self.server_linux_pid = None
 
     # ------------------------------------------------------------ set-up
@@ -362,7 +363,7 @@ class Soak:
             with open(os.path.join(self.base, "samples.txt")) as f:
                 for line in f:
                     parts = line.split()
-                    if len(parts) == 9:
+                    if len(parts) == 11:
                         rows.append([int(x) for x in parts])
         except FileNotFoundError:
             pass
@@ -453,8 +454,7 @@ class Soak:
         self.hardware_busy_until = fault.deadline
         return fault
 
-    def inject_mail_fault(self, now):
-        mode = self.random.choice(["silent", "refuse"])
+    def inject_mail_fault(self, now, mode):
         fault = Fault(f"mail-{mode}", None, now)
         fault.extra["length"] = 75
         fault.state = "faulty"
@@ -467,14 +467,26 @@ class Soak:
     def free_programs(self, now, pred=lambda p: True):
         return [p for p in self.programs if p.pending is None and p.busy_until <= now and pred(p)]
 
+    def inject_global(self, now):
+        """The next card, modem or mail fault of a shuffled rotation, so that a run of ten minutes has each."""
+        if not self.rotation:
+            self.rotation = ["card-silent", "modem-hang", "mail-silent", "mail-refuse"]
+            self.random.shuffle(self.rotation)
+            # For trying one kind quickly: SOAK_GLOBAL_ORDER=card-silent,mail-silent runs those first.
+            first = [k for k in os.environ.pop("SOAK_GLOBAL_ORDER", "").split(",") if k in self.rotation]
+            self.rotation = first + [k for k in self.rotation if k not in first]
+        kind = self.rotation[0]
+        if kind in ("card-silent", "modem-hang"):
+            if now < self.hardware_busy_until:
+                return None
+            self.rotation.pop(0)
+            return self.inject_card_silence(now) if kind == "card-silent" else self.inject_modem_hang(now)
+        if now < self.mail_busy_until:
+            return None
+        self.rotation.pop(0)
+        return self.inject_mail_fault(now, kind[5:])
+
     def inject_something(self, now):
-        choice = self.random.random()
-        if choice < 0.06 and now >= self.hardware_busy_until:
-            return self.inject_card_silence(now)
-        if choice < 0.12 and now >= self.hardware_busy_until:
-            return self.inject_modem_hang(now)
-        if choice < 0.16 and now >= self.mail_busy_until:
-            return self.inject_mail_fault(now)
         free = self.free_programs(now)
         if not free:
             return None
@@ -497,6 +509,10 @@ class Soak:
         if fault.program is not None:
             fault.program.pending = None
             fault.program.busy_until = time.time() + SETTLE
+        elif fault.kind in ("card-silent", "modem-hang"):
+            self.hardware_busy_until = time.time() + 20
+        else:
+            self.mail_busy_until = time.time() + 10
         if not ok:
             print(f"  ! {fault.kind} {fault.program.name if fault.program else ''}: {why}", flush=True)
 
@@ -511,7 +527,8 @@ class Soak:
             rec = self.records.find(p.name, "command-" + fault.word, fault.t0)
             if rec is None:
                 if now > fault.t0 + 10:
-                    self.settle(fault, False, "no running copy took the command")
+                    left = os.listdir(os.path.join(self.base, "ctl"))
+                    self.settle(fault, False, f"no running copy took the command (control folder: {left})")
                 return
             fault.pid, fault.t_claim = rec[2], rec[0]
             self.records.events.remove(rec)
@@ -666,6 +683,7 @@ class Soak:
         end = fault_start + args.minutes * 60
         print(f"soak: {args.minutes} min of faults, seed {args.seed}, 20 programs", flush=True)
         next_fault = fault_start + 3
+        next_global = fault_start + 20
         next_sample = 0
         next_report = fault_start + 60
         while True:
@@ -688,6 +706,8 @@ class Soak:
                 print(f"  {(now - fault_start) / 60:.0f} min: {len(self.faults)} faults injected, "
                       f"{sum(1 for f in done if f.answered)} answered, {sum(1 for f in done if not f.answered)} not",
                       flush=True)
+            if now < end and now >= next_global and self.inject_global(now) is not None:
+                next_global = now + self.random.uniform(60, 120)
             if now < end and now >= next_fault:
                 self.inject_something(now)
                 next_fault = now + self.random.uniform(4, 9)
@@ -874,6 +894,9 @@ def out_resources(soak, out):
     for column, name in zip(range(2, 7), names):
         points = [(r[0] / 1000, r[column]) for r in win if r[0] / 1000 >= warm and r[column] >= 0]
         series.append((f"{name} (Windows)", points))
+    for column, name in ((9, "handles, system table"), (10, "windows")):
+        points = [(r[0] / 1000, r[column]) for r in win if r[0] / 1000 >= warm and r[column] >= 0]
+        series.append((f"{name} (Windows)", points))
     cpu = [(r[0] / 1000, r[7]) for r in win if r[0] / 1000 >= warm and r[7] >= 0]
     series.append(("CPU ms per s (Windows)", rates(cpu)))
     linux = [s for s in soak.linux_samples if s[0] >= warm]
@@ -889,6 +912,9 @@ def out_resources(soak, out):
             out(f"{name:<30}| {'no data':>12} |")
             continue
         slope, se, spread, first, last = result
+        if all(v == 0 for _, v in points):
+            out(f"{name:<30}| {'0 (Wine gives no figure)':>27} |")
+            continue
         flag = "ABOVE NOISE" if slope > 3 * se and slope > 0 and slope * 1 > 2 * spread else ""
         out(f"{name:<30}| {first:>12.0f} | {last:>12.0f} | {slope:>12.1f} | {se:>10.1f} | {spread:>10.1f} | {flag}")
 
@@ -913,6 +939,9 @@ def main():
             if child.poll() is None:
                 child.terminate()
         import shutil
+        for sub in ("rec", "ctl"):
+            if os.path.isdir(os.path.join(soak.base, sub)):
+                shutil.copytree(os.path.join(soak.base, sub), os.path.join(soak.keep, sub), dirs_exist_ok=True)
         for src in glob.glob(os.path.join(soak.base, "Logs", "*.txt")) + \
                 [os.path.join(soak.base, "samples.txt"), os.path.join(soak.work, "card", "traffic.log")]:
             if os.path.exists(src):

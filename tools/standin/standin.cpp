@@ -106,11 +106,18 @@ unsigned long long WallClockMs() {
 
 void Record(const std::string& file, const char* event, const std::string& detail = std::string()) {
     if (file.empty()) return;
-    FILE* out = std::fopen(file.c_str(), "ab");
-    if (out == nullptr) return;
-    std::fprintf(out, "%lu %s %llu%s\n", static_cast<unsigned long>(GetCurrentProcessId()), event, WallClockMs(),
-                 detail.c_str());
-    std::fclose(out);
+    // One write on an append-only handle: copies of one program share the
+    // file, and a seek-then-write append would let one line overwrite another.
+    HANDLE out = CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    char line[2048];
+    const int n = std::snprintf(line, sizeof line, "%lu %s %llu%s\n", static_cast<unsigned long>(GetCurrentProcessId()),
+                                event, WallClockMs(), detail.c_str());
+    DWORD written = 0;
+    if (n > 0) WriteFile(out, line, static_cast<DWORD>(n < static_cast<int>(sizeof line) ? n : sizeof line - 1),
+                         &written, nullptr);
+    CloseHandle(out);
 }
 
 std::string RecordFile;
@@ -139,14 +146,18 @@ void SendAlive(const Behaviour& b) {
 std::string TakeCommand(const std::string& control) {
     if (control.empty() || GetFileAttributesA(control.c_str()) == INVALID_FILE_ATTRIBUTES) return std::string();
     const std::string claimed = control + "." + std::to_string(GetCurrentProcessId());
-    if (!MoveFileExA(control.c_str(), claimed.c_str(), MOVEFILE_REPLACE_EXISTING)) return std::string();
+    if (!MoveFileA(control.c_str(), claimed.c_str())) return std::string();
+    // Another copy losing the race may still hold the file for a moment.
     std::string word;
-    if (FILE* in = std::fopen(claimed.c_str(), "rb")) {
-        char text[64] = {};
-        if (std::fscanf(in, "%63s", text) == 1) word = text;
-        std::fclose(in);
+    for (int attempt = 0; attempt < 100 && word.empty(); ++attempt) {
+        if (FILE* in = std::fopen(claimed.c_str(), "rb")) {
+            char text[64] = {};
+            if (std::fscanf(in, "%63s", text) == 1) word = text;
+            std::fclose(in);
+        }
+        if (word.empty()) Sleep(10);
     }
-    DeleteFileA(claimed.c_str());
+    for (int attempt = 0; attempt < 100 && !DeleteFileA(claimed.c_str()); ++attempt) Sleep(10);
     return word;
 }
 
