@@ -805,6 +805,20 @@ class Soak:
             ok = False
             problems.append("stand-in starts and logged restarts differ (a restart not logged, or a line lost)")
 
+        # Every modem check ends in a verdict line, and every reset in its outcome.
+        modem = [e for e in self.log.events if e.number in (54, 56, 59, 47, 48, 49, 45)]
+        broken = []
+        for a, b in zip(modem, modem[1:] + [None]):
+            if a.number == 54 and (b is None or b.number not in (56, 59, 47)):
+                broken.append(a)
+            if a.number == 47 and (b is None or b.number not in (49, 48, 45)):
+                broken.append(a)
+        out(f"modem: {sum(1 for e in modem if e.number == 54)} checks, "
+            f"{sum(1 for e in modem if e.number == 47)} resets, {len(broken)} without their outcome line")
+        if broken:
+            ok = False
+            problems += [f"modem line without its outcome: {e.describe()}" for e in broken]
+
         out(f"log: {self.log.lines} lines, {len(self.log.events)} events, {len(self.log.garbled)} not parsed")
         if self.log.garbled:
             ok = False
@@ -904,19 +918,19 @@ def out_resources(soak, out):
         series.append((f"{name} (Linux /proc)", [(s[0], s[column]) for s in linux]))
     series.append(("CPU ms per s (Linux /proc)", rates([(s[0], s[5]) for s in linux])))
     out(f"resources, every 10 s after the first minute ({len(win)} Windows samples, {len(linux)} Linux samples)")
-    out(f"{'counter':<30}| {'first':>12} | {'last':>12} | {'slope/hour':>12} | {'std error':>10} | "
+    out(f"{'counter':<31}| {'first':>12} | {'last':>12} | {'slope/hour':>12} | {'std error':>10} | "
         f"{'spread':>10} | flag")
     for name, points in series:
         result = fit(points)
         if result is None:
-            out(f"{name:<30}| {'no data':>12} |")
+            out(f"{name:<31}| {'no data':>12} |")
             continue
         slope, se, spread, first, last = result
         if all(v == 0 for _, v in points):
-            out(f"{name:<30}| {'0 (Wine gives no figure)':>27} |")
+            out(f"{name:<31}| {'0 (Wine gives no figure)':>27} |")
             continue
         flag = "ABOVE NOISE" if slope > 3 * se and slope > 0 and slope * 1 > 2 * spread else ""
-        out(f"{name:<30}| {first:>12.0f} | {last:>12.0f} | {slope:>12.1f} | {se:>10.1f} | {spread:>10.1f} | {flag}")
+        out(f"{name:<31}| {first:>12.0f} | {last:>12.0f} | {slope:>12.1f} | {se:>10.1f} | {spread:>10.1f} | {flag}")
 
 
 def rates(points):
