@@ -7,6 +7,11 @@
 //        a program that has spoken the alive protocol, not under control
 //   winpoke set-mail PORT USER PASSWORD
 //        mail through the SMTP server on 127.0.0.1:PORT with AUTH LOGIN
+//   winpoke store-module-fields PATH NAME=VALUE...
+//        a monitored program as the user adds it, with the named record fields
+//        changed (Parameters, NoAliveSupport, Copies, CheckInterval, RunPath,
+//        RunAfter, BackupFolder, RestoreFolder, CopyAfter, CopySubfolders,
+//        CopyOnlyDifferent, Notify, NotifyAfter, RebootAfter, StartDelay)
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,16 +21,41 @@
 #include "supervision/win/module_store.h"
 #include "tests/harness/mail_account.h"
 
+namespace {
+
+bool SetField(mrwd::ModuleEntry& entry, const std::string& name, const std::string& value) {
+    const auto number = static_cast<std::int32_t>(std::strtol(value.c_str(), nullptr, 10));
+    const auto count = static_cast<std::uint32_t>(std::strtoul(value.c_str(), nullptr, 10));
+    if (name == "Parameters") entry.Parameters = value;
+    else if (name == "RunPath") entry.RunPath = value;
+    else if (name == "BackupFolder") entry.BackupFolder = value;
+    else if (name == "RestoreFolder") entry.RestoreFolder = value;
+    else if (name == "NoAliveSupport") entry.NoAliveSupport = number;
+    else if (name == "Copies") entry.Copies = count;
+    else if (name == "CheckInterval") entry.CheckInterval = count;
+    else if (name == "RunAfter") entry.RunAfter = number;
+    else if (name == "CopyAfter") entry.CopyAfter = number;
+    else if (name == "CopySubfolders") entry.CopySubfolders = number;
+    else if (name == "CopyOnlyDifferent") entry.CopyOnlyDifferent = number;
+    else if (name == "Notify") entry.Notify = number;
+    else if (name == "NotifyAfter") entry.NotifyAfter = count;
+    else if (name == "RebootAfter") entry.RebootAfter = count;
+    else if (name == "StartDelay") entry.StartDelay = count;
+    else return false;
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "set-dword" && argc == 4) {
         return mrwd::SettingsStore(false).StoreDword(argv[2], std::strtoul(argv[3], nullptr, 10)) ? 0 : 1;
     }
-    if (command == "store-module" && (argc == 5 || argc == 6)) {
+    if (command == "store-module" && argc == 5) {
         mrwd::ModuleEntry entry = mrwd::RegisteredEntry(10000);
         entry.Parameters = argv[3];
         entry.RebootAfter = std::strtoul(argv[4], nullptr, 10);
-        if (argc == 6) entry.StartDelay = std::strtoul(argv[5], nullptr, 10);
         return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
     }
     if (command == "store-seen-module" && argc == 3) {
@@ -37,8 +67,20 @@ int main(int argc, char** argv) {
         const auto port = static_cast<std::uint16_t>(std::strtoul(argv[2], nullptr, 10));
         return mrwd::testing::StoreMailAccount(port, argv[3], argv[4]) ? 0 : 1;
     }
+    if (command == "store-module-fields" && argc >= 3) {
+        mrwd::ModuleEntry entry = mrwd::UserAddedEntry();
+        for (int i = 3; i < argc; ++i) {
+            const std::string field = argv[i];
+            const size_t equals = field.find('=');
+            if (equals == std::string::npos || !SetField(entry, field.substr(0, equals), field.substr(equals + 1))) {
+                std::fprintf(stderr, "winpoke: unknown field %s\n", argv[i]);
+                return 2;
+            }
+        }
+        return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
+    }
     std::fprintf(stderr,
-                 "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER [START_DELAY_MS] |"
-                 " store-seen-module PATH | set-mail PORT USER PASSWORD\n");
+                 "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER |"
+                 " store-seen-module PATH | set-mail PORT USER PASSWORD | store-module-fields PATH NAME=VALUE...\n");
     return 2;
 }

@@ -17,6 +17,13 @@
 //                     shell while it runs go to it, and no new process starts
 //   --record FILE     append "<process id> <event> <ms since 1970>" to FILE for
 //                     the start and every alive message sent
+//   --control FILE    take commands while running: every 100 ms, if FILE exists,
+//                     claim it by renaming it to FILE.<process id> (so that one
+//                     copy of several takes each command), read its first word
+//                     and delete it. Words: hang (no more heartbeats), freeze
+//                     (stop answering window messages), crash, exit-silent,
+//                     exit-clean. Each taken command is recorded as
+//                     "command-<word>".
 //
 // Without arguments it registers and beats forever: a copy started by the
 // server with empty parameters is a well-behaved program, unless the
@@ -48,6 +55,7 @@ struct Behaviour {
     DWORD exitAfter = INFINITE;
     std::string exitMode = "clean";
     std::string record;
+    std::string control;
     bool dde = false;
 };
 
@@ -79,6 +87,7 @@ Behaviour Parse(const std::vector<std::string>& args) {
         else if (arg == "--exit") { b.exitMode = value; ++i; }
         else if (arg == "--record") { b.record = value; ++i; }
         else if (arg == "--dde") b.dde = true;
+        else if (arg == "--control") { b.control = value; ++i; }
     }
     if (b.record.empty()) {
         char path[MAX_PATH];
@@ -97,11 +106,18 @@ unsigned long long WallClockMs() {
 
 void Record(const std::string& file, const char* event, const std::string& detail = std::string()) {
     if (file.empty()) return;
-    FILE* out = std::fopen(file.c_str(), "ab");
-    if (out == nullptr) return;
-    std::fprintf(out, "%lu %s %llu%s\n", static_cast<unsigned long>(GetCurrentProcessId()), event, WallClockMs(),
-                 detail.c_str());
-    std::fclose(out);
+    // One write on an append-only handle: copies of one program share the
+    // file, and a seek-then-write append would let one line overwrite another.
+    HANDLE out = CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return;
+    char line[2048];
+    const int n = std::snprintf(line, sizeof line, "%lu %s %llu%s\n", static_cast<unsigned long>(GetCurrentProcessId()),
+                                event, WallClockMs(), detail.c_str());
+    DWORD written = 0;
+    if (n > 0) WriteFile(out, line, static_cast<DWORD>(n < static_cast<int>(sizeof line) ? n : sizeof line - 1),
+                         &written, nullptr);
+    CloseHandle(out);
 }
 
 std::string RecordFile;
@@ -126,6 +142,25 @@ void SendAlive(const Behaviour& b) {
     if (MrwdAlive(b.interval)) Record(b.record, "alive");
 }
 
+// The command waiting in the control file, if this process wins it; empty otherwise.
+std::string TakeCommand(const std::string& control) {
+    if (control.empty() || GetFileAttributesA(control.c_str()) == INVALID_FILE_ATTRIBUTES) return std::string();
+    const std::string claimed = control + "." + std::to_string(GetCurrentProcessId());
+    if (!MoveFileA(control.c_str(), claimed.c_str())) return std::string();
+    // Another copy losing the race may still hold the file for a moment.
+    std::string word;
+    for (int attempt = 0; attempt < 100 && word.empty(); ++attempt) {
+        if (FILE* in = std::fopen(claimed.c_str(), "rb")) {
+            char text[64] = {};
+            if (std::fscanf(in, "%63s", text) == 1) word = text;
+            std::fclose(in);
+        }
+        if (word.empty()) Sleep(10);
+    }
+    for (int attempt = 0; attempt < 100 && !DeleteFileA(claimed.c_str()); ++attempt) Sleep(10);
+    return word;
+}
+
 bool Passed(DWORD start, DWORD after) { return after != INFINITE && GetTickCount() - start >= after; }
 
 void Exit(const std::string& mode) {
@@ -142,7 +177,7 @@ void Exit(const std::string& mode) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const Behaviour b = Parse(Arguments());
+    Behaviour b = Parse(Arguments());
     char folder[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof folder, folder);
     Record(b.record, "started", std::string(" [") + folder + "] [" + GetCommandLineA() + "]");
@@ -157,7 +192,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const DWORD start = GetTickCount();
     if (b.alive) SendAlive(b);  // the registration
     DWORD nextBeat = start + b.beat;
+    DWORD nextControl = start;
     for (;;) {
+        if (!b.control.empty() && static_cast<LONG>(GetTickCount() - nextControl) >= 0) {
+            nextControl = GetTickCount() + 100;
+            const std::string command = TakeCommand(b.control);
+            if (!command.empty()) Record(b.record, ("command-" + command).c_str());
+            const DWORD now = GetTickCount() - start;
+            if (command == "hang") b.hangAfter = now;
+            else if (command == "freeze") b.freezeAfter = now;
+            else if (command == "crash" || command == "exit-silent" || command == "exit-clean") {
+                b.exitAfter = now;
+                b.exitMode = command == "crash" ? "crash" : command == "exit-clean" ? "clean" : "silent";
+            }
+        }
         if (Passed(start, b.exitAfter)) Exit(b.exitMode);
         if (Passed(start, b.freezeAfter)) Sleep(INFINITE);  // hung: no message is answered again
         if (b.alive && !Passed(start, b.hangAfter) && static_cast<LONG>(GetTickCount() - nextBeat) >= 0) {
