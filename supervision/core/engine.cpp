@@ -194,6 +194,15 @@ ServerIdentity SupervisionEngine::Identity() {
 }
 
 void SupervisionEngine::Sweep() {
+    {
+        // Nothing listed, watched or refused: the snapshot would serve nobody,
+        // and naming every process of the system is most of an idle cycle's cost.
+        Lock lock(state_.lock);
+        if (state_.modules.Size() == 0 && state_.alive.empty() && state_.refusedProcesses.empty()) {
+            state_.snapshot.clear();
+            return;
+        }
+    }
     ProcessSnapshot fresh;
     system_.RebuildSnapshot(fresh);
     {

@@ -538,6 +538,26 @@ TEST_F(EngineTest, EndedProcessesAreDroppedBySweep) {
     EXPECT_EQ(state.snapshot.size(), 1u);
 }
 
+TEST_F(EngineTest, AServerWithNothingToWatchNamesNoProcesses) {
+    sys.Spawn(kApp);
+    engine.Sweep();
+    EXPECT_EQ(sys.snapshots, 0);
+    EXPECT_TRUE(state.snapshot.empty());
+
+    // A refused process must still be seen to end, so that its id can be refused again.
+    const std::uint32_t server = sys.Spawn(sys.ServerExecutablePath());
+    engine.OnAliveMessage(10, server);
+    ASSERT_EQ(state.refusedProcesses.size(), 1u);
+    engine.Sweep();
+    EXPECT_EQ(sys.snapshots, 1);
+
+    state.refusedProcesses.clear();
+    List(kApp);
+    engine.Sweep();
+    EXPECT_EQ(sys.snapshots, 2);
+    EXPECT_NE(AliveId(kApp), 0u);
+}
+
 TEST_F(EngineTest, EverythingHoldsAcrossTheTickWrap) {
     sys.now = 0xFFFFF000u;  // 4 s before the tick count wraps
     ListAliveProgram(kApp);

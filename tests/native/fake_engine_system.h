@@ -42,6 +42,8 @@ public:
     // "wait-mails", "reboot-windows", "reset-card", "end".
     std::vector<std::string> rebootSteps;
 
+    int snapshots = 0;  // how often the engine named every process
+
     std::uint32_t Spawn(const std::string& path) {
         const std::uint32_t id = nextProcessId++;
         processes[id] = path;
@@ -51,6 +53,7 @@ public:
     Tick Now() override { return now; }
     void Pause() override { ++pauses; }
     void RebuildSnapshot(ProcessSnapshot& snapshot) override {
+        ++snapshots;
         snapshot.clear();
         for (const auto& p : processes) snapshot[p.first] = p.second;
     }
