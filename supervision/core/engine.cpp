@@ -19,6 +19,13 @@ Tick After(Tick start, std::uint32_t span) { return start + (span < kLongestTick
 // True once `start` + `span` lies before `now`.
 bool Elapsed(Tick start, std::uint32_t span, Tick now) { return TickBefore(After(start, span), now); }
 
+// Noted once, like the grace of a check interval: a process ending after
+// months must still count as past its start delay.
+bool NoteStartDelayOver(AliveEntry& entry, std::uint32_t startDelay, Tick now) {
+    if (!entry.StartDelayOver && Elapsed(entry.StartTick, startDelay, now)) entry.StartDelayOver = true;
+    return entry.StartDelayOver;
+}
+
 bool Reached(std::uint32_t failures, std::int32_t limit) { return failures >= static_cast<std::uint32_t>(limit); }
 
 // Log lines and mails decided while the tables are locked go out after the
@@ -184,9 +191,7 @@ bool SupervisionEngine::EndCallsForSweep(std::uint32_t processId) {
     if (it == state_.alive.end()) return false;  // already pruned, or replaced by a restart
     const ModuleEntry* module = state_.modules.Find(it->second.ExePath);
     if (module == nullptr || module->ControlEnabled == 0 || module->Armed == 0 || module->Copies == 0) return false;
-    AliveEntry& entry = it->second;
-    if (!entry.StartDelayOver && Elapsed(entry.StartTick, module->StartDelay, system_.Now())) entry.StartDelayOver = true;
-    return entry.StartDelayOver;
+    return NoteStartDelayOver(it->second, module->StartDelay, system_.Now());
 }
 
 ServerIdentity SupervisionEngine::Identity() {
@@ -375,10 +380,7 @@ bool SupervisionEngine::CheckPass() {
                 const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
                 const Tick now = system_.Now();
 
-                // Noted once, like the grace below: an end after months must still count as late.
-                if (!entry.StartDelayOver && Elapsed(entry.StartTick, listed.StartDelay, now)) {
-                    entry.StartDelayOver = true;
-                }
+                NoteStartDelayOver(entry, listed.StartDelay, now);
                 if (rebootDecided.count(cursor) != 0) continue;
                 // A fresh process gets one full check interval before it is
                 // judged. Once over, the grace stays over: ticks compare only

@@ -214,19 +214,6 @@ TEST_F(FloatWindowE2e, DoubleClickSwitchesSupervisionOffAndOnAgain) {
     Unload(server);
 }
 
-TEST_F(FloatWindowE2e, RightClickOpensTheTrayMenu) {
-    ChildProcess& server = StartServer();
-    ASSERT_NE(float_, nullptr);
-    Click(float_, true, 1);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (menu = ::FindWindowA("#32768", nullptr)) != nullptr && ::IsWindowVisible(menu); },
-                          kDeadlineMs));
-    EXPECT_EQ(::GetWindowThreadProcessId(menu, nullptr), ::GetWindowThreadProcessId(mainWindow_, nullptr));
-    ::PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(menu); }, kDeadlineMs));
-    Unload(server);
-}
-
 TEST_F(FloatWindowE2e, AfterAHardwareRebootTheRebootPictureStaysUntilClicked) {
     // The marker of a run that never ended in order.
     { std::ofstream(sandbox_.MarkerPath()); }
