@@ -143,6 +143,36 @@ TEST_F(Hardware, HungModemIsResetThroughTheCard) {
     EXPECT_LT(log.find("Проверка модема..."), log.find("Обнаружено зависание модема. Сброс!"));
 }
 
+// A modem that never answers makes every check probe, reset and probe again:
+// the card must be fed all along, or it resets a healthy computer.
+TEST_F(Hardware, DeadModemChecksNeverStarveTheCard) {
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "Modem", static_cast<DWORD>(sim_.ModemPort())));
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "ControlMdm", 0));
+    sim_.Control("modem fault silent");
+    StartServer();
+    ASSERT_TRUE(sandbox_.WaitForLog(Started()));
+    // Two whole checks: the reset's reply, its pause and both probes.
+    ASSERT_TRUE(sandbox_.WaitForLog("Обнаружено зависание модема. Сброс!", 2, 60000));
+    ASSERT_TRUE(sandbox_.WaitForLog("Модем не подключен или не работает!", 2, 60000));
+    const int beats = sim_.CountCommands("card", "T10");
+    ASSERT_TRUE(sim_.WaitForCommand("card", "T10", beats + 1));
+    EXPECT_EQ(sim_.Traffic().find("card reset"), std::string::npos) << sim_.Traffic();
+}
+
+// Any program may post the modem reset message as often as it likes; the
+// heartbeats keep their own time.
+TEST_F(Hardware, BurstOfModemResetMessagesNeverStarvesTheCard) {
+    StartServer();
+    ASSERT_TRUE(sandbox_.WaitForLog(Started()));
+    ASSERT_TRUE(sim_.WaitForCommand("card", "T10"));
+    const UINT reset = ::RegisterWindowMessageA("mdm.reset.msg");
+    for (int i = 0; i < 25; ++i) {
+        ::PostMessageA(FindServerWindow(), reset, 0, 0);
+        ::Sleep(800);
+    }
+    EXPECT_EQ(sim_.Traffic().find("card reset"), std::string::npos) << sim_.Traffic();
+}
+
 TEST_F(Hardware, ModemResetMessageForcesAResetThroughTheCard) {
     ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "Modem", static_cast<DWORD>(sim_.ModemPort())));
     ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "ControlMdm", 0));

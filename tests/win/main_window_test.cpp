@@ -63,14 +63,19 @@ TEST_F(MainWindowTest, SwitchItemsOnlyChangeTheStateTheyName) {
     EXPECT_EQ(Server().supervisionOn, 0);
 }
 
-TEST_F(MainWindowTest, EndOfSessionSwitchesSupervisionOffAtTheQuery) {
-    Server().supervisionOn = 1;
-    EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);
-    EXPECT_EQ(Server().supervisionOn, 0);
-    // A cancelled end of session leaves supervision off and the window alive.
-    ::SendMessageA(window_, WM_ENDSESSION, FALSE, 0);
-    EXPECT_EQ(Server().supervisionOn, 0);
-    EXPECT_TRUE(::IsWindow(window_));
+// Supervision goes off when Windows asks whether the session may end; when
+// another program vetoes the end, it comes back as it was before the query.
+TEST_F(MainWindowTest, EndOfSessionQuerySwitchesOffAndAVetoPutsTheSwitchBack) {
+    for (bool before : {true, false}) {
+        SCOPED_TRACE(before ? "on before the query" : "off before the query");
+        Server().supervisionOn = before;
+        EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);
+        EXPECT_FALSE(Server().supervisionOn);
+        EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);  // asked twice: still the first state kept
+        ::SendMessageA(window_, WM_ENDSESSION, FALSE, 0);
+        EXPECT_EQ(Server().supervisionOn, before);
+        EXPECT_TRUE(::IsWindow(window_));
+    }
 }
 
 TEST_F(MainWindowTest, UnloadItemDestroysTheWindowAndEndsTheLoop) {
