@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "supervision/core/module_entry.h"
+#include "supervision/win/module_store.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -90,6 +92,30 @@ TEST(TrayIcon, RightClickMenuCanUnloadTheServer) {
     ::PostMessageA(menuWindow, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(server.WaitForExit(kDeadlineMs));
     EXPECT_EQ(sandbox.CountInLog("Watchdog сервер выгружен."), 1);
+}
+
+// "/k" on a window system, where removing the tray icon takes a while: from
+// the unload's log line on, nothing is started or put under control any more.
+TEST(TrayIcon, UnloadBeginsNothingAfterItsLogLine) {
+    CleanSettings clean;
+    ServerSandbox sandbox(TestName());
+    // A program that dies a moment after each start keeps the engine starting it.
+    ModuleEntry entry = RegisteredEntry(10000);
+    entry.Parameters = "--exit-after 100 --exit silent";
+    ASSERT_TRUE(ModuleStore(HKEY_CURRENT_USER).Store(sandbox.AddProgram("dies.exe"), entry));
+    ChildProcess& server = sandbox.Start("");
+    ASSERT_TRUE(sandbox.WaitForLog(kLoaded));
+    HWND window = WaitForServerWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return TrayIconExists(window); }, kDeadlineMs));
+    ASSERT_TRUE(sandbox.WaitForLog("Начат контроль процесса", 3));
+
+    EXPECT_EQ(sandbox.Run("/k"), 0u);
+    ASSERT_TRUE(server.WaitForExit(kDeadlineMs));
+    const std::string log = sandbox.Log();
+    const size_t unload = log.find("Выгрузка Watchdog Server из памяти...");
+    ASSERT_NE(unload, std::string::npos);
+    EXPECT_EQ(log.find("Начат контроль процесса", unload), std::string::npos) << log.substr(unload);
 }
 
 }  // namespace
