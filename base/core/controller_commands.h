@@ -22,9 +22,12 @@ public:
     // and its port stays open, so that the reset order (3) or the last
     // heartbeat (4) still reaches it however long the reboot mails take.
     virtual void AnnounceReboot() = 0;
-    // Waits until a posted reboot order (3 or 4) has reached the card, for at
-    // most `milliseconds`; false when it has not.
+    // Waits until a posted reboot order (3 or 4) has been carried out, for at
+    // most `milliseconds`; true only when the card answered it.
     virtual bool WaitForRebootOrder(unsigned milliseconds) = 0;
+    // The reboot did not take place and the server goes on watching: the card
+    // is fed again, and released again at the end, as before the announcement.
+    virtual void CancelReboot() = 0;
 };
 
 }  // namespace mrwd

@@ -70,6 +70,7 @@ std::string ControllerLogic::NotFoundText() {
 void ControllerLogic::OnTimeout() {
     // Only this thread touches the found port; other threads ask.
     if (searchAgain_.exchange(false)) foundPort_ = 0;
+    ApplyRebootCancel();
     RefreshModemStatusIfDue();
 
     if (settings_.WithoutController()) {
@@ -82,16 +83,54 @@ void ControllerLogic::OnTimeout() {
     }
     disabledEntered_ = false;
 
-    // Between the start of a reboot sequence and its order the card is fed
-    // as if supervision were on, so the order finds the port open.
-    const bool awaitingRebootOrder = rebootAnnounced_ && !rebootInProgress_;
-    if (!supervisionOn_ && !awaitingRebootOrder) {
+    if (!Active()) {
         WhileInactive();
-    } else if (!card_.IsOpen()) {
+        return;
+    }
+    // Once a reboot order has been carried out the card gets nothing more:
+    // its count-down is the reboot's last resort.
+    if (rebootInProgress_) return;
+    if (!card_.IsOpen()) {
         SearchAndOpen();
     } else {
-        BeatAndWatch();
+        BeatAndWatch(true);
     }
+}
+
+bool ControllerLogic::Active() const {
+    // Between the start of a reboot sequence and its order the card is fed
+    // as if supervision were on, so the order finds the port open.
+    return supervisionOn_ || (rebootAnnounced_ && !rebootInProgress_);
+}
+
+bool ControllerLogic::CardWanted() const {
+    return !settings_.WithoutController() && Active() && !rebootInProgress_ && card_.IsOpen();
+}
+
+void ControllerLogic::FeedCardIfDue() {
+    if (!CardWanted()) return;
+    const std::int32_t since = TickDiff(system_.Now(), lastBeat_);
+    if (since >= 0 && since < static_cast<std::int32_t>(kControllerPeriodMs)) return;
+    BeatAndWatch(false);
+}
+
+void ControllerLogic::PauseFeedingCard(unsigned milliseconds) {
+    constexpr unsigned kSliceMs = 50;
+    const Tick start = system_.Now();
+    for (;;) {
+        FeedCardIfDue();
+        const std::int32_t spent = TickDiff(system_.Now(), start);
+        if (spent < 0 || static_cast<unsigned>(spent) >= milliseconds) return;
+        const unsigned left = milliseconds - static_cast<unsigned>(spent);
+        system_.Wait(left < kSliceMs ? left : kSliceMs);
+    }
+}
+
+void ControllerLogic::ApplyRebootCancel() {
+    if (!rebootCancelled_.exchange(false)) return;
+    rebootAnnounced_ = false;
+    rebootInProgress_ = false;
+    rebootOrderAnswered_ = false;
 }
 
 void ControllerLogic::WhileInactive() {
@@ -123,17 +162,22 @@ void ControllerLogic::SearchAndOpen() {
         return;
     }
     failureReported_ = false;
+    // Supervision may have ended during the search (the server unloads):
+    // nothing new begins then.
+    if (!Active()) return;
     if (!card_.OpenPort(foundPort_)) return;  // the search repeats next time
     system_.Log(FormatWithNumber(texts_.started, foundPort_));
     searchFailureLogged_ = false;
     PublishController(FormatWithNumber(texts_.working, foundPort_), kWorking);
 }
 
-void ControllerLogic::BeatAndWatch() {
-    if (card_.Heartbeat(settings_.RebootTimeout)) {
+void ControllerLogic::BeatAndWatch(bool thenCheckModem) {
+    const bool answered = card_.Heartbeat(settings_.RebootTimeout);
+    lastBeat_ = system_.Now();
+    if (answered) {
         failureReported_ = false;
         failureCount_ = 0;
-        system_.PostCommand(kCheckModem);
+        if (thenCheckModem) system_.PostCommand(kCheckModem);
     } else {
         ++failureCount_;
     }
@@ -148,19 +192,20 @@ void ControllerLogic::BeatAndWatch() {
 }
 
 void ControllerLogic::OnCommand(int code) {
+    ApplyRebootCancel();
     switch (code) {
         case kForceModemReset:
-            if (settings_.ForcedModemResetAllowed() && !ForceModemReset()) system_.Beep();
+            if (settings_.ForcedModemResetAllowed() && ForcedResetDueNow() && !ForceModemReset()) system_.Beep();
             break;
         case kCheckModem:
             if (modemCheckAllowed_) CheckModemPeriodically();
             break;
         case kResetThroughCard:
-            card_.HardReset();
+            rebootOrderAnswered_ = card_.HardReset();
             rebootInProgress_ = true;
             break;
         case kLastHeartbeat:
-            card_.Kick();
+            rebootOrderAnswered_ = card_.Kick();
             rebootInProgress_ = true;
             break;
         default:

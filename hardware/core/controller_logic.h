@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/core/settings.h"
@@ -15,6 +16,12 @@
 #include "hardware/core/status_line.h"
 
 namespace mrwd {
+
+// The controller's period: a time-out every 2.5 s, each one a heartbeat while
+// the card runs. Commands do not move it.
+constexpr unsigned kControllerPeriodMs = 2500;
+// Forced modem resets are carried out at most this often.
+constexpr unsigned kForcedResetSpacingMs = 30000;
 
 // The card's commands over its port (one exchange each, blocking).
 class CardLink {
@@ -44,7 +51,9 @@ public:
     virtual void Wait(unsigned milliseconds) = 0;
     // The next port above `after` that can be opened, or 0.
     virtual int FindFreePort(int after) = 0;
-    virtual ModemProbe ProbeModem(int port) = 0;
+    // "AT" on the modem's port. While the reply is awaited `whileWaiting` is
+    // called every few tens of milliseconds (the card is fed from there).
+    virtual ModemProbe ProbeModem(int port, const std::function<void()>& whileWaiting) = 0;
     virtual void Log(const std::string& text) = 0;
     // Stores CustomControllerPort 1 and ControllerPort `port`.
     virtual void StorePinnedPort(int port) = 0;
@@ -79,10 +88,16 @@ public:
     const StatusLine& ModemStatus() const { return modemStatus_; }
     // Set once a reboot order (3 or 4) has been carried out; read by other threads.
     bool RebootInProgress() const { return rebootInProgress_; }
+    // Whether the card answered the last reboot order carried out.
+    bool RebootOrderAnswered() const { return rebootOrderAnswered_; }
     // Any thread: a reboot sequence has begun. Until its order arrives the
     // controller goes on as if supervision were on (the card found, opened
     // and fed), and it never releases the card again.
     void AnnounceReboot() { rebootAnnounced_ = true; }
+    // Any thread: the reboot did not take place and the server goes on. From
+    // the next step on the controller works as before the reboot was
+    // announced: the card is fed while supervision is on.
+    void CancelReboot() { rebootCancelled_ = true; }
     int FoundPort() const { return foundPort_; }
     // Any thread (the dialog changed the failure reporting): the card is
     // searched for afresh, from the controller's next time-out on.
@@ -99,13 +114,27 @@ private:
     void ReleaseUnlessRebooting();
     void WhileInactive();
     void SearchAndOpen();
-    void BeatAndWatch();
+    void BeatAndWatch(bool thenCheckModem);
+    // Whether the card is to be fed now: supervision on (or a reboot order
+    // awaited), the card not disabled, no reboot order carried out.
+    bool CardWanted() const;
+    // Supervision on, or a reboot order awaited.
+    bool Active() const;
+    // Between the steps of a long modem exchange: a heartbeat when one
+    // controller period has passed since the last one.
+    void FeedCardIfDue();
+    // A pause of the modem sequence, with the card fed meanwhile.
+    void PauseFeedingCard(unsigned milliseconds);
+    ModemProbe ProbeModemFeedingCard(int port);
+    void ApplyRebootCancel();
 
     // The modem's part.
     void RefreshModemStatusIfDue();
     void CheckModemPeriodically();
     bool CheckModem();
     bool ForceModemReset();
+    // A forced reset now, or refused as too soon after the last one.
+    bool ForcedResetDueNow();
 
     CardLink& card_;
     ControllerSystem& system_;
@@ -123,6 +152,16 @@ private:
     bool disabledEntered_ = false;
     std::atomic<bool> rebootInProgress_{false};
     std::atomic<bool> rebootAnnounced_{false};
+    std::atomic<bool> rebootCancelled_{false};
+    std::atomic<bool> rebootOrderAnswered_{false};
+    // When the card was last sent a heartbeat (its end).
+    Tick lastBeat_ = 0;
+
+    // The last forced modem reset carried out, and whether a refusal since
+    // then has been logged (one line per burst of requests).
+    bool forcedResetEver_ = false;
+    Tick lastForcedReset_ = 0;
+    bool forcedRefusalLogged_ = false;
 
     int timeoutCounter_ = 0;
     bool modemCheckAllowed_ = false;

@@ -35,6 +35,7 @@ struct ControllerTexts {
     std::string modemResetDone;      // "Сброс модема произведён успешно."
     std::string modemResetFailed;    // "Возникла ошибка при сбросе модема!"
     std::string modemForcedReset;    // "Принудительный сброс модема..."
+    std::string modemResetRefused;   // a forced reset asked for too soon after the last one
 };
 
 // A text with its one number filled in.

@@ -1,5 +1,8 @@
 // The modem's part of the controller thread: its status line, the periodic
 // "AT" check after heartbeats, the reset through the card, the forced reset.
+// A dead modem makes a check last many seconds; the card is fed between its
+// steps and while its replies are awaited, so the modem can never make the
+// card reset a healthy computer.
 #include "hardware/core/controller_logic.h"
 
 namespace mrwd {
@@ -32,7 +35,7 @@ void ControllerLogic::RefreshModemStatusIfDue() {
         modemCheckAllowed_ = false;  // the card's own port: checking it would talk to the card
         PublishModem(texts_.modemPortWrong, kFault);
     } else {
-        const ModemProbe probe = system_.ProbeModem(port);
+        const ModemProbe probe = ProbeModemFeedingCard(port);
         if (probe.answered) {
             PublishModem(FormatWithNumber(texts_.modemWorks, port), kWorking);
         } else if (probe.busy) {
@@ -67,9 +70,16 @@ void ControllerLogic::CheckModemPeriodically() {
     }
 }
 
+ModemProbe ControllerLogic::ProbeModemFeedingCard(int port) {
+    FeedCardIfDue();
+    const ModemProbe probe = system_.ProbeModem(port, [this] { FeedCardIfDue(); });
+    FeedCardIfDue();
+    return probe;
+}
+
 bool ControllerLogic::CheckModem() {
     const int port = static_cast<int>(settings_.Modem.load());
-    const ModemProbe probe = system_.ProbeModem(port);
+    const ModemProbe probe = ProbeModemFeedingCard(port);
     if (probe.answered) {
         const std::string works = FormatWithNumber(texts_.modemWorks, port);
         system_.Log(works);
@@ -90,8 +100,8 @@ bool ControllerLogic::CheckModem() {
     system_.Log(texts_.modemHangReset);
     PublishModem(texts_.modemHangReset, kFault);
     const bool resetAnswered = card_.ResetModem();
-    system_.Wait(kPauseAfterModemReset);
-    const bool answersNow = system_.ProbeModem(port).answered;
+    PauseFeedingCard(kPauseAfterModemReset);
+    const bool answersNow = ProbeModemFeedingCard(port).answered;
     if (resetAnswered && answersNow) {
         system_.Log(texts_.modemResetDone);
         PublishModem(texts_.modemResetDone, kWorking);
@@ -106,7 +116,7 @@ bool ControllerLogic::CheckModem() {
     system_.Log(texts_.modemResetFailed);
     PublishModem(texts_.modemResetFailed, kFault);
     system_.Beep();
-    system_.Wait(kPauseAfterFailedReset);
+    PauseFeedingCard(kPauseAfterFailedReset);
     if (!answersNow) {
         system_.Log(texts_.modemDead);
         PublishModem(texts_.modemDead, kFault);
@@ -115,10 +125,28 @@ bool ControllerLogic::CheckModem() {
     return false;
 }
 
+bool ControllerLogic::ForcedResetDueNow() {
+    const Tick now = system_.Now();
+    const std::int32_t since = TickDiff(now, lastForcedReset_);
+    // A span past what ticks compare over counts as long ago.
+    if (forcedResetEver_ && since >= 0 && since < static_cast<std::int32_t>(kForcedResetSpacingMs)) {
+        if (!forcedRefusalLogged_) system_.Log(texts_.modemResetRefused);
+        forcedRefusalLogged_ = true;
+        return false;
+    }
+    forcedResetEver_ = true;
+    lastForcedReset_ = now;
+    forcedRefusalLogged_ = false;
+    return true;
+}
+
 bool ControllerLogic::ForceModemReset() {
     system_.Log(texts_.modemForcedReset);
     PublishModem(texts_.modemForcedReset, kNeutral);
-    if (settings_.Modem == 0 || !card_.ResetModem()) {
+    FeedCardIfDue();
+    const bool answered = settings_.Modem != 0 && card_.ResetModem();
+    FeedCardIfDue();
+    if (!answered) {
         system_.Log(texts_.modemResetFailed);
         PublishModem(texts_.modemResetFailed, kFault);
         return false;

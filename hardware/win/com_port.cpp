@@ -86,7 +86,8 @@ bool CComPort::ReadLine(char* buffer, std::size_t size, unsigned timeLimitSecond
     return ReadLineWithin(buffer, size, timeLimitSeconds * 1000);
 }
 
-bool CComPort::ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs) {
+bool CComPort::ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs,
+                              const std::function<void()>& whileWaiting) {
     if (size == 0 || !SetTimeouts(handle_.get(), true, 0)) return false;
     std::size_t count = 0;
     bool lineEnded = false;
@@ -118,6 +119,7 @@ bool CComPort::ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs) {
                 ::DispatchMessageA(&message);
             }
         }
+        if (whileWaiting) whileWaiting();
         ::Sleep(kPauseAfterByteMs);
     }
     buffer[count] = '\0';
@@ -136,7 +138,8 @@ bool CComPort::Contains(const char* text, const char* word) {
     return false;
 }
 
-bool CComPort::Command(const char* command, const char* expected, unsigned timeLimitSeconds) {
+bool CComPort::Command(const char* command, const char* expected, unsigned timeLimitSeconds,
+                       const std::function<void()>& whileWaiting) {
     if (!IsOpen()) return false;
     // A device that prints other lines at least once per time limit would
     // otherwise keep the command reading for ever.
@@ -147,7 +150,7 @@ bool CComPort::Command(const char* command, const char* expected, unsigned timeL
         const std::uint32_t lineMs = deadline.NextLineMs(::GetTickCount());
         if (lineMs == 0) return false;
         char line[kReplyLine];
-        if (!ReadLineWithin(line, sizeof line, lineMs)) return false;
+        if (!ReadLineWithin(line, sizeof line, lineMs, whileWaiting)) return false;
         if (Contains(line, expected)) return true;
     }
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <functional>
 
 #include "base/win/handles.h"
 
@@ -32,7 +33,10 @@ public:
     static bool Contains(const char* text, const char* word);
     // Sends the command and reads reply lines until one holds the word. Each
     // line may take the time limit; the whole command ends after five.
-    bool Command(const char* command, const char* expected, unsigned timeLimitSeconds);
+    // `whileWaiting`, when given, is called between reads of the reply (the
+    // controller feeds the card from there while a modem keeps it waiting).
+    bool Command(const char* command, const char* expected, unsigned timeLimitSeconds,
+                 const std::function<void()>& whileWaiting = nullptr);
 
     // The next port above `after` that opens, or 0.
     static int FindFreePort(int after);
@@ -40,7 +44,8 @@ public:
     static DWORD GetPortOpenError(int port);
 
 private:
-    bool ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs);
+    bool ReadLineWithin(char* buffer, std::size_t size, DWORD limitMs,
+                        const std::function<void()>& whileWaiting = nullptr);
 
     UniqueFile handle_;
 };

@@ -31,6 +31,7 @@ ControllerTexts LoadControllerTexts() {
     t.modemResetDone = LoadText(IDS_MODEM_RESET_DONE);
     t.modemResetFailed = LoadText(IDS_MODEM_RESET_FAILED);
     t.modemForcedReset = LoadText(IDS_MODEM_FORCED_RESET);
+    t.modemResetRefused = LoadText(IDS_MODEM_RESET_REFUSED);
     return t;
 }
 
@@ -53,22 +54,38 @@ CController::~CController() {
 }
 
 void CController::PostCommand(int code) {
+    // A waiter for this order must not take an earlier one's outcome.
+    if (code == kResetThroughCard || code == kLastHeartbeat) ::ResetEvent(rebootOrdered_.get());
     if (mailbox_.Post(code)) ::SetEvent(commandEvent_.get());
 }
 
 bool CController::WaitForRebootOrder(unsigned milliseconds) {
-    return ::WaitForSingleObject(rebootOrdered_.get(), milliseconds) == WAIT_OBJECT_0;
+    // A controller told to stop takes no more orders.
+    const HANDLE waits[2] = {rebootOrdered_.get(), StopEvent()};
+    return ::WaitForMultipleObjects(2, waits, FALSE, milliseconds) == WAIT_OBJECT_0 && logic_.RebootOrderAnswered();
+}
+
+void CController::CancelReboot() {
+    ::ResetEvent(rebootOrdered_.get());
+    logic_.CancelReboot();
 }
 
 void CController::Run() {
     const HANDLE events[2] = {commandEvent_.get(), StopEvent()};
+    // The time-outs (and with them the heartbeats) keep their own deadline:
+    // commands, however many arrive, do not put it off.
+    Tick deadline = ::GetTickCount() + kControllerPeriodMs;
     for (;;) {
-        const DWORD result = ::WaitForMultipleObjects(2, events, FALSE, kControllerPeriodMs);
+        const std::int32_t left = TickDiff(deadline, ::GetTickCount());
+        const DWORD result =
+            ::WaitForMultipleObjects(2, events, FALSE, left > 0 ? static_cast<DWORD>(left) : 0);
         if (result == WAIT_OBJECT_0) {
             logic_.OnCommand(mailbox_.Take());
+            mailbox_.Done();
             if (logic_.RebootInProgress()) ::SetEvent(rebootOrdered_.get());
         } else if (result == WAIT_TIMEOUT) {
             logic_.OnTimeout();
+            deadline = ::GetTickCount() + kControllerPeriodMs;
         } else {
             logic_.OnStop();
             return;
@@ -82,10 +99,10 @@ void CController::System::Wait(unsigned milliseconds) { ::Sleep(milliseconds); }
 
 int CController::System::FindFreePort(int after) { return CComPort::FindFreePort(after); }
 
-ModemProbe CController::System::ProbeModem(int port) {
+ModemProbe CController::System::ProbeModem(int port, const std::function<void()>& whileWaiting) {
     CModem modem;
     ModemProbe probe;
-    probe.answered = modem.Probe(port);
+    probe.answered = modem.Probe(port, whileWaiting);
     probe.busy = modem.Busy();
     return probe;
 }

@@ -20,8 +20,6 @@
 
 namespace mrwd {
 
-constexpr DWORD kControllerPeriodMs = 2500;
-
 class CController final : public CThread, public ControllerCommands {
 public:
     // Starts the thread at once. `store` is where a card found by the search
@@ -36,6 +34,7 @@ public:
     void PostCommand(int code) override;
     void AnnounceReboot() override { logic_.AnnounceReboot(); }
     bool WaitForRebootOrder(unsigned milliseconds) override;
+    void CancelReboot() override;
 
     // The status lines the main dialog shows (guarded: any thread may read them).
     const StatusLine& ControllerStatus() const { return logic_.ControllerStatus(); }
@@ -51,7 +50,7 @@ private:
         Tick Now() override;
         void Wait(unsigned milliseconds) override;
         int FindFreePort(int after) override;
-        ModemProbe ProbeModem(int port) override;
+        ModemProbe ProbeModem(int port, const std::function<void()>& whileWaiting) override;
         void Log(const std::string& text) override;
         void StorePinnedPort(int port) override;
         void RefreshMainDialog() override;
@@ -71,7 +70,7 @@ private:
     CRebooter rebooter_;
     CommandMailbox mailbox_;
     UniqueHandle commandEvent_;
-    // Signalled once a reboot order has been carried out.
+    // Signalled once a reboot order has been carried out; cleared when one is posted.
     UniqueHandle rebootOrdered_;
     std::unique_ptr<ErrorMsg> failureWindow_;
     System system_;

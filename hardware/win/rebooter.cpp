@@ -35,12 +35,13 @@ bool CRebooter::HardReset() { return Send(*this, kHardReset); }
 
 bool CRebooter::ResetModem() { return Send(*this, kResetModem); }
 
-bool CModem::Probe(int port) {
+bool CModem::Probe(int port, const std::function<void()>& whileWaiting) {
     busy_ = false;
     if (GetPortOpenError(port) == ERROR_FILE_NOT_FOUND) return false;
     bool answered = false;
     if (Open(port)) {
-        answered = Send(*this, kModemAttention);
+        answered = Command(kModemAttention.text, kModemAttention.expected, kModemAttention.timeLimitSeconds,
+                           whileWaiting);
     } else {
         busy_ = true;
     }

@@ -24,7 +24,8 @@ public:
 // CModem: the modem's port, probed with "AT" and closed again.
 class CModem final : public CComPort {
 public:
-    bool Probe(int port);
+    // `whileWaiting` is called while the reply is awaited.
+    bool Probe(int port, const std::function<void()>& whileWaiting = nullptr);
     // The last probe found the port present but held by another program.
     bool Busy() const { return busy_; }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -14,12 +15,17 @@ namespace mrwd {
 namespace {
 
 // A card on some port; every exchange is recorded as "<command>@<port>".
+// With a clock, each exchange takes `exchangeMs` of it, and the time each
+// heartbeat's "T" reached the card is kept.
 class FakeCard : public CardLink {
 public:
     int cardPort = 4;         // where the card sits (0: nowhere)
     bool answers = true;      // the card replies at all
     int openPort = 0;
     std::vector<std::string> sent;
+    Tick* clock = nullptr;
+    unsigned exchangeMs = 0;
+    std::vector<Tick> beats;
 
     bool IsOpen() const override { return openPort != 0; }
     bool Identify(int port) override {
@@ -33,7 +39,20 @@ public:
     bool Exchange(const std::string& command) {
         if (openPort == 0) return false;
         sent.push_back(command + "@" + std::to_string(openPort));
-        return answers && openPort == cardPort;
+        if (clock != nullptr) *clock += exchangeMs;
+        const bool answered = answers && openPort == cardPort;
+        if (answered && command[0] == 'T' && clock != nullptr) beats.push_back(*clock);
+        return answered;
+    }
+    // The longest time the card went without a heartbeat, from `from` on.
+    std::int32_t LongestGap(Tick from) const {
+        std::int32_t longest = 0;
+        Tick last = from;
+        for (Tick beat : beats) {
+            longest = std::max(longest, TickDiff(beat, last));
+            last = beat;
+        }
+        return longest;
     }
     bool Kick() override { return Exchange("O"); }
     bool Heartbeat(std::uint32_t seconds) override { return Exchange("O") && Exchange(TimeoutCommand(seconds)); }
@@ -54,6 +73,8 @@ public:
     std::set<int> freePorts = {1, 3, 4, 7};
     std::map<int, ModemProbe> modems;  // port -> what a probe finds
     int modemAnswersAfterReset = -1;   // port whose modem answers once "M" was sent
+    // How long a probe waits for a modem that does not answer ("AT" allows 4 s).
+    unsigned silentProbeMs = 0;
     FakeCard* card = nullptr;
     std::vector<std::string> logs;
     std::vector<int> pinned;
@@ -72,12 +93,20 @@ public:
         auto it = freePorts.upper_bound(after);
         return it == freePorts.end() ? 0 : *it;
     }
-    ModemProbe ProbeModem(int port) override {
+    ModemProbe ProbeModem(int port, const std::function<void()>& whileWaiting) override {
         if (port == modemAnswersAfterReset && card != nullptr && card->Count("M@" + std::to_string(card->cardPort)) > 0) {
             return ModemProbe{true, false};
         }
         auto it = modems.find(port);
-        return it == modems.end() ? ModemProbe{} : it->second;
+        const ModemProbe probe = it == modems.end() ? ModemProbe{} : it->second;
+        if (!probe.answered && !probe.busy) {
+            // The reply is awaited in short reads, as the serial port does.
+            for (unsigned waited = 0; waited < silentProbeMs; waited += 50) {
+                now += 50;
+                whileWaiting();
+            }
+        }
+        return probe;
     }
     void Log(const std::string& text) override { logs.push_back(text); }
     void StorePinnedPort(int port) override { pinned.push_back(port); }
@@ -114,6 +143,7 @@ ControllerTexts Texts() {
     t.modemResetDone = "modem reset done.";
     t.modemResetFailed = "modem reset failed!";
     t.modemForcedReset = "forced modem reset...";
+    t.modemResetRefused = "reset refused: too soon";
     return t;
 }
 
@@ -146,13 +176,25 @@ TEST(CardProtocol, TimeoutHasAtLeastTwoDigits) {
     EXPECT_EQ(TimeoutCommand(0), "T00");
 }
 
-TEST(CommandMailbox, RebootOrdersAreNeverLost) {
+TEST(CommandMailbox, RebootOrdersAndForcedResetsAreNeverLost) {
     CommandMailbox box;
     EXPECT_EQ(box.Take(), kNoCommand);
     box.Post(kCheckModem);
-    box.Post(kForceModemReset);
-    EXPECT_EQ(box.Take(), kForceModemReset);  // the later of two ordinary codes
+    EXPECT_TRUE(box.Post(kForceModemReset));  // a forced reset outranks the controller's own check
+    EXPECT_FALSE(box.Post(kCheckModem));      // and the check the next heartbeat posts does not replace it
+    EXPECT_EQ(box.Take(), kForceModemReset);
+    box.Done();
     EXPECT_EQ(box.Take(), kNoCommand);
+
+    // Asked for again while one waits or runs: merged into that one.
+    EXPECT_TRUE(box.Post(kForceModemReset));
+    EXPECT_FALSE(box.Post(kForceModemReset));
+    EXPECT_EQ(box.Take(), kForceModemReset);
+    EXPECT_FALSE(box.Post(kForceModemReset));  // running
+    box.Done();
+    EXPECT_TRUE(box.Post(kForceModemReset));  // done: a new one waits
+    EXPECT_EQ(box.Take(), kForceModemReset);
+    box.Done();
 
     box.Post(kCheckModem);
     box.Post(kResetThroughCard);  // replaces a pending 2
@@ -530,6 +572,7 @@ TEST_F(ModemCheckTest, ForcedResetGoesThroughTheCard) {
     EXPECT_EQ(card.Count("M@4"), 1);
     EXPECT_EQ(system.beeps, 0);
 
+    system.now += kForcedResetSpacingMs;
     settings.Modem = 0;  // no modem port: an error, and a beep
     logic.OnCommand(kForceModemReset);
     EXPECT_EQ(Logs().back(), "modem reset failed!");
@@ -537,11 +580,71 @@ TEST_F(ModemCheckTest, ForcedResetGoesThroughTheCard) {
     EXPECT_EQ(system.beeps, 1);
     EXPECT_EQ(card.Count("M@4"), 1);
 
+    system.now += kForcedResetSpacingMs;
     settings.Modem = 6;
     settings.ControlMdm = 1;  // modem supervision off: the order is ignored
     const size_t before = Logs().size();
     logic.OnCommand(kForceModemReset);
     EXPECT_EQ(Logs().size(), before);
+}
+
+// However many programs ask, the modem is reset at most once in 30 s, and a
+// burst of refused requests leaves one log line.
+TEST_F(ModemCheckTest, ForcedResetsAreSpacedAndRefusalsLoggedOncePerBurst) {
+    for (int i = 0; i < 25; ++i) {
+        logic.OnCommand(kForceModemReset);
+        system.now += 800;
+    }
+    EXPECT_EQ(card.Count("M@4"), 1);
+    EXPECT_EQ(std::count(system.logs.begin(), system.logs.end(), "forced modem reset..."), 1);
+    EXPECT_EQ(std::count(system.logs.begin(), system.logs.end(), "reset refused: too soon"), 1);
+    system.now += kForcedResetSpacingMs;
+    logic.OnCommand(kForceModemReset);
+    EXPECT_EQ(card.Count("M@4"), 2);
+    logic.OnCommand(kForceModemReset);
+    EXPECT_EQ(std::count(system.logs.begin(), system.logs.end(), "reset refused: too soon"), 2)
+        << "a new burst, a new line";
+}
+
+// The controller as its thread runs it, with the time exchanges take: the
+// time-outs every period, and the commands it posts itself in between.
+class TimedControllerTest : public ModemCheckTest {
+protected:
+    void SetUp() override {
+        card.clock = &system.now;
+        card.exchangeMs = 150;
+        system.silentProbeMs = 4000;
+        ModemCheckTest::SetUp();
+        system.posted.clear();
+    }
+    void RunFor(std::uint32_t milliseconds) {
+        const Tick end = system.now + milliseconds;
+        Tick deadline = system.now + kControllerPeriodMs;
+        while (TickBefore(system.now, end)) {
+            if (!system.posted.empty()) {
+                const int code = system.posted.front();
+                system.posted.erase(system.posted.begin());
+                logic.OnCommand(code);
+                continue;
+            }
+            if (TickBefore(system.now, deadline)) system.now = deadline;
+            logic.OnTimeout();
+            deadline = system.now + kControllerPeriodMs;
+        }
+    }
+};
+
+// A modem that never answers: every check probes (4 s), resets, pauses and
+// probes again, and the modem's status is probed every 15 s; the card still
+// hears from the controller within one period and one heartbeat.
+TEST_F(TimedControllerTest, ADeadModemNeverStarvesTheCard) {
+    const Tick start = system.now;
+    RunFor(120000);
+    EXPECT_GE(card.Count("M@4"), 5) << "the modem was checked and reset again and again";
+    EXPECT_LE(card.LongestGap(start), static_cast<std::int32_t>(kControllerPeriodMs + 2 * card.exchangeMs + 50));
+    // The checks' steps and lines are those of a check without the feeding.
+    EXPECT_EQ(std::vector<std::string>(system.logs.begin(), system.logs.begin() + 3),
+              (std::vector<std::string>{"checking modem...", "modem hang, reset!", "modem dead!"}));
 }
 
 TEST(ControllerTexts, NumbersFillBothFormats) {
