@@ -6,7 +6,8 @@ ServiceStatusReport ServiceStatusBook::Report(ServiceState state, std::uint32_t 
     current_ = state;
     ServiceStatusReport report;
     report.currentState = static_cast<std::uint32_t>(state);
-    report.controlsAccepted = state == ServiceState::StartPending ? 0 : kAcceptStop | kAcceptShutdown;
+    const std::uint32_t accepted = kAcceptStop | kAcceptShutdown | (preshutdownOffered_ ? kAcceptPreshutdown : 0);
+    report.controlsAccepted = state == ServiceState::StartPending ? 0 : accepted;
     report.win32ExitCode = exitCode;
     report.checkPoint = state == ServiceState::Running || state == ServiceState::Stopped ? 0 : ++checkPoint_;
     report.waitHint = waitHint;
@@ -16,13 +17,15 @@ ServiceStatusReport ServiceStatusBook::Report(ServiceState state, std::uint32_t 
 ControlAnswer ServiceStatusBook::Answer(std::uint32_t control) const {
     ControlAnswer answer;
     answer.report = current_;
-    const bool ending = control == kControlStop || control == kControlShutdown;
+    const bool systemEnds = control == kControlShutdown || control == kControlPreshutdown;
+    const bool ending = control == kControlStop || systemEnds;
     if (!ending) return answer;
     // Once the server has stopped or is stopping, a late or repeated request
     // changes nothing: a STOPPED must never be followed by a STOP_PENDING.
     // While starting nothing is accepted, so the manager sends no stop then.
     if (current_ != ServiceState::Running) return answer;
-    answer.switchSupervisionOff = control == kControlShutdown;
+    answer.deleteRebootMarker = systemEnds;
+    answer.switchSupervisionOff = systemEnds;
     answer.endServer = true;
     answer.report = ServiceState::StopPending;
     return answer;

@@ -19,12 +19,15 @@ enum class ServiceState : std::uint32_t {
 constexpr std::uint32_t kControlStop = 1;
 constexpr std::uint32_t kControlInterrogate = 4;
 constexpr std::uint32_t kControlShutdown = 5;
+// Since Windows Vista: sent before the shutdown, with time to end in order.
+constexpr std::uint32_t kControlPreshutdown = 0xF;
 
 // Own process, interactive: its hidden window shares the desktop with the
 // monitored programs, which find it by its class.
 constexpr std::uint32_t kReportedServiceType = 0x130;
 constexpr std::uint32_t kAcceptStop = 0x1;
 constexpr std::uint32_t kAcceptShutdown = 0x4;
+constexpr std::uint32_t kAcceptPreshutdown = 0x100;
 
 // One status record, field by field as the service manager takes it.
 struct ServiceStatusReport {
@@ -39,6 +42,10 @@ struct ServiceStatusReport {
 
 // What a control asks of the server, and the state to report for it.
 struct ControlAnswer {
+    // The system ends: the reboot marker goes first (the process may be
+    // ended at any moment from now on), a false "hardware reboot" must
+    // not be left behind.
+    bool deleteRebootMarker = false;
     bool switchSupervisionOff = false;  // before anything else: nothing may be restarted now
     bool endServer = false;             // end the server's message loop
     ServiceState report = ServiceState::Running;
@@ -48,6 +55,10 @@ struct ControlAnswer {
 // goes on counting over the whole life of the process.
 class ServiceStatusBook {
 public:
+    // Whether the system offers the pre-shutdown control (Vista and later):
+    // then it is accepted too.
+    void OfferPreshutdown(bool offered) { preshutdownOffered_ = offered; }
+
     // The record for `state`. Pending states take the next check-point;
     // RUNNING and STOPPED take 0. Nothing is accepted while starting.
     ServiceStatusReport Report(ServiceState state, std::uint32_t exitCode, std::uint32_t waitHint);
@@ -61,6 +72,7 @@ public:
 
 private:
     ServiceState current_ = ServiceState::StartPending;
+    bool preshutdownOffered_ = false;
     std::uint32_t checkPoint_ = 0;
 };
 

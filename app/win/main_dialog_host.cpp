@@ -105,6 +105,17 @@ void SwitchSupervisionOn() {
     ShowFloatState(FloatState::On);
 }
 
+void SetSupervisionAndShow(bool on) {
+    SetSupervision(on);
+    ShowSupervisionSwitch();
+}
+
+void ShowSupervisionSwitch() {
+    RefreshTrayIconIfShown();
+    ShowFloatState(Server().supervisionOn ? FloatState::On : FloatState::Off);
+    RefreshMainDialog();
+}
+
 void SwitchSupervisionOff() {
     ServerProcess& server = Server();
     if (!server.supervisionOn) return;

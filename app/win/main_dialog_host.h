@@ -16,4 +16,12 @@ void BringUpMainDialog(HWND owner);
 void SwitchSupervisionOn();
 void SwitchSupervisionOff();
 
+// The switch set by the server itself (the end of the session and its veto):
+// switching on forgets the supervised processes as the user's switch does;
+// the tray icon, the float window and the open dialog follow.
+void SetSupervisionAndShow(bool on);
+// The tray icon, the float window and the open dialog show the switch as it
+// stands (after a worker moved it).
+void ShowSupervisionSwitch();
+
 }  // namespace mrwd

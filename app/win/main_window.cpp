@@ -53,6 +53,7 @@ void DeliverWorkerReports() {
     if (reports.controllerStatus) ShowControllerStatus();
     if (reports.modemStatus) ShowModemStatus();
     if (reports.floatState) ShowFloatState(*reports.floatState);
+    if (reports.supervisionSwitched) ShowSupervisionSwitch();
     for (const std::string& path : reports.startFailures) ShowStartFailure(MainDialogWindow(), path);
 }
 
@@ -92,16 +93,24 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             ::PostQuitMessage(0);
             return 0;
         case WM_QUERYENDSESSION:
-            // Windows is about to close every program: none may be restarted meanwhile.
-            server.supervisionOn = false;
+            // Windows is about to close every program: none may be restarted
+            // meanwhile. The first query of a session's end keeps the switch.
+            if (!server.supervisionBeforeSessionEnd) server.supervisionBeforeSessionEnd = server.supervisionOn.load();
+            SetSupervisionAndShow(false);
             return TRUE;
         case WM_ENDSESSION:
             // The session really ends, in order: the reboot marker goes first,
             // as Windows may end the process at any moment from now on; then
             // the engine and the controller stop.
             if (wParam != FALSE) {
-                if (server.engine) server.engine->DeleteRebootMarker();
+                server.rebootMarker.Delete();
                 StopEngineAndController(server);
+            } else if (server.supervisionBeforeSessionEnd) {
+                // Another program vetoed the end: the machine must not stay unwatched.
+                const bool wasOn = *server.supervisionBeforeSessionEnd;
+                server.supervisionBeforeSessionEnd.reset();
+                server.log.WriteLogString(IDS_SHUTDOWN_CANCELLED);
+                SetSupervisionAndShow(wasOn);
             }
             return 0;
         case kUiEventsMessage:
@@ -133,6 +142,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         default:
             return ::DefWindowProcA(window, message, wParam, lParam);
     }
+}
+
+bool LetProgramsReachMainWindow(HWND window, MessageFilterFn filter) {
+    const ServerProcess& server = Server();
+    return AllowMessagesFromAnyProgram(window, {server.aliveMessage, server.modemResetMessage, kShowMainDialogMessage},
+                                       filter);
 }
 
 HWND CreateMainWindow(HINSTANCE instance) {

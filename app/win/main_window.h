@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/win/message_filter.h"
 #include "base/win/handles.h"
 
 namespace mrwd {
@@ -20,5 +21,11 @@ HWND CreateMainWindow(HINSTANCE instance);
 UniqueMenu LoadTrayMenu(bool supervisionOn);
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Lets the messages other programs send the main window ("app.alive.msg",
+// "mdm.reset.msg", the second start's "show the dialog") through the
+// message filter of an elevated server; `filter` is the system's, bound at
+// run time (null where missing).
+bool LetProgramsReachMainWindow(HWND window, MessageFilterFn filter);
 
 }  // namespace mrwd

@@ -22,6 +22,14 @@ constexpr DWORD kFirstToShutDown = 0x3FF;
 // cannot keep the server from ending.
 constexpr DWORD kNotificationsAtExitWaitMs = 60000;
 
+// What the steps of the teardown may take, told to the service manager as
+// wait hints: removing the tray icon and the windows; the engine's and the
+// controller's ends (a kill, a copy or a card command in progress); the mails
+// still on their way, with a margin.
+constexpr DWORD kWindowsTeardownHintMs = 5000;
+constexpr DWORD kThreadsStopHintMs = 30000;
+constexpr DWORD kMailsAtExitHintMs = kNotificationsAtExitWaitMs + 5000;
+
 void RunMessageLoop() {
     MSG message;
     while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -82,7 +90,8 @@ void RunServer() {
     const EngineServices services{server.settings, server.Store(),   server.log,
                                   server.notifications, server.uiEvents, server.mainWindow,
                                   server.controller.get()};
-    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn);
+    server.rebootMarker.Arm();
+    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
@@ -96,10 +105,16 @@ void RunServer() {
     server.mainWindow = CreateMainWindow(server.instance);
     if (server.mainWindow != nullptr) {
         server.uiEvents.AttachWindow(server.mainWindow);
+        LetProgramsReachMainWindow(server.mainWindow, SystemMessageFilter());
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
         CreateFloatWindow(server);
         server.engine->Start();
         RunMessageLoop();
+        // Nothing new may begin once the loop has ended: supervision goes off
+        // and both threads are told to stop now, before the slow steps of the
+        // teardown (the tray icon's removal takes Wine seconds).
+        BeginStopping(server);
+        server.service.ReportStopProgress(kWindowsTeardownHintMs);
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_DELETE);
         // The loop also ends on a WM_QUIT posted straight to the thread or the
         // window; the window must not outlive the run that owns it.
@@ -108,10 +123,12 @@ void RunServer() {
         server.mainWindow = nullptr;
     }
 
-    server.supervisionOn = false;
+    BeginStopping(server);
+    server.service.ReportStopProgress(kThreadsStopHintMs);
     StopEngineAndController(server);
     // Mails still on their way get a while; then they are given up, so that
     // no mail thread outlives the objects it uses.
+    server.service.ReportStopProgress(kMailsAtExitHintMs);
     server.notifications.WaitForBackgroundNotifications(kNotificationsAtExitWaitMs);
     server.notifications.EndAll();
     server.excludedPrograms.clear();

@@ -1,12 +1,14 @@
 #include "server_process.h"
 
+#include "base/win/executable_path.h"
 #include "base/win/system_paths.h"
 #include "hardware/win/controller.h"
 #include "supervision/win/watchdog.h"
 
 namespace mrwd {
 
-ServerProcess::ServerProcess() : supervision(CompareSystemPaths) {}
+ServerProcess::ServerProcess()
+    : supervision(CompareSystemPaths), rebootMarker(ThisExecutableFolder() + "reboot.mrk") {}
 ServerProcess::~ServerProcess() = default;
 
 bool ServerFloatWindowHost::SupervisionOn() const { return server_.supervisionOn; }
@@ -26,6 +28,13 @@ ServerProcess& Server() {
 std::set<std::string> BuildExcludedPrograms() {
     static const char* const kExcluded[] = {"drweb32w.exe"};
     return std::set<std::string>(std::begin(kExcluded), std::end(kExcluded));
+}
+
+void BeginStopping(ServerProcess& server) {
+    server.supervisionOn = false;
+    // A stop with no time to wait only signals the thread's stop event.
+    if (server.engine) server.engine->Stop(0);
+    if (server.controller) server.controller->Stop(0);
 }
 
 void StopEngineAndController(ServerProcess& server) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "base/win/settings_store.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/supervision_state.h"
+#include "supervision/win/reboot_marker.h"
 #include "ui/win/float_window.h"
 
 namespace mrwd {
@@ -68,6 +70,9 @@ struct ServerProcess {
     NotificationSender notifications{settings, notifyLock, log};
     // The run-time switch of supervision; read by every thread.
     std::atomic<bool> supervisionOn{false};
+    // The switch as it was when Windows asked whether the session may end;
+    // put back should the end be vetoed. Window thread only.
+    std::optional<bool> supervisionBeforeSessionEnd;
     // File names that may never be put under control.
     std::set<std::string> excludedPrograms;
     UINT aliveMessage = 0;
@@ -77,6 +82,9 @@ struct ServerProcess {
     WindowUiEvents uiEvents;
     // The monitored programs, the supervised processes and the process snapshot.
     SupervisionState supervision;
+    // "reboot.mrk" beside the executable: exists exactly while a server runs,
+    // and goes first whenever Windows ends the session.
+    RebootMarker rebootMarker;
     // The reboot controller and the supervision engine; null before RunServer
     // creates them and after the end of the session destroyed them early.
     std::unique_ptr<CController> controller;
@@ -98,6 +106,11 @@ ServerProcess& Server();
 
 // The programs that may not be supervised (they protect themselves or the system).
 std::set<std::string> BuildExcludedPrograms();
+
+// Switches supervision off and tells the engine and the controller to stop,
+// without waiting: a pass in progress ends at its next entry, beginning
+// nothing more, and the controller releases the card as it ends.
+void BeginStopping(ServerProcess& server);
 
 // Stops the engine thread, then the controller: the engine may still post a
 // reboot order to the controller until its thread has ended.

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "app/core/service_status.h"
+#include "supervision/win/reboot_marker.h"
 
 namespace mrwd {
 
@@ -18,13 +19,20 @@ public:
     // The thread whose message loop a stop ends; 0 when none runs.
     void SetWorker(DWORD threadId);
 
+    // Accepts the pre-shutdown control from the next report on.
+    void OfferPreshutdown(bool offered);
+
     // Tells the manager `state`; false when it did not take the report.
     bool Report(ServiceState state, DWORD exitCode, DWORD waitHint);
+    // The server is ending: STOP_PENDING with the next check point and the
+    // time the next step of the teardown may take. Nothing once STOPPED, and
+    // nothing outside the service (no handle).
+    void ReportStopProgress(DWORD waitHint);
 
     // Answers a control: a stop ends the worker's message loop (a shutdown of
-    // the system switches supervision off first); every control is answered
-    // with the true state.
-    void Control(DWORD control, std::atomic<bool>& supervisionOn);
+    // the system deletes the reboot marker and switches supervision off
+    // first); every control is answered with the true state.
+    void Control(DWORD control, std::atomic<bool>& supervisionOn, RebootMarker& marker);
 
 private:
     bool ReportLocked(ServiceState state, DWORD exitCode, DWORD waitHint);

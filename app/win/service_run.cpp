@@ -6,6 +6,7 @@
 #include "app/win/server_process.h"
 #include "base/win/dynamic_library.h"
 #include "base/win/handles.h"
+#include "base/win/platform.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
@@ -29,16 +30,21 @@ DWORD WINAPI ServiceWorker(void*) {
     return 0;
 }
 
-void WINAPI ServiceControlHandler(DWORD control) {
+// The extended handler: only it is sent the pre-shutdown control.
+DWORD WINAPI ServiceControlHandler(DWORD control, DWORD, void*, void*) {
     ServerProcess& server = Server();
-    server.service.Control(control, server.supervisionOn);
+    server.service.Control(control, server.supervisionOn, server.rebootMarker);
+    return NO_ERROR;
 }
 
 void WINAPI ServiceMain(DWORD, LPSTR*) {
     ServerProcess& server = Server();
-    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerA(kServerName, ServiceControlHandler);
+    SERVICE_STATUS_HANDLE handle = ::RegisterServiceCtrlHandlerExA(kServerName, ServiceControlHandler, nullptr);
     if (handle == nullptr) return;
     server.service.Attach(handle);
+    // Windows Vista and later send the pre-shutdown control, and wait for the
+    // service to end before they shut down.
+    server.service.OfferPreshutdown(IsVistaOrLater());
     if (!server.service.Report(ServiceState::StartPending, NO_ERROR, kStartWaitHintMs)) {
         server.service.Report(ServiceState::Stopped, NO_ERROR, 0);
         return;

@@ -9,7 +9,8 @@ void WindowUiEvents::AttachWindow(HWND window) {
     window_ = window;
     posted_ = false;
     const bool waiting = reports_.refreshMainDialog || reports_.controllerStatus || reports_.modemStatus ||
-                         reports_.floatState.has_value() || !reports_.startFailures.empty();
+                         reports_.floatState.has_value() || reports_.supervisionSwitched ||
+                         !reports_.startFailures.empty();
     if (waiting) Signal();
 }
 
@@ -47,6 +48,12 @@ void WindowUiEvents::ModemStatusChanged() {
 void WindowUiEvents::FloatWindowStateChanged(FloatState state) {
     std::lock_guard<std::mutex> lock(lock_);
     reports_.floatState = state;
+    Signal();
+}
+
+void WindowUiEvents::SupervisionSwitched() {
+    std::lock_guard<std::mutex> lock(lock_);
+    reports_.supervisionSwitched = true;
     Signal();
 }
 

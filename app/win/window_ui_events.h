@@ -26,6 +26,7 @@ public:
         bool controllerStatus = false;
         bool modemStatus = false;
         std::optional<FloatState> floatState;  // the latest one
+        bool supervisionSwitched = false;
         std::vector<std::string> startFailures;
     };
 
@@ -38,6 +39,7 @@ public:
     void ControllerStatusChanged() override;
     void ModemStatusChanged() override;
     void FloatWindowStateChanged(FloatState state) override;
+    void SupervisionSwitched() override;
     void ProgramStartFailed(const std::string& path) override;
     void EndServer() override;
     std::int32_t AppendProgramIcon(const std::string& path) override;

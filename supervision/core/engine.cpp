@@ -231,7 +231,7 @@ void SupervisionEngine::PruneEndedProcesses() {
         std::uint32_t cursor = 0;
         bool first = true;
         for (;;) {
-            system_.Pause();
+            if (!system_.Pause()) return;
             Lock lock(state_.lock);
             auto it = first ? state_.alive.begin() : state_.alive.upper_bound(cursor);
             if (it == state_.alive.end()) break;
@@ -265,7 +265,7 @@ void SupervisionEngine::DiscoverAndPing() {
             cursor = it->first;
             path = it->second;
         }
-        system_.Pause();
+        if (!system_.Pause()) return;
 
         bool ping = false;
         bool begun = false;
@@ -296,7 +296,7 @@ void SupervisionEngine::KeepCopiesStarted() {
     std::string cursor;
     bool first = true;
     for (;;) {
-        system_.Pause();
+        if (!system_.Pause()) return;
         std::string key;
         ModuleEntry module;
         {
@@ -362,7 +362,9 @@ bool SupervisionEngine::CheckPass() {
         std::uint32_t cursor = 0;
         bool first = true;
         for (;;) {
-            system_.Pause();
+            // Supervision switched off (or the server unloading) mid-pass:
+            // nothing more is judged, killed or started.
+            if (!system_.Pause()) return false;
             Outbox outbox(system_);
             std::uint32_t processId = 0;
             AliveEntry hung;
@@ -411,6 +413,9 @@ bool SupervisionEngine::CheckPass() {
                     }
                     reboot = true;
                     rebootDecided.insert(cursor);
+                    // Should the reboot fail, the program is judged again one
+                    // interval from now, not at every cycle.
+                    entry.LastAlive = now;
                     continue;
                 }
                 outbox.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
@@ -472,25 +477,44 @@ void SupervisionEngine::ReportHardwareReset() {
     system_.ShowHardwareReboot();
 }
 
-void SupervisionEngine::RebootSequence() {
+bool SupervisionEngine::RebootSequence() {
     // From here the card stays armed: it gets its reset order, never a release.
     system_.AnnounceReboot();
     const bool mail = settings_.NotifyReboot != 0;
-    if (settings_.HardReboot == 0) {
-        // The card's count-down starts before Windows goes down, should it not.
-        system_.OrderLastHeartbeat();
-        system_.Log(EngineEvent::SoftwareReboot, 0, std::string());
-        if (mail) system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
-        // Mails raised before (the hang, a restart) leave first: the reboot would cut them off.
-        system_.WaitForNotices();
-        system_.RebootWindows();
-    } else {
+    if (settings_.HardReboot != 0) {
         system_.Log(EngineEvent::CardReboot, 0, std::string());
         if (mail) system_.Notify(EngineNotice::CardReboot, 0, std::string(), true);
+        // Mails raised before (the hang, a restart) leave first: the reset would cut them off.
         system_.WaitForNotices();
-        system_.OrderResetThroughCard();
+        // Unloaded meanwhile: nothing more is begun. The card, never
+        // released once the reboot was announced, still counts down.
+        if (system_.Stopping()) return true;
+        if (system_.OrderResetThroughCard()) {
+            system_.EndServer();
+            return true;
+        }
+        if (system_.Stopping()) return true;
+        // No card (or a silent one): Windows is asked instead.
+        system_.Log(EngineEvent::CardRebootFailed, 0, std::string());
     }
-    system_.EndServer();
+    // The card's count-down starts before Windows goes down, should it not.
+    const bool cardCountsDown = system_.OrderLastHeartbeat();
+    if (settings_.HardReboot == 0) {
+        system_.Log(EngineEvent::SoftwareReboot, 0, std::string());
+        if (mail) system_.Notify(EngineNotice::SoftwareReboot, 0, std::string(), true);
+        system_.WaitForNotices();
+    }
+    if (system_.Stopping()) return true;
+    std::uint32_t error = 0;
+    if (system_.RebootWindows(error)) {
+        system_.EndServer();
+        return true;
+    }
+    system_.Log(EngineEvent::SoftwareRebootFailed, error, std::string());
+    // A card that took its last heartbeat resets the computer in a few
+    // seconds; without one the server simply goes on watching.
+    if (!cardCountsDown) system_.CancelReboot();
+    return false;
 }
 
 }  // namespace mrwd

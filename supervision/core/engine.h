@@ -52,9 +52,13 @@ public:
     // The reboot marker of the previous run was found: it ended in a reset.
     void ReportHardwareReset();
     // After a pass asked for a reboot (supervision already off): the reboot
-    // mail, the mails raised before it, then the reboot by software or by the
-    // card, then the orderly end of the server.
-    void RebootSequence();
+    // mail, the mails raised before it, then the reboot by the card or by
+    // software, then the orderly end of the server. A card that does not
+    // answer its order leaves the reboot to Windows; when Windows refuses too,
+    // the failure is logged and false returned: the server goes on watching.
+    // True when the server ends (also when it was unloaded meanwhile: then
+    // no order is given, and the armed card does the reset).
+    bool RebootSequence();
 
 private:
     // The server itself, never put under control.

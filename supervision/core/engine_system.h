@@ -24,6 +24,8 @@ enum class EngineEvent {
     ProcessRefused,      // process id, path: may never be put under control
     SoftwareReboot,      // -: Windows is rebooted now
     CardReboot,          // -: the card resets the computer now
+    CardRebootFailed,    // -: the card did not answer its reset order
+    SoftwareRebootFailed,  // the system's error code: Windows refused to reboot
     HardwareReboot,      // -: the previous run ended without an orderly stop
 };
 
@@ -42,8 +44,13 @@ public:
     virtual ~EngineSystem() = default;
 
     virtual Tick Now() = 0;
-    // The short pause before each visited entry, so long lists do not hog the processor.
-    virtual void Pause() = 0;
+    // The short pause before each visited entry, so long lists do not hog the
+    // processor. False once supervision is off or the server is stopping: the
+    // pass then ends at once and begins nothing more.
+    virtual bool Pause() = 0;
+    // The server is ending (unloaded, stopped): nothing new is begun, not even
+    // the order of a reboot decided before.
+    virtual bool Stopping() = 0;
 
     virtual void RebuildSnapshot(ProcessSnapshot& snapshot) = 0;
     // The executable path of a running process, in its canonical long form.
@@ -80,12 +87,16 @@ public:
     virtual std::string ServerExecutablePath() = 0;
 
     // The reboot sequence's reach. Announcing tells the controller to keep
-    // the card armed (no release) whatever the mails take; the last heartbeat
-    // returns once it has reached the card (or after a bounded wait).
+    // the card armed (no release) whatever the mails take. Each order returns
+    // once it has reached the card (or after a bounded wait): true when the
+    // card answered it.
     virtual void AnnounceReboot() = 0;
-    virtual void OrderLastHeartbeat() = 0;
-    virtual void OrderResetThroughCard() = 0;
-    virtual void RebootWindows() = 0;
+    virtual bool OrderLastHeartbeat() = 0;
+    virtual bool OrderResetThroughCard() = 0;
+    // The reboot did not take place: the controller feeds the card as before.
+    virtual void CancelReboot() = 0;
+    // False, with the system's error code, when Windows refused the reboot.
+    virtual bool RebootWindows(std::uint32_t& error) = 0;
     // Returns once every mail raised so far has gone or failed (each bounded
     // by the mail time-outs).
     virtual void WaitForNotices() = 0;

@@ -28,9 +28,11 @@ bool EnablePrivilege(const char* name) {
            adjust(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
 }
 
-bool SoftwareReboot() {
-    EnablePrivilege("SeShutdownPrivilege");  // without it the request fails, and nothing else happens
-    return ::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0) != FALSE;
+bool SoftwareReboot(DWORD& error) {
+    EnablePrivilege("SeShutdownPrivilege");  // without it the request fails with its error code
+    if (::ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0)) return true;
+    error = ::GetLastError();
+    return false;
 }
 
 }  // namespace mrwd

@@ -1,6 +1,8 @@
 // Rebooting Windows by software.
 #pragma once
 
+#include <windows.h>
+
 namespace mrwd {
 
 // Enables a privilege of this process's token; "advapi32.dll" is bound at run
@@ -8,6 +10,7 @@ namespace mrwd {
 bool EnablePrivilege(const char* name);
 
 // Asks Windows to reboot now, without asking the applications (forced).
-bool SoftwareReboot();
+// False, with the system's error code in `error`, when Windows refuses.
+bool SoftwareReboot(DWORD& error);
 
 }  // namespace mrwd

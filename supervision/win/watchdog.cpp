@@ -5,11 +5,13 @@
 
 namespace mrwd {
 
-CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn)
+CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+                     RebootMarker& marker)
     : state_(state),
       supervisionOn_(supervisionOn),
-      markerPath_(ThisExecutableFolder() + "reboot.mrk"),
-      system_(services, StopEvent()),
+      marker_(marker),
+      ui_(services.ui),
+      system_(services, StopEvent(), supervisionOn),
       engine_(state, system_, services.settings),
       dailyLog_(services.settings, services.store, services.notifications, services.log) {}
 
@@ -17,28 +19,12 @@ CWatchDog::~CWatchDog() {
     // The thread first: it creates the marker when it begins, and a marker
     // created after its deletion would report a reboot that never happened.
     Stop(INFINITE);
-    DeleteRebootMarker();
-}
-
-void CWatchDog::DeleteRebootMarker() {
-    std::lock_guard<std::mutex> lock(markerLock_);
-    markerDeleted_ = true;
-    ::DeleteFileA(markerPath_.c_str());
+    marker_.Delete();
 }
 
 void CWatchDog::CheckRebootMarker() {
-    std::unique_lock<std::mutex> lock(markerLock_);
-    if (markerDeleted_) return;
-    UniqueFile marker(::CreateFileA(markerPath_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!marker) {
-        UniqueFile created(::CreateFileA(markerPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-        return;
-    }
-    lock.unlock();
     // The previous run never reached its orderly end: the computer was reset.
-    engine_.ReportHardwareReset();
+    if (marker_.FoundOrMade()) engine_.ReportHardwareReset();
 }
 
 void CWatchDog::Run() {
@@ -78,11 +64,17 @@ void CWatchDog::RunCycle() {
     state_.failureActionInProgress = false;
     dailyLog_.SendDailyLog();
     engine_.Sweep();
+    // Switched off (or unloading) during the sweep: nothing more this cycle.
+    if (!supervisionOn_) return;
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();
-    if (!reboot) return;
+    if (!reboot || !supervisionOn_) return;
     supervisionOn_ = false;  // nothing is judged or restarted any more
-    engine_.RebootSequence();
+    if (engine_.RebootSequence()) return;  // the server ends
+    // Neither the card nor Windows rebooted: watching goes on, and the next
+    // reboot decision tries again.
+    supervisionOn_ = true;
+    ui_.SupervisionSwitched();
 }
 
 void CWatchDog::OnProcessesEnded() {

@@ -21,6 +21,7 @@
 #include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
 #include "supervision/win/process_end_watch.h"
+#include "supervision/win/reboot_marker.h"
 #include "supervision/win/win_engine_system.h"
 
 namespace mrwd {
@@ -29,17 +30,14 @@ constexpr DWORD kEngineCyclePeriodMs = 2000;
 
 class CWatchDog final : public CThread {
 public:
-    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn);
+    // `marker` is made when the thread begins and deleted at the end.
+    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+              RebootMarker& marker);
     // Stops the thread, then deletes the reboot marker: an orderly end.
     ~CWatchDog() override;
 
     // Alive messages and the user's switch reach the engine through this.
     SupervisionEngine& Engine() { return engine_; }
-
-    const std::string& MarkerPath() const { return markerPath_; }
-    // The session ends in order: the marker goes at once (Windows may end
-    // the process before the thread has stopped), and is not made again.
-    void DeleteRebootMarker();
 
     void Run() override;
 
@@ -50,9 +48,8 @@ private:
 
     SupervisionState& state_;
     std::atomic<bool>& supervisionOn_;
-    std::string markerPath_;
-    std::mutex markerLock_;
-    bool markerDeleted_ = false;
+    RebootMarker& marker_;
+    UiEvents& ui_;
     WinEngineSystem system_;
     SupervisionEngine engine_;
     DailyLogMail dailyLog_;

@@ -21,17 +21,28 @@ void CALLBACK PingAnswered(HWND, UINT, ULONG_PTR processId, LRESULT) {
 
 }  // namespace
 
-// How long the software reboot waits for the card's last heartbeat to go out.
-constexpr unsigned kRebootOrderWaitMs = 5000;
+// How long a reboot order may take to reach the card: the controller may be in
+// the middle of a modem check (two probes of a chattering modem, its reset)
+// when the order arrives.
+constexpr unsigned kRebootOrderWaitMs = 60000;
 
-WinEngineSystem::WinEngineSystem(const EngineServices& services, HANDLE abandonWaits)
-    : services_(services), abandonWaits_(abandonWaits), serverExecutable_(ServerExecutableLongPath()) {}
+WinEngineSystem::WinEngineSystem(const EngineServices& services, HANDLE abandonWaits,
+                                 const std::atomic<bool>& supervisionOn)
+    : services_(services),
+      abandonWaits_(abandonWaits),
+      supervisionOn_(supervisionOn),
+      serverExecutable_(ServerExecutableLongPath()) {}
 
 void WinEngineSystem::AnswerPingsTo(SupervisionEngine* engine) { pingAnswersTo = engine; }
 
 Tick WinEngineSystem::Now() { return ::GetTickCount(); }
 
-void WinEngineSystem::Pause() { ::Sleep(1); }
+bool WinEngineSystem::Pause() {
+    ::Sleep(1);
+    return supervisionOn_ && !Stopping();
+}
+
+bool WinEngineSystem::Stopping() { return ::WaitForSingleObject(abandonWaits_, 0) == WAIT_OBJECT_0; }
 
 void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) { RebuildProcessSnapshot(snapshot); }
 
@@ -109,6 +120,12 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
         case EngineEvent::HardwareReboot:
             services_.log.WriteLogString(IDS_BODY_HARDWARE_REBOOT, kSupportAddress);
             break;
+        case EngineEvent::CardRebootFailed:
+            services_.log.WriteLogString(IDS_CARD_REBOOT_FAILED);
+            break;
+        case EngineEvent::SoftwareRebootFailed:
+            services_.log.WriteLogString(IDS_SOFTWARE_REBOOT_FAILED, static_cast<unsigned long>(number));
+            break;
     }
 }
 
@@ -163,17 +180,28 @@ void WinEngineSystem::AnnounceReboot() {
     if (services_.controller != nullptr) services_.controller->AnnounceReboot();
 }
 
-void WinEngineSystem::OrderLastHeartbeat() {
-    if (services_.controller == nullptr) return;
+bool WinEngineSystem::OrderLastHeartbeat() {
+    if (services_.controller == nullptr) return false;
     services_.controller->PostCommand(kLastHeartbeat);
-    services_.controller->WaitForRebootOrder(kRebootOrderWaitMs);
+    return services_.controller->WaitForRebootOrder(kRebootOrderWaitMs);
 }
 
-void WinEngineSystem::OrderResetThroughCard() {
-    if (services_.controller != nullptr) services_.controller->PostCommand(kResetThroughCard);
+bool WinEngineSystem::OrderResetThroughCard() {
+    if (services_.controller == nullptr) return false;
+    services_.controller->PostCommand(kResetThroughCard);
+    return services_.controller->WaitForRebootOrder(kRebootOrderWaitMs);
 }
 
-void WinEngineSystem::RebootWindows() { SoftwareReboot(); }
+void WinEngineSystem::CancelReboot() {
+    if (services_.controller != nullptr) services_.controller->CancelReboot();
+}
+
+bool WinEngineSystem::RebootWindows(std::uint32_t& error) {
+    DWORD code = 0;
+    if (SoftwareReboot(code)) return true;
+    error = code;
+    return false;
+}
 
 void WinEngineSystem::WaitForNotices() { services_.notifications.WaitForNoticesRaisedSoFar(); }
 

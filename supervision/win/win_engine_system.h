@@ -35,14 +35,16 @@ struct EngineServices {
 class WinEngineSystem final : public EngineSystem {
 public:
     // `abandonWaits`: signalled when the engine must stop; a failure program
-    // is then no longer waited for.
-    WinEngineSystem(const EngineServices& services, HANDLE abandonWaits);
+    // is then no longer waited for, and a pass in progress ends. So does one
+    // once `supervisionOn` goes off.
+    WinEngineSystem(const EngineServices& services, HANDLE abandonWaits, const std::atomic<bool>& supervisionOn);
 
     // Routes the answers to window pings sent from the calling thread.
     static void AnswerPingsTo(SupervisionEngine* engine);
 
     Tick Now() override;
-    void Pause() override;
+    bool Pause() override;
+    bool Stopping() override;
     void RebuildSnapshot(ProcessSnapshot& snapshot) override;
     bool ExecutablePath(std::uint32_t processId, std::string& path) override;
     bool PingWindow(std::uint32_t processId) override;
@@ -62,15 +64,17 @@ public:
     std::uint32_t ServerProcessId() override;
     std::string ServerExecutablePath() override;
     void AnnounceReboot() override;
-    void OrderLastHeartbeat() override;
-    void OrderResetThroughCard() override;
-    void RebootWindows() override;
+    bool OrderLastHeartbeat() override;
+    bool OrderResetThroughCard() override;
+    void CancelReboot() override;
+    bool RebootWindows(std::uint32_t& error) override;
     void WaitForNotices() override;
     void EndServer() override;
 
 private:
     EngineServices services_;
     HANDLE abandonWaits_;
+    const std::atomic<bool>& supervisionOn_;
     std::string serverExecutable_;
 };
 

@@ -14,6 +14,7 @@ public:
     void ControllerStatusChanged() override {}
     void ModemStatusChanged() override {}
     void FloatWindowStateChanged(FloatState) override {}
+    void SupervisionSwitched() override {}
     void ProgramStartFailed(const std::string&) override {}
     void EndServer() override {}
     std::int32_t AppendProgramIcon(const std::string&) override { return 0; }

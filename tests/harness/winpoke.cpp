@@ -12,6 +12,11 @@
 //        changed (Parameters, NoAliveSupport, Copies, CheckInterval, RunPath,
 //        RunAfter, BackupFolder, RestoreFolder, CopyAfter, CopySubfolders,
 //        CopyOnlyDifferent, Notify, NotifyAfter, RebootAfter, StartDelay)
+//   winpoke post-message NAME COUNT PAUSE_MS
+//        the registered window message NAME posted COUNT times to the server's
+//        window, PAUSE_MS apart (as programs asking for a modem reset do)
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -79,8 +84,20 @@ int main(int argc, char** argv) {
         }
         return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
     }
+    if (command == "post-message" && argc == 5) {
+        const UINT message = ::RegisterWindowMessageA(argv[2]);
+        const long count = std::strtol(argv[3], nullptr, 10);
+        const DWORD pauseMs = std::strtoul(argv[4], nullptr, 10);
+        for (long i = 0; i < count; ++i) {
+            HWND server = ::FindWindowA("Marotel ZedevUdo Server", nullptr);
+            if (server == nullptr || !::PostMessageA(server, message, 0, 0)) return 1;
+            ::Sleep(pauseMs);
+        }
+        return 0;
+    }
     std::fprintf(stderr,
                  "usage: winpoke set-dword NAME VALUE | store-module PATH PARAMETERS REBOOT_AFTER |"
-                 " store-seen-module PATH | set-mail PORT USER PASSWORD | store-module-fields PATH NAME=VALUE...\n");
+                 " store-seen-module PATH | set-mail PORT USER PASSWORD | store-module-fields PATH NAME=VALUE... |"
+                 " post-message NAME COUNT PAUSE_MS\n");
     return 2;
 }

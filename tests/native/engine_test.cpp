@@ -653,26 +653,98 @@ TEST_F(EngineTest, RebootMailsOnlyWithNotifyReboot) {
     }
 }
 
-TEST_F(EngineTest, RebootSequenceMailsAndWaitsBeforeItReboots) {
+// Each way to reboot, and each way it can fail: a card that does not answer
+// its reset leaves the reboot to Windows; when Windows refuses too, the
+// server goes on (a card that took its last heartbeat resets the computer
+// itself, otherwise the controller is told to feed it again).
+TEST_F(EngineTest, RebootSequenceStepsAndFallBacks) {
     struct Case {
         std::uint32_t hardReboot;
         std::uint32_t notifyReboot;
+        bool cardAnswers;
+        bool windowsReboots;
+        bool rebooted;
         std::vector<std::string> steps;
     };
     const Case cases[] = {
-        {0, 1, {"announce", "last-heartbeat", "log software-reboot", "mail mail-software-reboot", "wait-mails",
-                "reboot-windows", "end"}},
-        {0, 0, {"announce", "last-heartbeat", "log software-reboot", "wait-mails", "reboot-windows", "end"}},
-        {1, 1, {"announce", "log card-reboot", "mail mail-card-reboot", "wait-mails", "reset-card", "end"}},
-        {1, 0, {"announce", "log card-reboot", "wait-mails", "reset-card", "end"}},
+        {0, 1, true, true, true,
+         {"announce", "last-heartbeat", "log software-reboot", "mail mail-software-reboot", "wait-mails",
+          "reboot-windows", "end"}},
+        {0, 0, true, true, true,
+         {"announce", "last-heartbeat", "log software-reboot", "wait-mails", "reboot-windows", "end"}},
+        {1, 1, true, true, true, {"announce", "log card-reboot", "mail mail-card-reboot", "wait-mails", "reset-card", "end"}},
+        {1, 0, true, true, true, {"announce", "log card-reboot", "wait-mails", "reset-card", "end"}},
+        {0, 0, true, false, false,
+         {"announce", "last-heartbeat", "log software-reboot", "wait-mails", "reboot-windows",
+          "log software-reboot-failed"}},
+        {0, 0, false, false, false,
+         {"announce", "last-heartbeat", "log software-reboot", "wait-mails", "reboot-windows",
+          "log software-reboot-failed", "cancel"}},
+        {1, 1, false, true, true,
+         {"announce", "log card-reboot", "mail mail-card-reboot", "wait-mails", "reset-card", "log card-reboot-failed",
+          "last-heartbeat", "reboot-windows", "end"}},
+        {1, 0, false, false, false,
+         {"announce", "log card-reboot", "wait-mails", "reset-card", "log card-reboot-failed", "last-heartbeat",
+          "reboot-windows", "log software-reboot-failed", "cancel"}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE("HardReboot " + std::to_string(c.hardReboot) + ", NotifyReboot " + std::to_string(c.notifyReboot) +
+                     ", card " + (c.cardAnswers ? "answers" : "silent") + ", Windows " +
+                     (c.windowsReboots ? "reboots" : "refuses"));
         settings.HardReboot = c.hardReboot;
         settings.NotifyReboot = c.notifyReboot;
+        sys.cardAnswers = c.cardAnswers;
+        sys.windowsReboots = c.windowsReboots;
         sys.rebootSteps.clear();
-        engine.RebootSequence();
-        EXPECT_EQ(sys.rebootSteps, c.steps) << "HardReboot " << c.hardReboot << ", NotifyReboot " << c.notifyReboot;
+        sys.logs.clear();
+        EXPECT_EQ(engine.RebootSequence(), c.rebooted);
+        EXPECT_EQ(sys.rebootSteps, c.steps);
+        if (!c.windowsReboots) EXPECT_EQ(sys.logs.back(), "software-reboot-failed 1314 ");
     }
+    // Unloaded while the mails went out: no order any more, the server ends.
+    for (std::uint32_t hardReboot : {0u, 1u}) {
+        settings.HardReboot = hardReboot;
+        sys.stopping = true;
+        sys.rebootSteps.clear();
+        EXPECT_TRUE(engine.RebootSequence());
+        EXPECT_EQ(std::count(sys.rebootSteps.begin(), sys.rebootSteps.end(), "reset-card"), 0);
+        EXPECT_EQ(std::count(sys.rebootSteps.begin(), sys.rebootSteps.end(), "reboot-windows"), 0);
+    }
+}
+
+// A reboot that did not take place is decided again one interval later, not
+// at every cycle (each decision logs, mails and waits for its mails).
+TEST_F(EngineTest, FailedRebootIsDecidedAgainOneIntervalLater) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.RebootAfter = 1;
+    Register(kApp);
+    sys.now += 20000;
+    ASSERT_TRUE(engine.CheckPass());
+    sys.now += 2000;
+    EXPECT_FALSE(engine.CheckPass());
+    sys.now += 9000;
+    EXPECT_TRUE(engine.CheckPass());
+}
+
+// Supervision switched off, or the server unloading, in the middle of a pass:
+// nothing more is judged, killed or started.
+TEST_F(EngineTest, PassesBeginNothingOnceStopping) {
+    ListAliveProgram(kApp);
+    ListAliveProgram(kOther).Copies = 1;
+    Register(kApp);
+    sys.now += 20000;
+    sys.logs.clear();
+    sys.stopping = true;
+    engine.Sweep();
+    EXPECT_FALSE(engine.CheckPass());
+    EXPECT_TRUE(sys.actions.empty());
+    EXPECT_TRUE(sys.logs.empty());
+
+    sys.stopping = false;  // the same cycle, going on: a copy started, the hung one restarted
+    engine.Sweep();
+    engine.CheckPass();
+    EXPECT_EQ(Count(sys.actions, "start "), 2);
+    EXPECT_EQ(Count(sys.actions, "terminate "), 1);
 }
 
 TEST_F(EngineTest, HardwareResetIsLoggedAndMailedOnlyWithNotifyReboot) {

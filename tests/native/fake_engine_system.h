@@ -23,6 +23,13 @@ public:
     std::uint32_t nextProcessId = 500;
     // Clock advance during each failure program run, to see the engine held up.
     std::uint32_t runDurationMs = 0;
+    // Supervision switched off or the server stopping: every pass ends.
+    bool stopping = false;
+    // The reboot's outcome: whether the card answers its orders, whether
+    // Windows takes the reboot (else it fails with `rebootError`).
+    bool cardAnswers = true;
+    bool windowsReboots = true;
+    std::uint32_t rebootError = 1314;
 
     // What the engine did, in order: "start <path> <params> -> <pid>",
     // "terminate <pid>", "run <path>", "restore <from> -> <to> <text>".
@@ -39,7 +46,7 @@ public:
     bool floatShowsReboot = false;
     // The reboot sequence's steps, in order, interleaved with its mails and
     // log lines: "announce", "last-heartbeat", "log <event>", "mail <notice>",
-    // "wait-mails", "reboot-windows", "reset-card", "end".
+    // "wait-mails", "reboot-windows", "reset-card", "cancel", "end".
     std::vector<std::string> rebootSteps;
 
     int snapshots = 0;  // how often the engine named every process
@@ -51,7 +58,11 @@ public:
     }
 
     Tick Now() override { return now; }
-    void Pause() override { ++pauses; }
+    bool Pause() override {
+        ++pauses;
+        return !stopping;
+    }
+    bool Stopping() override { return stopping; }
     void RebuildSnapshot(ProcessSnapshot& snapshot) override {
         ++snapshots;
         snapshot.clear();
@@ -107,9 +118,20 @@ public:
     std::uint32_t ServerProcessId() override { return serverId; }
     std::string ServerExecutablePath() override { return serverPath; }
     void AnnounceReboot() override { rebootSteps.push_back("announce"); }
-    void OrderLastHeartbeat() override { rebootSteps.push_back("last-heartbeat"); }
-    void OrderResetThroughCard() override { rebootSteps.push_back("reset-card"); }
-    void RebootWindows() override { rebootSteps.push_back("reboot-windows"); }
+    bool OrderLastHeartbeat() override {
+        rebootSteps.push_back("last-heartbeat");
+        return cardAnswers;
+    }
+    bool OrderResetThroughCard() override {
+        rebootSteps.push_back("reset-card");
+        return cardAnswers;
+    }
+    void CancelReboot() override { rebootSteps.push_back("cancel"); }
+    bool RebootWindows(std::uint32_t& error) override {
+        rebootSteps.push_back("reboot-windows");
+        if (!windowsReboots) error = rebootError;
+        return windowsReboots;
+    }
     void WaitForNotices() override { rebootSteps.push_back("wait-mails"); }
     void EndServer() override { rebootSteps.push_back("end"); }
 
@@ -125,6 +147,8 @@ public:
             case EngineEvent::ProcessRefused: return "refused";
             case EngineEvent::SoftwareReboot: return "software-reboot";
             case EngineEvent::CardReboot: return "card-reboot";
+            case EngineEvent::CardRebootFailed: return "card-reboot-failed";
+            case EngineEvent::SoftwareRebootFailed: return "software-reboot-failed";
             case EngineEvent::HardwareReboot: return "hardware-reboot";
         }
         return "?";

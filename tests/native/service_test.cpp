@@ -36,25 +36,33 @@ TEST(ServiceStatus, ReportsTheStartRunAndStopAsTheManagerExpects) {
         EXPECT_EQ(book.Current(), step.state);
     }
     EXPECT_EQ(book.Report(ServiceState::Stopped, 1066, 0).win32ExitCode, 1066u);
+
+    // Where the system sends it (Vista on), the pre-shutdown control is taken too.
+    ServiceStatusBook vista;
+    vista.OfferPreshutdown(true);
+    EXPECT_EQ(vista.Report(ServiceState::StartPending, 0, 0).controlsAccepted, 0u);
+    EXPECT_EQ(vista.Report(ServiceState::Running, 0, 0).controlsAccepted, kStopAndShutdown | kAcceptPreshutdown);
 }
 
 TEST(ServiceStatus, AnswersEachControlWithTheTrueState) {
     struct Case {
         ServiceState current;
         std::uint32_t control;
-        bool supervisionOff;
+        bool supervisionOff;  // and the reboot marker deleted first
         bool endServer;
         ServiceState report;
     };
     const Case cases[] = {
         {ServiceState::Running, kControlStop, false, true, ServiceState::StopPending},
         {ServiceState::Running, kControlShutdown, true, true, ServiceState::StopPending},
+        {ServiceState::Running, kControlPreshutdown, true, true, ServiceState::StopPending},
         {ServiceState::Running, kControlInterrogate, false, false, ServiceState::Running},
         {ServiceState::Running, 0x80, false, false, ServiceState::Running},
         // An interrogation during a stop must not pretend the server runs.
         {ServiceState::StopPending, kControlInterrogate, false, false, ServiceState::StopPending},
         // A second stop, or one that arrives after the end, changes nothing.
         {ServiceState::StopPending, kControlStop, false, false, ServiceState::StopPending},
+        {ServiceState::StopPending, kControlShutdown, false, false, ServiceState::StopPending},
         {ServiceState::Stopped, kControlStop, false, false, ServiceState::Stopped},
         {ServiceState::Stopped, kControlShutdown, false, false, ServiceState::Stopped},
         {ServiceState::StartPending, kControlStop, false, false, ServiceState::StartPending},
@@ -65,6 +73,7 @@ TEST(ServiceStatus, AnswersEachControlWithTheTrueState) {
         const ControlAnswer answer = book.Answer(c.control);
         SCOPED_TRACE(testing::Message() << "state " << static_cast<int>(c.current) << " control " << c.control);
         EXPECT_EQ(answer.switchSupervisionOff, c.supervisionOff);
+        EXPECT_EQ(answer.deleteRebootMarker, c.supervisionOff);
         EXPECT_EQ(answer.endServer, c.endServer);
         EXPECT_EQ(answer.report, c.report);
     }

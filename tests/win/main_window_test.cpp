@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "base/win/center_window.h"
 #include "app/win/server_process.h"
 #include "resources/resource_ids.h"
@@ -97,6 +100,33 @@ TEST_F(MainWindowTest, RegisteredMessagesAreAnsweredWithZero) {
     EXPECT_EQ(::SendMessageA(window_, Server().aliveMessage, 10, ::GetCurrentProcessId()), 0);
     EXPECT_EQ(::SendMessageA(window_, Server().modemResetMessage, 1, 2), 0);
     EXPECT_TRUE(::IsWindow(window_));
+}
+
+// What the filter was asked to let through, and for which window.
+std::vector<std::pair<HWND, UINT>> filterRequests;
+
+BOOL WINAPI RecordFilterRequest(HWND window, UINT message, DWORD action, void*) {
+    if (action == 1) filterRequests.emplace_back(window, message);  // MSGFLT_ALLOW
+    return TRUE;
+}
+
+TEST_F(MainWindowTest, MessagesOfOtherProgramsAreLetThroughTheFilter) {
+    Server().aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
+    Server().modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    filterRequests.clear();
+    EXPECT_TRUE(LetProgramsReachMainWindow(window_, RecordFilterRequest));
+    const std::vector<std::pair<HWND, UINT>> expected = {
+        {window_, Server().aliveMessage}, {window_, Server().modemResetMessage}, {window_, WM_USER + 1}};
+    EXPECT_EQ(filterRequests, expected);
+    EXPECT_FALSE(LetProgramsReachMainWindow(window_, nullptr)) << "a system without the filter";
+
+    // The system's own filter, where there is one, and the messages still arrive.
+    if (MessageFilterFn system = SystemMessageFilter()) EXPECT_TRUE(LetProgramsReachMainWindow(window_, system));
+    for (UINT message : {Server().aliveMessage, Server().modemResetMessage, UINT{WM_USER + 1}}) {
+        ASSERT_TRUE(::PostMessageA(window_, message, 0, 0));
+        MSG got;
+        EXPECT_TRUE(::PeekMessageA(&got, window_, message, message, PM_REMOVE)) << message;
+    }
 }
 
 TEST(TrayMenu, EnablesExactlyTheSwitchThatChangesTheState) {

@@ -85,7 +85,8 @@ TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
     QuietUiEvents ui;
     const std::atomic<HWND> noOwner{nullptr};
     const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui, noOwner};
-    WinEngineSystem system(services, nullptr);
+    const std::atomic<bool> supervisionOn{true};
+    WinEngineSystem system(services, nullptr, supervisionOn);
     std::size_t sent = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.event);

@@ -106,6 +106,8 @@ void ShowStatusText(HWND dialog, int textId, const StatusLine* line, std::wstrin
 
 void Refresh(HWND dialog, MainDialogState& state) {
     ReloadProgramList(dialog, state);
+    // The switch may have moved without the dialog (the end of the session, a reboot that failed).
+    ShowSupervisionState(dialog, state, state.context.supervisionOn);
     const Settings& s = state.context.settings;
     if (s.ControllerPort != 0) PutNumber(dialog, state, IDC_CONTROLLER_PORT, s.ControllerPort);
     Check(dialog, IDC_CUSTOM_CONTROLLER_PORT, s.CustomControllerPort != 0);
@@ -130,7 +132,6 @@ void OnInit(HWND dialog, MainDialogState& state) {
     PutNumber(dialog, state, IDC_REBOOT_TIMEOUT, s.RebootTimeout);
     PutNumber(dialog, state, IDC_MODEM_PORT, s.Modem);
     PutNumber(dialog, state, IDC_MODEM_INTERVAL, s.MdmCheckTimeout);
-    ShowSupervisionState(dialog, state, c.supervisionOn);
 
     Check(dialog, IDC_REPORT_CARD_FAILURE, s.CheckContr != 0);
     Check(dialog, IDC_CUSTOM_CONTROLLER_PORT, s.CustomControllerPort != 0);
