@@ -5,11 +5,11 @@
         between successive "T" commands) between two wall-clock marks
   analyze_card_traffic.py TRAFFIC reset             time from the last "T"
         command to the first card reset after it
-  analyze_card_traffic.py TRAFFIC gap FROM TO       longest time between two
+  analyze_card_traffic.py TRAFFIC gap FROM TO [NAME]  longest time between two
         "T" commands between two marks
 Marks are "HH:MM:SS.mmm" as the log writes them. With --machine, "periods"
-also prints one line "result heartbeat-period <ms> ms" per period, for
-bench/report.
+also prints one line "result heartbeat-period <ms> ms" per period, and "gap"
+one line "result NAME <ms> ms", for bench/report.
 """
 import statistics
 import sys
@@ -59,7 +59,12 @@ def main():
         sys.exit("no reset after a heartbeat")
     elif mode == "gap":
         beats = heartbeats(path, ms(args[2]), ms(args[3]))
-        print(f"longest gap between heartbeats: {max(b - a for a, b in zip(beats, beats[1:]))} ms")
+        if len(beats) < 2:
+            sys.exit(f"only {len(beats)} heartbeats between the marks: no gap to measure")
+        longest = max(b - a for a, b in zip(beats, beats[1:]))
+        print(f"longest gap between heartbeats: {longest} ms")
+        if machine and len(args) > 4:
+            print(f"result {args[4]} {longest} ms")
 
 
 if __name__ == "__main__":
