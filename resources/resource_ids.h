@@ -115,10 +115,10 @@
 #define IDS_NOTIFY_DROPPED 220
 #define IDS_SERVICE_DESCRIPTION 221
 #define IDS_SERVICE_RECOVERY_REFUSED 222
-#define IDS_MODEM_RESET_REFUSED 240
-#define IDS_CARD_REBOOT_FAILED 241
-#define IDS_SOFTWARE_REBOOT_FAILED 242
-#define IDS_SHUTDOWN_CANCELLED 243
+#define IDS_MODEM_RESET_REFUSED 250
+#define IDS_CARD_REBOOT_FAILED 251
+#define IDS_SOFTWARE_REBOOT_FAILED 252
+#define IDS_SHUTDOWN_CANCELLED 253
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */
