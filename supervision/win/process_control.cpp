@@ -12,6 +12,7 @@
 #include "base/win/executable_path.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
+#include "supervision/win/process_listing.h"
 
 namespace mrwd {
 namespace {
@@ -192,6 +193,27 @@ void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api) {
         snapshot[entry.th32ProcessID] = entry.szExeFile;
         return true;
     });
+}
+
+void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessNameCache& names) {
+    std::vector<RunningProcess> running;
+    if (SystemProcessApi() != ProcessApi::ProcessStatus || !ListRunningProcesses(running)) {
+        RebuildProcessSnapshot(snapshot);
+        return;
+    }
+    const ProcessStatusLibrary library;
+    if (!library.CanReadPaths()) {
+        snapshot.clear();
+        return;
+    }
+    names.Refresh(
+        running,
+        [&library](std::uint32_t processId, std::string& path) {
+            if (!library.PathOf(processId, path)) return false;
+            path = Lower(path);
+            return true;
+        },
+        snapshot);
 }
 
 bool CanonicalLongPath(const std::string& path, std::string& longPath) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "supervision/core/process_tree.h"
 #include "supervision/core/supervision_state.h"
 
 namespace mrwd {
@@ -30,6 +31,9 @@ bool ExecutablePathOfProcess(std::uint32_t processId, std::string& path, Process
 // library the paths are in lower case and processes that cannot be opened
 // are left out.
 void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api = SystemProcessApi());
+// The same, naming only the processes `names` does not know yet (new since
+// its last use, or under a reused id): the engine's every cycle.
+void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessNameCache& names);
 
 // The long-name form of an existing path (short 8.3 names expanded), through
 // the shell. False when the path does not exist or cannot be resolved.

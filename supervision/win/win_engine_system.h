@@ -14,6 +14,7 @@
 #include "base/win/settings_store.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
+#include "supervision/core/process_tree.h"
 
 namespace mrwd {
 
@@ -76,6 +77,8 @@ private:
     HANDLE abandonWaits_;
     const std::atomic<bool>& supervisionOn_;
     std::string serverExecutable_;
+    // The names of the processes seen by the last cycle (engine thread only).
+    ProcessNameCache names_;
 };
 
 }  // namespace mrwd

@@ -1,6 +1,7 @@
 // Processes as the engine sees them: the snapshot, paths, windows, starting,
 // killing and running programs, on the real system under Wine.
 #include "supervision/win/process_control.h"
+#include "supervision/win/process_listing.h"
 
 #include <shlobj.h>
 
@@ -80,6 +81,41 @@ TEST_F(ProcessControlTest, SnapshotListsAStartedProcessInLowerCase) {
     ASSERT_TRUE(ExecutablePathOfProcess(id, reported));
     EXPECT_EQ(::lstrcmpiA(reported.c_str(), path.c_str()), 0);
     EXPECT_FALSE(ExecutablePathOfProcess(0xFFFFFFF0u, reported));
+}
+
+// The one-call listing gives each process's parent and creation time as the
+// process itself does; the engine's snapshot built on it names only what is
+// new, and says the same as one that names everything.
+TEST_F(ProcessControlTest, ListingAndNamesKeptBetweenSnapshots) {
+    const std::string path = Program("listed.exe");
+    const std::uint32_t child = Start(path, "--no-alive");
+    std::vector<RunningProcess> running;
+    ASSERT_TRUE(ListRunningProcesses(running));
+    FILETIME created, exited, kernel, user;
+    ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user));
+    const std::uint64_t ourCreation = (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
+    bool foundUs = false;
+    bool foundChild = false;
+    for (const RunningProcess& p : running) {
+        if (p.id == ::GetCurrentProcessId()) foundUs = p.createdAt == ourCreation;
+        if (p.id == child) foundChild = p.parentId == ::GetCurrentProcessId() && p.createdAt >= ourCreation;
+    }
+    EXPECT_TRUE(foundUs);
+    EXPECT_TRUE(foundChild);
+
+    ProcessNameCache names;
+    ProcessSnapshot cached;
+    ProcessSnapshot full;
+    RebuildProcessSnapshot(cached, names);
+    RebuildProcessSnapshot(full);
+    EXPECT_EQ(cached.at(child), full.at(child));
+    EXPECT_EQ(cached.count(::GetCurrentProcessId()), 1u);
+    RebuildProcessSnapshot(cached, names);
+    EXPECT_LE(names.NamedLastTime(), 2u) << "only what started meanwhile (Wine's helpers, now and then)";
+    const std::uint32_t later = Start(Program("later.exe"), "--no-alive");
+    RebuildProcessSnapshot(cached, names);
+    EXPECT_GE(names.NamedLastTime(), 1u);
+    EXPECT_EQ(cached.count(later), 1u);
 }
 
 TEST_F(ProcessControlTest, ToolHelpFunctionsFindTheSameProcess) {
