@@ -1,5 +1,5 @@
-// The shape of mrwd.exe itself: a 64-bit GUI program that needs no DLL of its
-// own, with its version information.
+// The shape of mrwd.exe itself: a GUI program of its build's platform (x64 or
+// x86) that needs no DLL of its own, with its version information.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,15 +19,19 @@ std::vector<unsigned char> ReadExecutable() {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(Executable, IsA64BitGuiProgramImportingSystemLibrariesOnly) {
+// The test programs are built for the same platform as the server beside them.
+constexpr bool kX86 = sizeof(void*) == 4;
+
+TEST(Executable, IsAGuiProgramOfItsPlatformImportingSystemLibrariesOnly) {
     const std::vector<unsigned char> image = ReadExecutable();
     ASSERT_GT(image.size(), 4096u);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
     ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + dos->e_lfanew);
+    // IMAGE_NT_HEADERS is the layout of this build's platform.
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image.data() + dos->e_lfanew);
     ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
-    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    EXPECT_EQ(nt->FileHeader.Machine, kX86 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64);
+    ASSERT_EQ(nt->OptionalHeader.Magic, kX86 ? IMAGE_NT_OPTIONAL_HDR32_MAGIC : IMAGE_NT_OPTIONAL_HDR64_MAGIC);
     EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
     // Walk the import directory through the section table.

@@ -3,6 +3,20 @@
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
+namespace {
+
+// Keeps in *found the thread's first dialog box that is shown. (A named
+// function: the system's callbacks are stdcall on 32-bit Windows, which a
+// lambda cannot be.)
+BOOL CALLBACK KeepShownDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+}  // namespace
 
 ModalDialog::ModalDialog(std::function<INT_PTR()> run)
     : thread_([this, run] {
@@ -15,16 +29,7 @@ ModalDialog::ModalDialog(std::function<INT_PTR()> run)
             // The dialog, not another window of the thread (Wine gives every
             // thread with windows an input method window too), once it is
             // shown: before that its controls may still be in the making.
-            ::EnumThreadWindows(
-                threadId_,
-                [](HWND window, LPARAM found) {
-                    wchar_t name[16] = {};
-                    ::GetClassNameW(window, name, 16);
-                    if (std::wstring(name) != L"#32770" || !::IsWindowVisible(window)) return TRUE;
-                    *reinterpret_cast<HWND*>(found) = window;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&window_));
+            ::EnumThreadWindows(threadId_, KeepShownDialog, reinterpret_cast<LPARAM>(&window_));
             return window_ != nullptr;
         },
         kDeadlineMs);

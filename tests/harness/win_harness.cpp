@@ -259,22 +259,30 @@ HWND WaitForServerWindow(DWORD timeoutMs) {
     return window;
 }
 
+namespace {
+
+struct WindowSearch {
+    DWORD id;
+    const std::function<bool(HWND)>& matches;
+    HWND found;
+};
+
+// A named function: the system's callbacks are stdcall on 32-bit Windows,
+// which a lambda cannot be.
+BOOL CALLBACK KeepWindowOfProcess(HWND window, LPARAM lParam) {
+    auto* s = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != s->id || !s->matches(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
 HWND FindWindowOfProcess(DWORD processId, const std::function<bool(HWND)>& matches) {
-    struct Search {
-        DWORD id;
-        const std::function<bool(HWND)>& matches;
-        HWND found;
-    } search{processId, matches, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner != s->id || !s->matches(window)) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{processId, matches, nullptr};
+    ::EnumWindows(KeepWindowOfProcess, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -318,7 +326,8 @@ bool RegistryWriteDword(HKEY root, const char* name, DWORD value) {
 namespace mrwd::testing {
 namespace {
 
-// One entry of the handle table, as both Windows and Wine lay it out on x64.
+// One entry of the handle table, as Windows lays it out on x64 and Wine for
+// 32-bit and 64-bit processes alike (its handles are 64-bit wide in both).
 struct GdiHandleEntry {
     std::uint64_t object;
     std::uint32_t owner;
@@ -327,9 +336,10 @@ struct GdiHandleEntry {
     std::uint8_t flags;
     std::uint64_t userPointer;
 };
-static_assert(sizeof(GdiHandleEntry) == 24, "x64 layout");
+static_assert(sizeof(GdiHandleEntry) == 24, "the table's entry");
 constexpr std::size_t kGdiHandleTableEntries = 0x10000;
-constexpr std::size_t kPebGdiSharedHandleTable = 0xF8;  // x64 offset
+// Where the process environment block points to the table.
+constexpr std::size_t kPebGdiSharedHandleTable = sizeof(void*) == 8 ? 0xF8 : 0x94;
 
 }  // namespace
 

@@ -1,8 +1,31 @@
 # Shared by the Wine helpers: the environment every Wine process runs with,
 # and the creation of a build directory's prefixes and X server. Source it.
 
-WINE=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+# One wineserver serves 32-bit and 64-bit programs alike; the loader differs:
+# wine64 for 64-bit prefixes, Debian's wine32 loader for 32-bit ones (a
+# prefix created by one cannot be used by the other). WINE, when set, is used
+# for both (the harness's own tests put stand-ins there).
+WINE_OVERRIDE=${WINE:-}
 WINESERVER=${WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver64)}
+
+# Chooses the architecture of the prefixes used from here on: win64 or win32.
+wine_select_arch() {  # arch
+  case $1 in
+    win64) WINE_PREFIX_ARCH=win64 WINE=${WINE_OVERRIDE:-$(command -v wine64 || echo /usr/lib/wine/wine64)} ;;
+    win32) WINE_PREFIX_ARCH=win32 WINE=${WINE_OVERRIDE:-/usr/lib/wine/wine} ;;
+    *) echo "wine-env: unknown Wine architecture '$1' (win64 or win32)" >&2; return 2 ;;
+  esac
+}
+
+# The architecture a build directory's tests run in, as its CMake
+# configuration wrote it into wine-arch (win64 when it says nothing).
+# MRWD_WINEARCH, when set, overrides it.
+wine_select_build_dir() {  # build-dir
+  local arch=win64
+  [ -f "$1/wine-arch" ] && arch=$(cat "$1/wine-arch")
+  wine_select_arch "${MRWD_WINEARCH:-$arch}"
+}
+wine_select_arch "${MRWD_WINEARCH:-win64}"
 # How long an idle wineserver (with services.exe and friends) stays up after
 # the last test program ended; later test programs then start warm.
 WINESERVER_LINGER_SECONDS=${WINESERVER_LINGER_SECONDS:-60}
@@ -18,7 +41,7 @@ WINE_REPORT_DEBUG=${WINE_OWN_DEBUG:-fixme-all}
 # ends the program at once instead of hanging in the debugger.
 wine_environment() {  # prefix
   export WINEPREFIX=$1
-  export WINEARCH=win64
+  export WINEARCH=$WINE_PREFIX_ARCH
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
   export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8

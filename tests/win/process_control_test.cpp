@@ -261,21 +261,23 @@ TEST_F(ProcessControlTest, RunAndWaitReturnsAtOnceForADocumentTakenOverByARunnin
     EXPECT_EQ(starts, 1u) << record;
 }
 
+// Keeps in *result the thread's first dialog box that is shown. (A named
+// function: the system's callbacks are stdcall on 32-bit Windows, which a
+// lambda cannot be.)
+BOOL CALLBACK KeepShownDialog(HWND window, LPARAM result) {
+    char name[16] = {};
+    ::GetClassNameA(window, name, sizeof name);
+    if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(result) = window;
+    return FALSE;
+}
+
 // The dialog box a thread of this test shows (dialogs of other programs in
 // the same Wine prefix do not count).
 HWND DialogOfThread(DWORD threadId) {
     HWND found = nullptr;
     WaitUntil([&] {
-        ::EnumThreadWindows(
-            threadId,
-            [](HWND window, LPARAM result) {
-                char name[16] = {};
-                ::GetClassNameA(window, name, sizeof name);
-                if (std::string(name) != "#32770" || !::IsWindowVisible(window)) return TRUE;
-                *reinterpret_cast<HWND*>(result) = window;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        ::EnumThreadWindows(threadId, KeepShownDialog, reinterpret_cast<LPARAM>(&found));
         return found != nullptr;
     }, kDeadlineMs);
     return found;

@@ -14,27 +14,31 @@ namespace {
 using testing::kDeadlineMs;
 using testing::WaitUntil;
 
+struct BoxSearch {
+    std::wstring part;
+    std::vector<HWND> found;
+};
+
+// A named function: the system's callbacks are stdcall on 32-bit Windows,
+// which a lambda cannot be.
+BOOL CALLBACK KeepBoxAbout(HWND window, LPARAM lParam) {
+    auto* s = reinterpret_cast<BoxSearch*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char cls[16] = {};
+    ::GetClassNameA(window, cls, sizeof cls);
+    if (owner != ::GetCurrentProcessId() || std::string(cls) != "#32770") return TRUE;
+    // The text of a message box is its static control 0xFFFF.
+    wchar_t text[512] = {};
+    ::GetDlgItemTextW(window, 0xFFFF, text, 512);
+    if (std::wstring(text).find(s->part) != std::wstring::npos) s->found.push_back(window);
+    return TRUE;
+}
+
 // The message boxes of this process whose text mentions `part`.
 std::vector<HWND> BoxesAbout(const std::wstring& part) {
-    struct Search {
-        std::wstring part;
-        std::vector<HWND> found;
-    } search{part, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM lParam) {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            char cls[16] = {};
-            ::GetClassNameA(window, cls, sizeof cls);
-            if (owner != ::GetCurrentProcessId() || std::string(cls) != "#32770") return TRUE;
-            // The text of a message box is its static control 0xFFFF.
-            wchar_t text[512] = {};
-            ::GetDlgItemTextW(window, 0xFFFF, text, 512);
-            if (std::wstring(text).find(s->part) != std::wstring::npos) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search{part, {}};
+    ::EnumWindows(KeepBoxAbout, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
