@@ -1,5 +1,6 @@
 // The shape of mrwd.exe itself: a GUI program of its build's platform (x64 or
-// x86) that needs no DLL of its own, with its version information.
+// x86) that needs no DLL of its own, with its version information and a
+// manifest that names its platform and the systems it supports.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +8,10 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <string>
 #include <vector>
 
+#include "base/win/handles.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -95,6 +98,41 @@ TEST(Executable, CarriesItsVersionInformation) {
     EXPECT_EQ(VersionString(block, "OriginalFilename"), "mrwd.exe");
     EXPECT_EQ(VersionString(block, "CompanyName"), "Marotel");
     EXPECT_NE(VersionString(block, "Comments").find('@'), std::string::npos);
+    EXPECT_EQ(VersionString(block, "SupportedOS"),
+              std::string("Windows 7 SP1, 8, 8.1, 10, 11 (") + (kX86 ? "x86" : "x64") + ")");
+}
+
+// The manifest's processor architecture must be the program's own: Windows
+// refuses to start a 32-bit program whose manifest names amd64 (or asks for
+// the amd64 common controls), and the reverse.
+TEST(Executable, ItsManifestNamesItsPlatformAndWindows7To11) {
+    UniqueModule image(::LoadLibraryExA((TestProgramFolder() + "mrwd.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(image.valid());
+    const HRSRC found = ::FindResourceA(image.get(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const HGLOBAL loaded = ::LoadResource(image.get(), found);
+    ASSERT_NE(loaded, nullptr);
+    const std::string manifest(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(image.get(), found));
+
+    const auto architecture = [](const char* name) { return std::string("processorArchitecture=\"") + name + "\""; };
+    const std::string ours = architecture(kX86 ? "x86" : "amd64");
+    std::size_t named = 0;
+    for (std::size_t at = manifest.find(ours); at != std::string::npos; at = manifest.find(ours, at + 1)) ++named;
+    EXPECT_EQ(named, 2u) << "the program and its common controls:\n" << manifest;
+    EXPECT_EQ(manifest.find(architecture(kX86 ? "amd64" : "x86")), std::string::npos) << manifest;
+    const struct {
+        const char* system;
+        const char* id;
+    } systems[] = {
+        {"Windows 7", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"},
+        {"Windows 8", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"},
+        {"Windows 8.1", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}"},
+        {"Windows 10 and 11", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+    };
+    for (const auto& system : systems) {
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + system.id + "\"/>"), std::string::npos)
+            << system.system;
+    }
 }
 
 }  // namespace
