@@ -13,6 +13,12 @@ namespace mrwd {
 
 constexpr UINT kTrayIconId = 1;
 
+// The shell tells the record's versions apart by their size, and the first
+// version holds a window and an icon handle: 88 bytes on 32-bit Windows, 104
+// on x64, where the handles are 8 bytes wide and aligned.
+static_assert(NOTIFYICONDATAA_V1_SIZE == (sizeof(void*) == 8 ? 104 : 88),
+              "the first-version tray record of this platform");
+
 bool UpdateTrayIcon(DWORD operation) {
     ServerProcess& server = Server();
     const bool on = server.supervisionOn;

@@ -2,6 +2,10 @@
 
 namespace mrwd {
 
+// A REG_DWORD is four bytes on every Windows; DWORD is unsigned long, which
+// is four bytes wide in the 32-bit and the 64-bit ABI alike.
+static_assert(sizeof(DWORD) == sizeof(std::uint32_t), "the stored number's size");
+
 bool ReadRegistryDword(HKEY key, const char* name, std::uint32_t& value) {
     DWORD data = 0;
     DWORD size = sizeof data;

@@ -27,6 +27,15 @@ constexpr std::size_t kCopyBeforeStart = 1092;
 constexpr std::size_t kNotify = 1096;
 constexpr std::size_t kArmed = 1100;
 
+// The stored record is the same 1104 bytes in the 32-bit and the 64-bit
+// build, and in any earlier build that wrote it: the numbers four bytes each,
+// the texts in their 260-byte buffers, back to back and filling the record.
+static_assert(kControlEnabled == kParameters + kModuleTextSize && kRunPath == kIconIndex + 4 &&
+                  kBackupFolder == kRunPath + kModuleTextSize && kRestoreFolder == kBackupFolder + kModuleTextSize &&
+                  kRunAfter == kRestoreFolder + kModuleTextSize && kArmed + 4 == kModuleEntrySize,
+              "the program record's layout");
+static_assert(sizeof(ModuleRecord) == kModuleEntrySize, "the program record is stored whole");
+
 class Writer {
 public:
     explicit Writer(ModuleRecord& record) : record_(record) {}
