@@ -1,14 +1,20 @@
 ﻿; The Windows installer of mrwd.exe, built by packaging/CMakeLists.txt with
 ; Debian's makensis. The version, the input files and the output come from
 ; there as /D defines: VERSION_NUMBERS (2.9.6.0), FILE_VERSION ("2.96 build
-; 681"), PRODUCT_VERSION, STAGE (the folder with the files to install), ICON,
-; LICENSE and OUTFILE. Only the plug-ins Debian ships are used.
+; 681"), PRODUCT_VERSION, STAGE (the folder with the files to install, the
+; 64-bit mrwd.exe among them), X86_EXE (the 32-bit mrwd.exe), ICON, LICENSE
+; and OUTFILE. Only the plug-ins Debian ships are used.
+;
+; One installer for both platforms: itself a 32-bit program, so that it runs
+; on every Windows, it installs the 64-bit program on a 64-bit Windows (into
+; the 64-bit Program Files, with the 64-bit view of the registry, where the
+; 64-bit server reads its settings) and the 32-bit one on a 32-bit Windows.
 ;
 ; Silent use:  mrwd-<version>-setup.exe /S [/AUTOSTART] [/SERVICE] [/D=C:\folder]
 ;              uninstall.exe /S     (keeps the settings and the logs)
 
 Unicode true
-Target amd64-unicode
+Target x86-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -16,6 +22,8 @@ RequestExecutionLevel admin
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include Sections.nsh
+!include WinVer.nsh
+!include x64.nsh
 
 !define PRODUCT "Marotel ZedevUdo Server"
 !define PUBLISHER "Marotel"
@@ -31,9 +39,8 @@ RequestExecutionLevel admin
 
 Name "${PRODUCT} ${FILE_VERSION}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\Marotel\ZedevUdo Server"
-; An upgrade goes where the previous version is.
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+; No InstallDir: .onInit chooses the folder once it knows the platform's
+; registry view (an upgrade goes where the previous version is).
 ShowInstDetails show
 ShowUninstDetails show
 BrandingText "${PRODUCT} ${FILE_VERSION}"
@@ -93,6 +100,8 @@ LangString ShortcutUninstall ${LANG_RUSSIAN} "Удалить"
 LangString ShortcutUninstall ${LANG_ENGLISH} "Uninstall"
 LangString StillRunning ${LANG_RUSSIAN} "Не удалось выгрузить работающий сервер: файл занят"
 LangString StillRunning ${LANG_ENGLISH} "The running server could not be unloaded: the file is in use"
+LangString TooOld ${LANG_RUSSIAN} "Marotel ZedevUdo Server работает на Windows 7 с пакетом обновления 1 и более новых системах."
+LangString TooOld ${LANG_ENGLISH} "Marotel ZedevUdo Server runs on Windows 7 with Service Pack 1 and later systems."
 
 Var ServiceWasInstalled
 
@@ -134,7 +143,11 @@ Section "!$(NameProgram)" SecProgram
   ; An upgrade: the service (stopped here, started again below) and a
   ; running copy must let go of the file first.
   Call UnloadServer
-  File "${STAGE}\mrwd.exe"
+  ${If} ${RunningX64}
+    File "${STAGE}\mrwd.exe"
+  ${Else}
+    File "${X86_EXE}"
+  ${EndIf}
   File "${STAGE}\yrk.chm"
   File "${STAGE}\readme.txt"
   File "${STAGE}\LICENSE.txt"
@@ -213,8 +226,34 @@ Section "-Unchosen"
 SectionEnd
 
 Function .onInit
-  SetRegView 64
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
   !insertmacro MUI_LANGDLL_DISPLAY
+  ; The program's floor is Windows 7 with Service Pack 1.
+  StrCpy $0 0
+  ${IfNot} ${AtLeastWin7}
+    StrCpy $0 1
+  ${ElseIf} ${IsWin7}
+  ${AndIf} ${AtMostServicePack} 0
+    StrCpy $0 1
+  ${EndIf}
+  ${If} $0 == 1
+    MessageBox MB_OK|MB_ICONSTOP "$(TooOld)" /SD IDOK
+    Abort
+  ${EndIf}
+  ; /D= on the command line has set the folder; else the previous version's
+  ; folder, else Program Files of the program's own bitness.
+  ${If} $INSTDIR == ""
+    ReadRegStr $INSTDIR HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${EndIf}
+  ${If} $INSTDIR == ""
+    ${If} ${RunningX64}
+      StrCpy $INSTDIR "$PROGRAMFILES64\Marotel\ZedevUdo Server"
+    ${Else}
+      StrCpy $INSTDIR "$PROGRAMFILES\Marotel\ZedevUdo Server"
+    ${EndIf}
+  ${EndIf}
   ; What the previous version had stays chosen: the service, the autostart.
   StrCpy $ServiceWasInstalled 0
   ClearErrors
@@ -248,7 +287,9 @@ FunctionEnd
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
 
 Function un.onInit
-  SetRegView 64
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
   !insertmacro MUI_UNGETLANGUAGE
 FunctionEnd
 
