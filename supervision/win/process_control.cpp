@@ -12,7 +12,6 @@
 #include "base/win/executable_path.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
-#include "supervision/win/process_listing.h"
 
 namespace mrwd {
 namespace {
@@ -195,9 +194,9 @@ void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api) {
     });
 }
 
-void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessNameCache& names) {
+void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessListing& listing, ProcessNameCache& names) {
     std::vector<RunningProcess> running;
-    if (SystemProcessApi() != ProcessApi::ProcessStatus || !ListRunningProcesses(running)) {
+    if (SystemProcessApi() != ProcessApi::ProcessStatus || !listing.List(running)) {
         RebuildProcessSnapshot(snapshot);
         return;
     }

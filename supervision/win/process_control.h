@@ -11,6 +11,7 @@
 
 #include "supervision/core/process_tree.h"
 #include "supervision/core/supervision_state.h"
+#include "supervision/win/process_listing.h"
 
 namespace mrwd {
 
@@ -33,7 +34,7 @@ bool ExecutablePathOfProcess(std::uint32_t processId, std::string& path, Process
 void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessApi api = SystemProcessApi());
 // The same, naming only the processes `names` does not know yet (new since
 // its last use, or under a reused id): the engine's every cycle.
-void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessNameCache& names);
+void RebuildProcessSnapshot(ProcessSnapshot& snapshot, ProcessListing& listing, ProcessNameCache& names);
 
 // The long-name form of an existing path (short 8.3 names expanded), through
 // the shell. False when the path does not exist or cannot be resolved.

@@ -20,18 +20,20 @@ constexpr int kAttempts = 5;
 
 }  // namespace
 
-bool ListRunningProcesses(std::vector<RunningProcess>& running) {
+bool ProcessListing::List(std::vector<RunningProcess>& running) {
     // The native listing every process tool of the system uses, in ntdll:
     // bound at run time, as it is not part of the documented interface.
     static const auto query =
         BindFunction<QuerySystemInformationFn>(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
     if (query == nullptr) return false;
-    std::vector<unsigned char> buffer(kFirstBufferBytes);
+    std::vector<unsigned char>& buffer = buffer_;
+    if (buffer.empty()) buffer.resize(kFirstBufferBytes);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         ULONG needed = 0;
         const LONG status = query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
         if (status == kInfoLengthMismatch) {
-            buffer.resize(std::max<std::size_t>(needed, buffer.size()) * 2);
+            // With room for the processes that start meanwhile.
+            buffer.resize(std::max<std::size_t>(needed, buffer.size()) * 3 / 2);
             continue;
         }
         if (status < 0) return false;

@@ -9,7 +9,16 @@
 
 namespace mrwd {
 
-// False where the system offers no such listing (Windows 95/98).
-bool ListRunningProcesses(std::vector<RunningProcess>& running);
+class ProcessListing {
+public:
+    // False where the system offers no such listing (Windows 95/98).
+    bool List(std::vector<RunningProcess>& running);
+
+private:
+    // Kept from call to call at the size the last listing needed: a call
+    // with too small a buffer costs as much as one that succeeds (under
+    // Wine the listing reads every process's figures from /proc).
+    std::vector<unsigned char> buffer_;
+};
 
 }  // namespace mrwd

@@ -44,7 +44,7 @@ bool WinEngineSystem::Pause() {
 
 bool WinEngineSystem::Stopping() { return ::WaitForSingleObject(abandonWaits_, 0) == WAIT_OBJECT_0; }
 
-void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) { RebuildProcessSnapshot(snapshot, names_); }
+void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) { RebuildProcessSnapshot(snapshot, listing_, names_); }
 
 bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path) {
     std::string reported;

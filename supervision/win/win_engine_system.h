@@ -15,6 +15,7 @@
 #include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
 #include "supervision/core/process_tree.h"
+#include "supervision/win/process_listing.h"
 
 namespace mrwd {
 
@@ -77,7 +78,9 @@ private:
     HANDLE abandonWaits_;
     const std::atomic<bool>& supervisionOn_;
     std::string serverExecutable_;
-    // The names of the processes seen by the last cycle (engine thread only).
+    // The system's processes and the names of those seen by the last cycle
+    // (engine thread only).
+    ProcessListing listing_;
     ProcessNameCache names_;
 };
 

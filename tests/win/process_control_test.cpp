@@ -90,7 +90,8 @@ TEST_F(ProcessControlTest, ListingAndNamesKeptBetweenSnapshots) {
     const std::string path = Program("listed.exe");
     const std::uint32_t child = Start(path, "--no-alive");
     std::vector<RunningProcess> running;
-    ASSERT_TRUE(ListRunningProcesses(running));
+    ProcessListing listing;
+    ASSERT_TRUE(listing.List(running));
     FILETIME created, exited, kernel, user;
     ASSERT_TRUE(::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user));
     const std::uint64_t ourCreation = (std::uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime;
@@ -106,14 +107,14 @@ TEST_F(ProcessControlTest, ListingAndNamesKeptBetweenSnapshots) {
     ProcessNameCache names;
     ProcessSnapshot cached;
     ProcessSnapshot full;
-    RebuildProcessSnapshot(cached, names);
+    RebuildProcessSnapshot(cached, listing, names);
     RebuildProcessSnapshot(full);
     EXPECT_EQ(cached.at(child), full.at(child));
     EXPECT_EQ(cached.count(::GetCurrentProcessId()), 1u);
-    RebuildProcessSnapshot(cached, names);
+    RebuildProcessSnapshot(cached, listing, names);
     EXPECT_LE(names.NamedLastTime(), 2u) << "only what started meanwhile (Wine's helpers, now and then)";
     const std::uint32_t later = Start(Program("later.exe"), "--no-alive");
-    RebuildProcessSnapshot(cached, names);
+    RebuildProcessSnapshot(cached, listing, names);
     EXPECT_GE(names.NamedLastTime(), 1u);
     EXPECT_EQ(cached.count(later), 1u);
 }
