@@ -22,21 +22,29 @@ ModalDialog::ModalDialog(std::function<INT_PTR()> run)
     : thread_([this, run] {
           threadId_ = ::GetCurrentThreadId();
           result_ = run();
+          ended_ = true;
       }) {
-    WaitUntil(
-        [this] {
-            if (threadId_ == 0) return false;
-            // The dialog, not another window of the thread (Wine gives every
-            // thread with windows an input method window too), once it is
-            // shown: before that its controls may still be in the making.
-            ::EnumThreadWindows(threadId_, KeepShownDialog, reinterpret_cast<LPARAM>(&window_));
-            return window_ != nullptr;
-        },
-        kDeadlineMs);
+    WaitUntil([this] { return (window_ = ShownDialog()) != nullptr; }, kDeadlineMs);
+}
+
+HWND ModalDialog::ShownDialog() const {
+    if (threadId_ == 0) return nullptr;
+    // The dialog, not another window of the thread (Wine gives every thread
+    // with windows an input method window too), once it is shown: before that
+    // its controls may still be in the making.
+    HWND found = nullptr;
+    ::EnumThreadWindows(threadId_, KeepShownDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 ModalDialog::~ModalDialog() {
-    if (::IsWindow(window_)) ::PostMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+    // A dialog that came up only after the constructor gave up on it (its
+    // opening was held up) is closed too, so the thread can end.
+    while (thread_.joinable() && !ended_) {
+        HWND window = ::IsWindow(window_) ? window_ : ShownDialog();
+        if (window != nullptr) ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+        ::Sleep(50);
+    }
     if (thread_.joinable()) thread_.join();
 }
 

@@ -36,8 +36,12 @@ public:
     INT_PTR Result();
 
 private:
+    // The thread's dialog once it is shown; null before.
+    HWND ShownDialog() const;
+
     std::atomic<DWORD> threadId_{0};
     std::atomic<INT_PTR> result_{-1};
+    std::atomic<bool> ended_{false};
     HWND window_ = nullptr;
     std::thread thread_;
 };

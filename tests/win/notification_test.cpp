@@ -3,7 +3,10 @@
 // log lines of a send.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "base/core/settings.h"
 #include "base/win/event_log.h"
@@ -12,8 +15,11 @@
 #include "supervision/win/win_engine_system.h"
 #include "tests/harness/mail_account.h"
 #include "tests/harness/mail_servers.h"
+#include "tests/harness/modal_dialog.h"
 #include "tests/harness/quiet_ui_events.h"
 #include "tests/harness/win_harness.h"
+#include "resources/resource_ids.h"
+#include "ui/win/notification_dialog.h"
 
 namespace mrwd::testing {
 namespace {
@@ -217,6 +223,39 @@ TEST_F(Notifications, EndOfTheServerBreaksOffAndDropsMailsWithALogLine) {
     scripted_.SetScript("");
     sender_.SendNotification(Message(Unique("after ")));
     EXPECT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 2; }, kDeadlineMs));
+}
+
+class NoPrompts : public DialogPrompts {
+public:
+    void Warn(HWND, UINT) override {}
+    void Inform(HWND, UINT) override {}
+    std::optional<std::string> ChooseFile(HWND, UINT, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> ChooseFolder(HWND, UINT) override { return std::nullopt; }
+};
+
+// The window thread opens the notification settings and takes their OK while
+// a mail is stuck on a server that never answers: neither waits for it, and
+// the mail in progress keeps the settings it started with.
+TEST_F(Notifications, SettingsDialogNeverWaitsForAMailOnItsWay) {
+    CleanSettings clean;
+    scripted_.SetScript("mode silent");
+    PointMailAt(scripted_.SmtpPort(), "", "");
+    sender_.SendNotificationInBackground(Message(Unique("stuck ")));
+    ASSERT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 1; }, kDeadlineMs));
+    NoPrompts prompts;
+    NotificationDialogContext context{settings_, sender_.NotifyLock(), SettingsStore(false), prompts};
+    {
+        ModalDialog dialog([&] { return RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context); });
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_EQ(sender_.BackgroundNotifications(), 1) << "the dialog came up only after the mail had ended";
+        dialog.Type(IDC_SMTP_SERVER, L"changed.example");
+        dialog.Click(IDOK);
+        EXPECT_EQ(dialog.Result(), IDOK);
+        EXPECT_EQ(sender_.BackgroundNotifications(), 1) << "OK waited for the mail";
+    }
+    EXPECT_STREQ(settings_.SMTPServer, "changed.example");
+    sender_.EndAll();
+    EXPECT_EQ(scripted_.Sessions().size(), 1u);
 }
 
 }  // namespace
