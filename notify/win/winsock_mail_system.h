@@ -19,10 +19,13 @@ public:
     // `abort` (may be null): once set, every wait gives up within a fraction
     // of a second with WSAEINTR, so the server's end never waits out a slow
     // server's time-outs.
+    // `wholeSendMs`: not yet honoured.
     explicit WinSockMailSystem(unsigned connectTimeoutMs = kMailConnectTimeoutMs,
                                unsigned transferTimeoutMs = kMailTransferTimeoutMs,
-                               const std::atomic<bool>* abort = nullptr)
-        : connectTimeoutMs_(connectTimeoutMs), transferTimeoutMs_(transferTimeoutMs), abort_(abort) {}
+                               const std::atomic<bool>* abort = nullptr, unsigned wholeSendMs = 0)
+        : connectTimeoutMs_(connectTimeoutMs), transferTimeoutMs_(transferTimeoutMs), abort_(abort) {
+        (void)wholeSendMs;
+    }
 
     bool Startup(std::vector<std::string>& failure) override;
     void Cleanup() override;

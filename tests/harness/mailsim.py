@@ -11,6 +11,7 @@ STATE/ready. Each new connection reads STATE/script, lines of:
     drop_at STEP                    close the connection instead of that reply
     delay_ms N                      wait before every reply
     split_ms N                      send every reply in two pieces, N ms apart
+    trickle_ms N                    send every reply one byte at a time, N ms apart
     reply STEP TEXT                 the reply of a step (\\r and \\n as escapes,
                                     CR LF added at its end)
 
@@ -66,7 +67,7 @@ def unescape(text):
 
 
 def read_script():
-    script = {"mode": "normal", "drop_at": None, "delay_ms": 0, "split_ms": 0,
+    script = {"mode": "normal", "drop_at": None, "delay_ms": 0, "split_ms": 0, "trickle_ms": 0,
               "replies": dict(DEFAULT_REPLIES)}
     try:
         with open(os.path.join(state_dir, "script"), encoding="utf-8") as f:
@@ -79,7 +80,7 @@ def read_script():
             continue
         if parts[0] == "reply" and len(parts) == 3:
             script["replies"][parts[1]] = unescape(parts[2])
-        elif parts[0] in ("delay_ms", "split_ms"):
+        elif parts[0] in ("delay_ms", "split_ms", "trickle_ms"):
             script[parts[0]] = int(parts[1])
         elif parts[0] in ("mode", "drop_at"):
             script[parts[0]] = parts[1]
@@ -133,7 +134,11 @@ class Session(socketserver.BaseRequestHandler):
         if self.script["delay_ms"]:
             time.sleep(self.script["delay_ms"] / 1000)
         data = (self.script["replies"][step] + "\r\n").encode("latin-1")
-        if self.script["split_ms"] and len(data) > 1:
+        if self.script["trickle_ms"]:
+            for byte in data:
+                self.request.sendall(bytes([byte]))
+                time.sleep(self.script["trickle_ms"] / 1000)
+        elif self.script["split_ms"] and len(data) > 1:
             half = len(data) // 2
             self.request.sendall(data[:half])
             time.sleep(self.script["split_ms"] / 1000)

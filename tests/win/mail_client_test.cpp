@@ -5,7 +5,10 @@
 
 #include <winsock2.h>
 
+#include <atomic>
 #include <fstream>
+#include <memory>
+#include <thread>
 
 #include "notify/core/base64.h"
 #include "notify/core/smtp_client.h"
@@ -170,6 +173,39 @@ TEST_F(MailClient, SilentServerIsGivenUpAfterTheTimeOut) {
     CFastSmtp client(system);
     EXPECT_FALSE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
     EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10060\r\n");
+}
+
+// A server that sends one byte a second answers every single wait in time;
+// only the bound on the whole send ends it.
+TEST_F(MailClient, TricklingServerIsGivenUpAtTheBoundOfTheWholeSend) {
+    scripted_.SetScript("trickle_ms 1000");
+    WinSockMailSystem system(2000, 30000, nullptr, 3000);
+    CFastSmtp client(system);
+    EXPECT_FALSE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+    EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10060\r\n");
+}
+
+// A name whose look-up never answers (the harness's name server is silent):
+// the connect gives up within its own time-out.
+TEST_F(MailClient, LookUpThatNeverAnswersIsGivenUp) {
+    const std::string name = Environment("MRWD_SILENT_DNS_NAME");
+    ASSERT_FALSE(name.empty()) << "run under with-mailservers";
+    // On the heap: should the look-up hang after all, the test ends without it.
+    struct Attempt {
+        WinSockMailSystem system{2000, 1000, nullptr, 60000};
+        std::atomic<bool> ended{false};
+        std::string failure;
+    };
+    auto attempt = std::make_shared<Attempt>();
+    std::thread([attempt, name] {
+        CFastSmtp client(attempt->system);
+        if (!client.Connect(name, 25, kNoAuthentication, "", "", nullptr, 0) && client.LastErrorText() != nullptr) {
+            attempt->failure = client.LastErrorText();
+        }
+        attempt->ended = true;
+    }).detach();
+    ASSERT_TRUE(WaitUntil([&] { return attempt->ended.load(); }, kDeadlineMs));
+    EXPECT_EQ(attempt->failure, "Invalid SMTP socket\r\n");
 }
 
 TEST_F(MailClient, DroppedConnectionsEndInAReceiveError) {

@@ -225,6 +225,30 @@ TEST_F(Notifications, EndOfTheServerBreaksOffAndDropsMailsWithALogLine) {
     EXPECT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 2; }, kDeadlineMs));
 }
 
+// The end of the server while a mail waits for a name look-up that never
+// answers: the look-up is abandoned, not waited for.
+TEST_F(Notifications, EndOfTheServerDoesNotWaitForAHungLookUp) {
+    const std::string name = Environment("MRWD_SILENT_DNS_NAME");
+    ASSERT_FALSE(name.empty()) << "run under with-mailservers";
+    PointMailAt(scripted_.SmtpPort(), "", "");
+    {
+        std::lock_guard<std::mutex> lock(sender_.NotifyLock());
+        std::strncpy(settings_.SMTPServer, name.c_str(), sizeof settings_.SMTPServer - 1);
+    }
+    const std::string body = Unique("looked up ");
+    sender_.SendNotificationInBackground(Message(body));
+    ASSERT_TRUE(WaitUntil([&] { return LogText().find("Отправка уведомления на адрес") != std::string::npos; },
+                          kDeadlineMs));
+    std::atomic<bool> ended{false};
+    std::thread ending([&] {
+        sender_.EndAll();
+        ended = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return ended.load(); }, kDeadlineMs));
+    ending.join();
+    EXPECT_EQ(sender_.BackgroundNotifications(), 0);
+}
+
 class NoPrompts : public DialogPrompts {
 public:
     void Warn(HWND, UINT) override {}
