@@ -40,9 +40,16 @@ MailSettings CopyMailSettings(const Settings& settings) {
     return mail;
 }
 
+// The record's texts end in CR LF (a reply even in two), and the log line
+// puts its own after the description.
+std::string Description(const char* recorded) {
+    std::string text = recorded != nullptr ? recorded : "";
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
 void LogFailure(const EventLog& log, const CFastSmtp& client, const CMessage& message) {
-    const char* reason = client.LastErrorText();
-    log.WriteLogString(IDS_NOTIFY_FAILED, reason != nullptr ? reason : "", message.Body().c_str());
+    log.WriteLogString(IDS_NOTIFY_FAILED, Description(client.LastErrorText()).c_str(), message.Body().c_str());
 }
 
 void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, const std::atomic<bool>& abort) {
