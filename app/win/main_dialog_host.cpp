@@ -54,7 +54,7 @@ public:
     void EditNotificationSettings(HWND owner) override {
         ServerProcess& server = Server();
         MessageBoxPrompts prompts;
-        NotificationDialogContext context{server.settings, server.notifyLock, server.Store(), prompts};
+        NotificationDialogContext context{server.settings, server.Store(), prompts};
         RunNotificationDialog(server.instance, owner, context);
     }
 };

@@ -65,9 +65,8 @@ struct ServerProcess {
     bool serviceMode = false;
     Settings settings;
     EventLog log{settings.Log};
-    // Serializes every mail dialogue and the changes of the mail settings.
-    std::mutex notifyLock;
-    NotificationSender notifications{settings, notifyLock, log};
+    // Sends the mails one at a time, in the order they were raised.
+    NotificationSender notifications{settings, log};
     // The run-time switch of supervision; read by every thread.
     std::atomic<bool> supervisionOn{false};
     // The switch as it was when Windows asked whether the session may end;

@@ -36,7 +36,6 @@ const NumberSetting kNumbers[] = {
     {"ControlMdm", &Settings::ControlMdm, 1, 1},
     {"NotifyReboot", &Settings::NotifyReboot, 0, 0},
     {"SendLog", &Settings::SendLog, 0, 0},
-    {"AuthType", &Settings::AuthType, 0, 0},
 };
 
 void ReadNumber(SettingsSource& source, Settings& settings, const NumberSetting& n) {
@@ -51,16 +50,42 @@ bool ReadBytes(SettingsSource& source, const char* name, void* buffer, std::size
     return false;
 }
 
+// A text value of a buffer of `size` bytes; "" when it cannot be read. A
+// buffer filled to its last byte has no terminator: its last byte is dropped.
+std::string ReadText(SettingsSource& source, const char* name, std::size_t size) {
+    std::vector<char> buffer(size, 0);
+    if (!ReadBytes(source, name, buffer.data(), size)) return std::string();
+    buffer[size - 1] = '\0';
+    return std::string(buffer.data());
+}
+
+MailSettings LoadMailSettings(SettingsSource& source) {
+    MailSettings mail;
+    mail.server = ReadText(source, "SMTPServer", kTextValueSize);
+    unsigned char port[2];
+    mail.port = ReadBytes(source, "SMTPPort", port, sizeof port) ? static_cast<std::uint16_t>(port[0] | (port[1] << 8))
+                                                                 : 0;
+    mail.recipient = ReadText(source, "UserEMail", kTextValueSize);
+    mail.sender = ReadText(source, "SenderEMail", kTextValueSize);
+    mail.userName = ReadText(source, "UserName", kShortValueSize);
+    unsigned char password[kShortValueSize];
+    if (ReadBytes(source, "Password", password, sizeof password)) {
+        ScramblePassword(password, sizeof password, kPasswordKey);
+        mail.password.assign(reinterpret_cast<const char*>(password), strnlen(reinterpret_cast<const char*>(password),
+                                                                              sizeof password));
+    }
+    std::uint32_t number = 0;
+    mail.authentication = static_cast<MailAuthentication>(source.ReadDword("AuthType", number) ? number : 0);
+    mail.security = static_cast<MailSecurity>(source.ReadDword("SMTPSecurity", number) ? number : 0);
+    mail.certSha256 = ReadText(source, "SMTPCertSHA256", kTextValueSize);
+    return mail;
+}
+
 }  // namespace
 
 void ApplyNoKeyDefaults(Settings& settings) {
     for (const NumberSetting& n : kNumbers) (settings.*n.member) = n.noKey;
-    std::memset(settings.SMTPServer, 0, sizeof settings.SMTPServer);
-    settings.SMTPPort = 0;
-    std::memset(settings.UserEMail, 0, sizeof settings.UserEMail);
-    std::memset(settings.SenderEMail, 0, sizeof settings.SenderEMail);
-    std::memset(settings.UserName, 0, sizeof settings.UserName);
-    std::memset(settings.Password, 0, sizeof settings.Password);
+    settings.Mail.Set(MailSettings());
     settings.MailConfigured = 0;
 }
 
@@ -78,36 +103,11 @@ void LoadSettings(SettingsSource& source, Settings& settings) {
             settings.RebootTimeout = kMinimumRebootTimeout;
         }
     }
-
-    ReadBytes(source, "SMTPServer", settings.SMTPServer, sizeof settings.SMTPServer);
-    unsigned char port[2];
-    settings.SMTPPort = ReadBytes(source, "SMTPPort", port, sizeof port)
-                            ? static_cast<std::uint16_t>(port[0] | (port[1] << 8))
-                            : 0;
-    ReadBytes(source, "UserEMail", settings.UserEMail, sizeof settings.UserEMail);
-    ReadBytes(source, "SenderEMail", settings.SenderEMail, sizeof settings.SenderEMail);
-    ReadBytes(source, "UserName", settings.UserName, sizeof settings.UserName);
-    if (ReadBytes(source, "Password", settings.Password, sizeof settings.Password)) {
-        ScramblePassword(settings.Password, sizeof settings.Password, kPasswordKey);
-    }
-
-    // A buffer filled to the last byte has no terminator; keep every text a valid C string.
-    settings.SMTPServer[kTextValueSize - 1] = '\0';
-    settings.UserEMail[kTextValueSize - 1] = '\0';
-    settings.SenderEMail[kTextValueSize - 1] = '\0';
-    settings.UserName[kShortValueSize - 1] = '\0';
-
+    settings.Mail.Set(LoadMailSettings(source));
     settings.MailConfigured = ComputeMailConfigured(settings) ? 1 : 0;
 }
 
-bool ComputeMailConfigured(const Settings& settings) {
-    if (settings.SMTPServer[0] == '\0' || settings.UserEMail[0] == '\0' ||
-        settings.SenderEMail[0] == '\0') {
-        return false;
-    }
-    if (settings.AuthType == 0) return true;
-    return settings.UserName[0] != '\0' && settings.Password[0] != 0;
-}
+bool ComputeMailConfigured(const Settings& settings) { return MailSettingsComplete(settings.Mail.Get()); }
 
 void ScramblePassword(unsigned char* buffer, std::size_t length, const char* key) {
     if (buffer == nullptr || key == nullptr) return;

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/core/mail_settings.h"
+
 namespace mrwd {
 
 constexpr std::size_t kTextValueSize = 260;   // host and address buffers
@@ -33,14 +35,10 @@ struct Settings {
     std::atomic<std::uint32_t> ControlMdm{1};
     std::atomic<std::uint32_t> NotifyReboot{0};
     std::atomic<std::uint32_t> SendLog{0};
-    std::atomic<std::uint32_t> AuthType{0};
 
-    char SMTPServer[kTextValueSize] = {};
-    std::uint16_t SMTPPort = 0;  // 0 = choose the port automatically
-    char UserEMail[kTextValueSize] = {};
-    char SenderEMail[kTextValueSize] = {};
-    char UserName[kShortValueSize] = {};
-    unsigned char Password[kShortValueSize] = {};  // plain text while in memory
+    // "SMTPServer", "SMTPPort", "UserEMail", "SenderEMail", "AuthType",
+    // "UserName", "Password", "SMTPSecurity" and "SMTPCertSHA256", as one value.
+    SharedMailSettings Mail;
 
     // Derived: the mail settings are complete enough to send anything.
     std::atomic<int> MailConfigured{0};

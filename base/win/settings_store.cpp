@@ -1,5 +1,6 @@
 #include "settings_store.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/win/handles.h"
@@ -75,6 +76,20 @@ bool SettingsStore::StorePassword(const unsigned char (&plain)[kShortValueSize])
     std::memcpy(scrambled, plain, sizeof scrambled);
     ScramblePassword(scrambled, sizeof scrambled, kPasswordKey);
     return Store("Password", REG_BINARY, scrambled, sizeof scrambled);
+}
+
+void SettingsStore::StoreMail(const MailSettings& mail) const {
+    StoreText("SMTPServer", mail.server.c_str(), kTextValueSize);
+    StoreSmtpPort(mail.port);
+    StoreText("UserEMail", mail.recipient.c_str(), kTextValueSize);
+    StoreText("SenderEMail", mail.sender.c_str(), kTextValueSize);
+    StoreDword("AuthType", static_cast<std::uint32_t>(mail.authentication));
+    StoreDword("SMTPSecurity", static_cast<std::uint32_t>(mail.security));
+    if (mail.authentication == MailAuthentication::None) return;
+    StoreText("UserName", mail.userName.c_str(), kShortValueSize);
+    unsigned char plain[kShortValueSize] = {};
+    std::memcpy(plain, mail.password.data(), std::min(mail.password.size(), sizeof plain - 1));
+    StorePassword(plain);
 }
 
 }  // namespace mrwd

@@ -35,7 +35,62 @@ bool ReplyComplete(const std::string& text, bool pop3) {
     return false;
 }
 
+int ReplyCode(const std::string& reply, bool pop3) {
+    if (pop3) return reply.rfind("-ERR", 0) == 0 ? 500 : 0;  // POP3 has no codes: a refusal counts as permanent
+    if (reply.size() < 3 || !IsDigit(reply[0]) || !IsDigit(reply[1]) || !IsDigit(reply[2])) return 0;
+    return (reply[0] - '0') * 100 + (reply[1] - '0') * 10 + (reply[2] - '0');
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+constexpr std::uint16_t kSubmissionPort = 587;
+constexpr std::uint16_t kSmtpsPort = 465;
+constexpr std::uint16_t kPop3sPort = 995;
+
 }  // namespace
+
+EhloOffer ParseEhloReply(const std::string& reply) {
+    EhloOffer offer;
+    std::size_t start = 0;
+    while (start < reply.size()) {
+        std::size_t end = reply.find('\n', start);
+        if (end == std::string::npos) end = reply.size();
+        std::string line = Upper(reply.substr(start, end - start));
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // "250-KEYWORD params" or "250 KEYWORD params"; the first line greets.
+        if (line.size() < 5 || line.compare(0, 3, "250") != 0) continue;
+        const std::string keyword = line.substr(4, line.find(' ', 4) == std::string::npos ? std::string::npos
+                                                                                             : line.find(' ', 4) - 4);
+        if (keyword == "STARTTLS") offer.startTls = true;
+        // Old servers write "AUTH=LOGIN PLAIN".
+        if (keyword.rfind("AUTH", 0) == 0 && (keyword.size() == 4 || keyword[4] == '=')) {
+            const std::string mechanisms = " " + line.substr(9) + " ";
+            if (mechanisms.find(" LOGIN ") != std::string::npos) offer.authLogin = true;
+            if (mechanisms.find(" PLAIN ") != std::string::npos) offer.authPlain = true;
+        }
+    }
+    return offer;
+}
+
+std::uint16_t SmtpPortFor(const MailSettings& mail) {
+    if (mail.port != 0) return mail.port;
+    switch (mail.security) {
+        case MailSecurity::StartTls: return kSubmissionPort;
+        case MailSecurity::Tls: return kSmtpsPort;
+        default: return 0;
+    }
+}
+
+std::uint16_t Pop3PortFor(std::uint16_t port, MailSecurity security) {
+    if (port != 0) return port;
+    return security == MailSecurity::Tls ? kPop3sPort : 0;
+}
 
 CFastSmtp::CFastSmtp(MailSystem& system) : system_(system) {
     std::vector<std::string> failure;
@@ -86,74 +141,126 @@ bool CFastSmtp::ReadReply(MailConnection& connection, bool pop3, std::string& re
 }
 
 bool CFastSmtp::Command(MailConnection* connection, bool pop3, const std::string& command) {
+    lastNegativeCode_ = 0;
     if (connection == nullptr) return false;
     if (!SendRaw(*connection, command.substr(0, kBuffer - 1))) return false;
     std::string reply;
     if (!ReadReply(*connection, pop3, reply)) return false;
     RecordText("%s\r\n", reply.c_str());
-    return Positive(reply, pop3);
+    lastReply_ = reply;
+    if (Positive(reply, pop3)) return true;
+    lastNegativeCode_ = ReplyCode(reply, pop3);
+    return false;
 }
 
-bool CFastSmtp::Connect(const std::string& server, std::uint16_t port, std::uint32_t authType, const char* user,
-                        const char* password, const char* pop3Server, std::uint16_t pop3Port) {
+bool CFastSmtp::FailAt(MailStep step) {
+    failedStep_ = step;
+    failedReplyCode_ = lastNegativeCode_;
+    return false;
+}
+
+bool CFastSmtp::Connect(const MailSettings& mail, const Pop3Server& pop3) {
     if (connected_) Disconnect();
     connected_ = false;
     smtp_.reset();
     pop3_.reset();
+    failedStep_ = MailStep::None;
+    failedReplyCode_ = 0;
+    lastNegativeCode_ = 0;
 
-    smtp_ = system_.Open(server, port, false);
+    if (!Greet(mail)) return FailAt(MailStep::Connect);
+    if (mail.authentication != MailAuthentication::None && !Authenticate(mail, pop3)) {
+        return FailAt(MailStep::Authentication);
+    }
+    connected_ = true;
+    return true;
+}
+
+bool CFastSmtp::Secure(std::unique_ptr<MailConnection>& connection, const MailSettings& mail) {
+    std::string failure;
+    connection = system_.StartTls(std::move(connection), mail.server, mail.certSha256, failure);
+    if (connection) return true;
+    RecordText("%s", failure.c_str());
+    return false;
+}
+
+bool CFastSmtp::Greet(const MailSettings& mail) {
+    smtp_ = system_.Open(mail.server, SmtpPortFor(mail), false);
     if (!smtp_) {
         RecordText("Invalid SMTP socket\r\n");
         return false;
     }
+    if (mail.security == MailSecurity::Tls && !Secure(smtp_, mail)) return false;
     // A refused greeting is not recorded.
     std::string greeting;
     if (!ReadReply(*smtp_, false, greeting)) return false;
-    if (!Positive(greeting, false)) return false;
+    if (!Positive(greeting, false)) {
+        lastNegativeCode_ = ReplyCode(greeting, false);
+        return false;
+    }
     RecordText("%s\r\n", greeting.c_str());
 
     if (!system_.LocalHostName(hostName_)) {
         RecordText("Failed to get the local hostname\r\n");
         hostName_.clear();
     }
-    const char* verb = authType == kAuthLogin ? "EHLO" : "HELO";
-    if (!SmtpCommand(std::string(verb) + " " + hostName_ + "\r\n")) return false;
-    if (authType == kNoAuthentication) {
-        connected_ = true;
-        return true;
+    // Extensions (STARTTLS, AUTH) are announced only to EHLO.
+    const bool extended = mail.authentication == MailAuthentication::Login || mail.security != MailSecurity::None;
+    const std::string hello = std::string(extended ? "EHLO " : "HELO ") + hostName_ + "\r\n";
+    if (!SmtpCommand(hello)) return false;
+    offer_ = ParseEhloReply(lastReply_);
+    if (mail.security != MailSecurity::StartTls) return true;
+
+    // Never on in plain text: a server that does not offer STARTTLS, or
+    // refuses it, ends the send.
+    if (!offer_.startTls) {
+        RecordText("The server does not offer STARTTLS\r\n");
+        return false;
     }
-    if (!Authenticate(server, authType, user, password, pop3Server, pop3Port)) return false;
-    connected_ = true;
+    if (!SmtpCommand("STARTTLS\r\n") || !Secure(smtp_, mail)) return false;
+    // What was said before the handshake no longer counts.
+    if (!SmtpCommand(hello)) return false;
+    offer_ = ParseEhloReply(lastReply_);
     return true;
 }
 
-bool CFastSmtp::Authenticate(const std::string& server, std::uint32_t authType, const char* user,
-                             const char* password, const char* pop3Server, std::uint16_t pop3Port) {
-    if (user == nullptr) {
+bool CFastSmtp::Authenticate(const MailSettings& mail, const Pop3Server& pop3) {
+    // An empty name or password can only be refused: not sent at all.
+    if (mail.userName.empty()) {
         RecordText("User name mast be specified\r\n");
         return false;
     }
-    if (password == nullptr) {
+    if (mail.password.empty()) {
         RecordText("Password mast be specified\r\n");
         return false;
     }
-    if (authType == kAuthLogin) {
-        return SmtpCommand("AUTH LOGIN\r\n") && SmtpCommand(Base64(user) + "\r\n") &&
-               SmtpCommand(Base64(password) + "\r\n");
-    }
-    if (authType == kPopBeforeSmtp) {
-        pop3_ = system_.Open(pop3Server != nullptr ? pop3Server : server, pop3Port, true);
-        if (!pop3_) {
-            RecordText("Invalid POP3 socket\r\n");
-            return false;
+    if (mail.authentication == MailAuthentication::Login) {
+        // LOGIN stays first; PLAIN (RFC 4616) only for servers that offer it alone.
+        if (offer_.authPlain && !offer_.authLogin) {
+            return SmtpCommand("AUTH PLAIN " + Base64(std::string(1, '\0') + mail.userName + '\0' + mail.password) +
+                               "\r\n");
         }
-        std::string greeting;
-        if (!ReadReply(*pop3_, true, greeting) || !Positive(greeting, true)) return false;
-        RecordText("%s\r\n", greeting.c_str());
-        return Pop3Command(std::string("USER ") + user + "\r\n") && Pop3Command(std::string("PASS ") + password + "\r\n");
+        return SmtpCommand("AUTH LOGIN\r\n") && SmtpCommand(Base64(mail.userName) + "\r\n") &&
+               SmtpCommand(Base64(mail.password) + "\r\n");
     }
+    if (mail.authentication == MailAuthentication::PopBeforeSmtp) return PopBeforeSmtp(mail, pop3);
     RecordText("Unknown authentication method\r\n");
     return false;
+}
+
+bool CFastSmtp::PopBeforeSmtp(const MailSettings& mail, const Pop3Server& pop3) {
+    pop3_ = system_.Open(pop3.host.empty() ? mail.server : pop3.host, Pop3PortFor(pop3.port, mail.security), true);
+    if (!pop3_) {
+        RecordText("Invalid POP3 socket\r\n");
+        return false;
+    }
+    if (mail.security == MailSecurity::Tls && !Secure(pop3_, mail)) return false;
+    std::string greeting;
+    if (!ReadReply(*pop3_, true, greeting) || !Positive(greeting, true)) return false;
+    RecordText("%s\r\n", greeting.c_str());
+    // STLS (RFC 2595): the password never goes out in plain text either.
+    if (mail.security == MailSecurity::StartTls && (!Pop3Command("STLS\r\n") || !Secure(pop3_, mail))) return false;
+    return Pop3Command("USER " + mail.userName + "\r\n") && Pop3Command("PASS " + mail.password + "\r\n");
 }
 
 bool CFastSmtp::AddRecipient(const std::string& address, const std::string& name) {
@@ -175,9 +282,12 @@ bool CFastSmtp::Send(const CMessage& message) {
 }
 
 bool CFastSmtp::SendMail() {
+    failedStep_ = MailStep::None;
+    failedReplyCode_ = 0;
+    lastNegativeCode_ = 0;
     if (senderAddress_.empty()) {
         RecordText("Sender email address not specified\r\n");
-        return false;
+        return FailAt(MailStep::Message);
     }
     HeaderFields fields;
     fields.senderName = senderName_;
@@ -189,21 +299,21 @@ bool CFastSmtp::SendMail() {
     if (!BuildHeader(fields, system_.Now(), header)) {
         RecordText("Please add a message recipient!\r\n");
         RecordText("Failed to format message header\r\n");
-        return false;
+        return FailAt(MailStep::Message);
     }
-    if (!SmtpCommand("MAIL FROM: <" + senderAddress_ + ">\r\n")) return false;
+    if (!SmtpCommand("MAIL FROM: <" + senderAddress_ + ">\r\n")) return FailAt(MailStep::Message);
     for (const CRecipient& r : recipients_) {
-        if (!SmtpCommand("RCPT TO: <" + r.Address() + "\r\n")) return false;
+        if (!SmtpCommand("RCPT TO: <" + r.Address() + "\r\n")) return FailAt(MailStep::Message);
     }
-    if (!SmtpCommand("DATA\r\n")) return false;
+    if (!SmtpCommand("DATA\r\n")) return FailAt(MailStep::Message);
     if (!SendRaw(*smtp_, header) || !SendRaw(*smtp_, kFirstPartDelimiter) || !SendRaw(*smtp_, kTextPartHeader) ||
         !SendRaw(*smtp_, CrLfLineEnds(body_)) || !SendRaw(*smtp_, "\r\n")) {
-        return false;
+        return FailAt(MailStep::Message);
     }
     for (const std::string& path : attachments_) {
         if (!SendAttachment(path)) return false;
     }
-    return SmtpCommand(kDataEnd);
+    return SmtpCommand(kDataEnd) || FailAt(MailStep::Message);
 }
 
 bool CFastSmtp::SendAttachment(const std::string& path) {
@@ -218,10 +328,11 @@ bool CFastSmtp::SendAttachment(const std::string& path) {
     if (encoded.empty()) {
         // Nothing of it has reached the server: the data stays unfinished.
         RecordText("Can't attach file: %s\r\n", path.c_str());
-        return false;
+        return FailAt(MailStep::Attachment);
     }
-    return SendRaw(*smtp_, "--=bound=\r\n") && SendRaw(*smtp_, partHeader) && SendRaw(*smtp_, encoded) &&
-           SendRaw(*smtp_, "\r\n");
+    return (SendRaw(*smtp_, "--=bound=\r\n") && SendRaw(*smtp_, partHeader) && SendRaw(*smtp_, encoded) &&
+            SendRaw(*smtp_, "\r\n")) ||
+           FailAt(MailStep::Message);
 }
 
 bool CFastSmtp::Disconnect() {

@@ -1,7 +1,9 @@
 // CFastSmtp: the server's own mail client. One object sends one message: it
-// connects, greets, authenticates if asked (AUTH LOGIN, or POP before SMTP),
-// transfers the message and quits, keeping every server reply and error text
-// in its record. Sockets, files and the clock are reached through MailSystem.
+// connects, secures the connection if asked (STARTTLS, or TLS from the first
+// byte), greets, authenticates if asked (AUTH LOGIN or PLAIN, or POP before
+// SMTP), transfers the message and quits, keeping every server reply and
+// error text in its record. Sockets, TLS, files and the clock are reached
+// through MailSystem.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/core/mail_settings.h"
 #include "notify/core/mail_format.h"
 #include "notify/core/mail_message.h"
 
@@ -36,15 +39,44 @@ public:
     // Resolves and connects; port 0 takes the service's port ("smtp" or
     // "pop3", else 25 or 110). Null on failure.
     virtual std::unique_ptr<MailConnection> Open(const std::string& host, std::uint16_t port, bool pop3) = 0;
+    // The TLS handshake over `plain`, then the check of the server's
+    // certificate: against the system's roots for `host`, or, with
+    // `certSha256`, that exactly. The secured connection, or null with the
+    // reason to record in `failure`.
+    virtual std::unique_ptr<MailConnection> StartTls(std::unique_ptr<MailConnection> plain, const std::string& host,
+                                                     const std::string& certSha256, std::string& failure) = 0;
     virtual UtcTime Now() = 0;
     // A whole file; on failure the text to record goes to `failure`.
     virtual bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) = 0;
 };
 
-enum AuthType : std::uint32_t {
-    kNoAuthentication = 0,
-    kAuthLogin = 1,
-    kPopBeforeSmtp = 2,
+// What the server offers in its reply to EHLO.
+struct EhloOffer {
+    bool startTls = false;
+    bool authLogin = false;
+    bool authPlain = false;
+};
+EhloOffer ParseEhloReply(const std::string& reply);
+
+// The port a send connects to: the one set, or by the security 587 or 465;
+// 0 without security (the "smtp" service's port, else 25). The same for
+// POP before SMTP: 995 with TLS from the start, else 0 ("pop3", else 110).
+std::uint16_t SmtpPortFor(const MailSettings& mail);
+std::uint16_t Pop3PortFor(std::uint16_t port, MailSecurity security);
+
+// Where a failed send stopped, for deciding whether it may succeed later.
+enum class MailStep {
+    None,            // nothing failed (yet)
+    Connect,         // socket, look-up, connection, TLS, greeting, EHLO or HELO, STARTTLS
+    Authentication,  // AUTH or the POP3 log-in
+    Message,         // MAIL FROM, RCPT TO, DATA, the data and its final dot
+    Attachment,      // a file to attach could not be read
+};
+
+// The POP3 server of POP before SMTP; an empty host is the SMTP server's.
+struct Pop3Server {
+    std::string host;
+    std::uint16_t port = 0;
 };
 
 class CFastSmtp {
@@ -58,9 +90,7 @@ public:
     // False when the socket library could not be started (the reason is recorded).
     bool Started() const { return started_; }
 
-    // `user`, `password` and `pop3Server` may be null; port 0 is the default port.
-    bool Connect(const std::string& server, std::uint16_t port, std::uint32_t authType, const char* user,
-                 const char* password, const char* pop3Server, std::uint16_t pop3Port);
+    bool Connect(const MailSettings& mail, const Pop3Server& pop3 = Pop3Server());
     bool AddRecipient(const std::string& address, const std::string& name);
     bool IsConnected() const { return connected_; }
     void SetXMailer(const std::string& mailer) { mailer_ = mailer; }
@@ -70,6 +100,10 @@ public:
     // The latest record entry, or null when nothing was recorded.
     const char* LastErrorText() const { return record_.empty() ? nullptr : record_.back().c_str(); }
     const std::vector<std::string>& Record() const { return record_; }
+    // The step that failed and the server's reply code there (0: no reply,
+    // the connection or the client failed).
+    MailStep FailedStep() const { return failedStep_; }
+    int FailedReplyCode() const { return failedReplyCode_; }
 
 private:
     void RecordText(const char* format, ...);
@@ -79,8 +113,12 @@ private:
     bool Command(MailConnection* connection, bool pop3, const std::string& command);
     bool SmtpCommand(const std::string& command) { return Command(smtp_.get(), false, command); }
     bool Pop3Command(const std::string& command) { return Command(pop3_.get(), true, command); }
-    bool Authenticate(const std::string& server, std::uint32_t authType, const char* user, const char* password,
-                      const char* pop3Server, std::uint16_t pop3Port);
+    bool Greet(const MailSettings& mail);
+    bool Secure(std::unique_ptr<MailConnection>& connection, const MailSettings& mail);
+    bool Authenticate(const MailSettings& mail, const Pop3Server& pop3);
+    bool PopBeforeSmtp(const MailSettings& mail, const Pop3Server& pop3);
+    // Notes where a failure happened; always false.
+    bool FailAt(MailStep step);
     bool SendMail();
     bool SendAttachment(const std::string& path);
 
@@ -93,6 +131,11 @@ private:
     std::string subject_;
     std::string body_;
     std::string mailer_;
+    std::string lastReply_;
+    EhloOffer offer_;
+    MailStep failedStep_ = MailStep::None;
+    int failedReplyCode_ = 0;
+    int lastNegativeCode_ = 0;  // of the latest reply, 0 when it was positive or none came
     std::unique_ptr<MailConnection> smtp_;
     std::unique_ptr<MailConnection> pop3_;
     std::vector<CRecipient> recipients_;

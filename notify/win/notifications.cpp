@@ -13,33 +13,6 @@
 namespace mrwd {
 namespace {
 
-// The mail settings as one send uses them, copied once under the lock.
-struct MailSettings {
-    bool configured = false;
-    std::string server;
-    std::uint16_t port = 0;
-    std::uint32_t authType = 0;
-    std::string userName;
-    std::string password;
-    std::string recipient;
-    std::string sender;
-};
-
-std::string TextOf(const char* buffer, std::size_t size) { return std::string(buffer, strnlen(buffer, size)); }
-
-MailSettings CopyMailSettings(const Settings& settings) {
-    MailSettings mail;
-    mail.configured = settings.MailConfigured != 0;
-    mail.server = TextOf(settings.SMTPServer, sizeof settings.SMTPServer);
-    mail.port = settings.SMTPPort;
-    mail.authType = settings.AuthType;
-    mail.userName = TextOf(settings.UserName, sizeof settings.UserName);
-    mail.password = TextOf(reinterpret_cast<const char*>(settings.Password), sizeof settings.Password);
-    mail.recipient = TextOf(settings.UserEMail, sizeof settings.UserEMail);
-    mail.sender = TextOf(settings.SenderEMail, sizeof settings.SenderEMail);
-    return mail;
-}
-
 // The record's texts end in CR LF (a reply even in two), and the log line
 // puts its own after the description.
 std::string Description(const char* recorded) {
@@ -56,8 +29,7 @@ void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, 
     WinSockMailSystem system(kMailConnectTimeoutMs, kMailTransferTimeoutMs, &abort);
     CFastSmtp client(system);
     log.WriteLogString(IDS_NOTIFY_SENDING, mail.recipient.c_str());
-    if (!client.Started() || !client.Connect(mail.server, mail.port, mail.authType, mail.userName.c_str(),
-                                             mail.password.c_str(), nullptr, 0)) {
+    if (!client.Started() || !client.Connect(mail)) {
         LogFailure(log, client, message);
         return;
     }
@@ -91,8 +63,8 @@ std::unique_ptr<CMessage> NewNotification(UINT subjectId, UINT bodyId, ...) {
     return message;
 }
 
-NotificationSender::NotificationSender(const Settings& settings, std::mutex& notifyLock, const EventLog& log)
-    : settings_(settings), notifyLock_(notifyLock), log_(log) {}
+NotificationSender::NotificationSender(const Settings& settings, const EventLog& log)
+    : settings_(settings), log_(log) {}
 
 NotificationSender::~NotificationSender() { EndAll(); }
 
@@ -103,13 +75,11 @@ void NotificationSender::SendInTurn(SendTurns::Ticket ticket, std::unique_ptr<CM
         turns_.Done(ticket);
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(notifyLock_);
-        const MailSettings mail = CopyMailSettings(settings_);
-        // Not configured: the message goes without a trace.
-        if (mail.configured) Transfer(log_, mail, *message, aborting_);
-        message.reset();
-    }
+    // The settings as they are now, for the whole send: the dialog may change
+    // them meanwhile without waiting for it. Not configured: the message goes
+    // without a trace.
+    if (settings_.MailConfigured != 0) Transfer(log_, settings_.Mail.Get(), *message, aborting_);
+    message.reset();
     turns_.Done(ticket);
 }
 

@@ -1,6 +1,5 @@
 // Sending the system's notifications: one mail dialogue at a time, in the
-// order the mails were raised, under the process-wide notification lock;
-// every step logged, failures not retried.
+// order the mails were raised; every step logged.
 #pragma once
 
 #include <windows.h>
@@ -24,16 +23,12 @@ std::unique_ptr<CMessage> NewNotification(UINT subjectId, UINT bodyId, ...);
 
 class NotificationSender {
 public:
-    // `notifyLock` is held by every send from start to end. Whoever changes
-    // the mail settings while the server runs holds it too, so a send never
-    // reads a half-written text.
-    NotificationSender(const Settings& settings, std::mutex& notifyLock, const EventLog& log);
+    // Each send copies the mail settings when it starts.
+    NotificationSender(const Settings& settings, const EventLog& log);
     // Ends every mail (see EndAll).
     ~NotificationSender();
     NotificationSender(const NotificationSender&) = delete;
     NotificationSender& operator=(const NotificationSender&) = delete;
-
-    std::mutex& NotifyLock() { return notifyLock_; }
 
     // Sends the message and deletes it, on the caller's thread: used right
     // before a reboot, so the mail has left when the computer goes down.
@@ -67,7 +62,6 @@ private:
     void SendInTurn(SendTurns::Ticket ticket, std::unique_ptr<CMessage> message);
 
     const Settings& settings_;
-    std::mutex& notifyLock_;
     const EventLog& log_;
     std::atomic<int> running_{0};
     SendTurns turns_;

@@ -3,9 +3,14 @@
 
 #include "winsock_mail_system.h"
 
+#include <ws2tcpip.h>
+
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "base/core/ticks.h"
+#include "base/win/background_work.h"
 #include "base/win/mapped_file.h"
 #include "base/win/system_clock.h"
 
@@ -18,6 +23,13 @@ constexpr std::uint16_t kDefaultPop3Port = 110;
 constexpr unsigned kWaitSliceMs = 100;
 
 enum class Readiness { Ready, Failed, TimedOut, Aborted };
+
+// A wait's own time-out, cut to what is left of the whole send.
+unsigned Within(unsigned timeoutMs, std::uint32_t end) {
+    const std::int32_t left = TickDiff(end, ::GetTickCount());
+    if (left <= 0) return 0;
+    return static_cast<unsigned>(left) < timeoutMs ? static_cast<unsigned>(left) : timeoutMs;
+}
 
 // Waits until the socket is readable (or writable), has failed (connect
 // only), the time-out has passed, or `abort` is set.
@@ -57,8 +69,8 @@ Readiness WaitForSocket(SOCKET socket, bool forReading, unsigned timeoutMs, cons
 // first waits for readiness, at most the transfer time-out.
 class WinSockConnection final : public MailConnection {
 public:
-    WinSockConnection(UniqueSocket socket, unsigned timeoutMs, const std::atomic<bool>* abort)
-        : socket_(std::move(socket)), timeoutMs_(timeoutMs), abort_(abort) {}
+    WinSockConnection(UniqueSocket socket, unsigned timeoutMs, const std::atomic<bool>* abort, std::uint32_t end)
+        : socket_(std::move(socket)), timeoutMs_(timeoutMs), abort_(abort), end_(end) {}
 
     bool Send(const char* data, std::size_t size, int& error) override {
         std::size_t sent = 0;
@@ -96,13 +108,64 @@ public:
 
 private:
     bool WaitUntilReady(bool forReading, int& error) {
-        return WaitForSocket(socket_.get(), forReading, timeoutMs_, abort_, false, error) == Readiness::Ready;
+        return WaitForSocket(socket_.get(), forReading, Within(timeoutMs_, end_), abort_, false, error) ==
+               Readiness::Ready;
     }
 
     UniqueSocket socket_;
     unsigned timeoutMs_;
     const std::atomic<bool>* abort_;
+    std::uint32_t end_;
 };
+
+// A name look-up on a thread of its own, shared with the thread: a look-up
+// the name server never answers is left behind (it ends with the resolver's
+// own time-outs), and the send goes on without it.
+struct LookUp {
+    std::string host;
+    UniqueHandle done{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    bool found = false;  // written before `done` is set
+    in_addr address{};
+};
+
+bool Resolve(const std::string& host, unsigned timeoutMs, const std::atomic<bool>* abort, in_addr& address) {
+    // A dotted address needs no look-up.
+    const unsigned long numeric = ::inet_addr(host.c_str());
+    if (numeric != INADDR_NONE || host == "255.255.255.255") {
+        address.s_addr = numeric;
+        return true;
+    }
+    auto lookUp = std::make_shared<LookUp>();
+    lookUp->host = host;
+    if (!lookUp->done) return false;
+    UniqueHandle thread = StartBackgroundWork([lookUp] {
+        WSADATA data;
+        // Its own use of WinSock: the send may have ended its own long before.
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+            ::SetEvent(lookUp->done.get());
+            return;
+        }
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* result = nullptr;
+        if (::getaddrinfo(lookUp->host.c_str(), nullptr, &hints, &result) == 0 && result != nullptr) {
+            lookUp->address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+            lookUp->found = true;
+        }
+        if (result != nullptr) ::freeaddrinfo(result);
+        ::WSACleanup();
+        ::SetEvent(lookUp->done.get());
+    });
+    if (!thread) return false;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (::WaitForSingleObject(lookUp->done.get(), kWaitSliceMs) == WAIT_OBJECT_0) break;
+        if ((abort != nullptr && *abort) || ::GetTickCount() - start >= timeoutMs) return false;
+    }
+    address = lookUp->address;
+    return lookUp->found;
+}
 
 // Connects within the connect time-out; the socket is left non-blocking.
 bool ConnectWithin(SOCKET socket, const sockaddr_in& address, unsigned timeoutMs, const std::atomic<bool>* abort) {
@@ -154,13 +217,17 @@ bool WinSockMailSystem::LocalHostName(std::string& name) {
     return true;
 }
 
-std::unique_ptr<MailConnection> WinSockMailSystem::Open(const std::string& host, std::uint16_t port, bool pop3) {
-    const hostent* resolved = ::gethostbyname(host.c_str());
-    if (resolved == nullptr || resolved->h_addrtype != AF_INET || resolved->h_addr_list[0] == nullptr) return nullptr;
+WinSockMailSystem::WinSockMailSystem(unsigned connectTimeoutMs, unsigned transferTimeoutMs,
+                                     const std::atomic<bool>* abort, unsigned wholeSendMs)
+    : connectTimeoutMs_(connectTimeoutMs),
+      transferTimeoutMs_(transferTimeoutMs),
+      abort_(abort),
+      end_(::GetTickCount() + wholeSendMs) {}
 
+std::unique_ptr<MailConnection> WinSockMailSystem::Open(const std::string& host, std::uint16_t port, bool pop3) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    std::memcpy(&address.sin_addr, resolved->h_addr_list[0], sizeof address.sin_addr);
+    if (!Resolve(host, Within(connectTimeoutMs_, end_), abort_, address.sin_addr)) return nullptr;
     if (port != 0) {
         address.sin_port = ::htons(port);
     } else {
@@ -171,8 +238,8 @@ std::unique_ptr<MailConnection> WinSockMailSystem::Open(const std::string& host,
 
     UniqueSocket socket(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!socket) return nullptr;
-    if (!ConnectWithin(socket.get(), address, connectTimeoutMs_, abort_)) return nullptr;
-    return std::make_unique<WinSockConnection>(std::move(socket), transferTimeoutMs_, abort_);
+    if (!ConnectWithin(socket.get(), address, Within(connectTimeoutMs_, end_), abort_)) return nullptr;
+    return std::make_unique<WinSockConnection>(std::move(socket), transferTimeoutMs_, abort_, end_);
 }
 
 UtcTime WinSockMailSystem::Now() { return UtcNow(); }
@@ -195,6 +262,12 @@ bool WinSockMailSystem::ReadAttachment(const std::string& path, std::string& byt
     }
     bytes.assign(static_cast<const char*>(file.Data()), file.Size());
     return true;
+}
+
+std::unique_ptr<MailConnection> WinSockMailSystem::StartTls(std::unique_ptr<MailConnection>, const std::string&,
+                                                            const std::string&, std::string& failure) {
+    failure = "TLS is not available\r\n";
+    return nullptr;
 }
 
 }  // namespace mrwd

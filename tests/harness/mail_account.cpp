@@ -29,13 +29,15 @@ bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::st
 
 void PointMailSettingsAt(Settings& settings, std::uint16_t port, const std::string& user,
                          const std::string& password, const std::string& recipient) {
-    CopyText(settings.SMTPServer, "127.0.0.1");
-    settings.SMTPPort = port;
-    settings.AuthType = user.empty() ? 0 : 1;
-    CopyText(settings.UserName, user);
-    CopyText(settings.Password, password);
-    CopyText(settings.UserEMail, recipient);
-    CopyText(settings.SenderEMail, kTestSender);
+    MailSettings mail;
+    mail.server = "127.0.0.1";
+    mail.port = port;
+    mail.authentication = user.empty() ? MailAuthentication::None : MailAuthentication::Login;
+    mail.userName = user;
+    mail.password = password;
+    mail.recipient = recipient;
+    mail.sender = kTestSender;
+    settings.Mail.Set(mail);
     settings.MailConfigured = ComputeMailConfigured(settings) ? 1 : 0;
 }
 

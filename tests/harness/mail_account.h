@@ -17,7 +17,7 @@ bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::st
 
 // The same for a running process's settings in memory (the password in
 // plain text, MailConfigured recomputed). An empty user name means no
-// authentication. Callers in a running server hold the notification lock.
+// authentication.
 void PointMailSettingsAt(Settings& settings, std::uint16_t port, const std::string& user,
                          const std::string& password, const std::string& recipient = kTestRecipient);
 

@@ -11,6 +11,7 @@
 #include "notify/core/daily_log.h"
 #include "notify/core/mail_format.h"
 #include "notify/core/smtp_client.h"
+#include "tests/common/mail_settings_for_tests.h"
 
 namespace mrwd {
 namespace {
@@ -188,6 +189,8 @@ struct ScriptedServer {
 class ScriptedConnection : public MailConnection {
 public:
     explicit ScriptedConnection(ScriptedServer& server) : server_(server) {}
+    // What the server sees from here on went through a handshake.
+    void MarkSecured() { server_.received += "<TLS>"; }
     ~ScriptedConnection() override { ++server_.closed; }
     bool Send(const char* data, std::size_t size, int&) override {
         server_.received.append(data, size);
@@ -217,6 +220,8 @@ public:
     std::map<std::string, std::string> files;
     bool startupFails = false;
     std::vector<std::pair<std::string, std::uint16_t>> opens;
+    std::vector<std::string> handshakes;  // "host pin" of each
+    std::string tlsFailure;               // when set, every handshake fails with it
 
     bool Startup(std::vector<std::string>& failure) override {
         if (startupFails) failure.push_back("WSAStartup 10091\r\n");
@@ -232,6 +237,16 @@ public:
         ScriptedServer& server = isPop3 ? pop3 : smtp;
         ++server.opened;
         return std::make_unique<ScriptedConnection>(server);
+    }
+    std::unique_ptr<MailConnection> StartTls(std::unique_ptr<MailConnection> plain, const std::string& host,
+                                             const std::string& certSha256, std::string& failure) override {
+        handshakes.push_back(host + " " + certSha256);
+        if (!tlsFailure.empty()) {
+            failure = tlsFailure;
+            return nullptr;
+        }
+        static_cast<ScriptedConnection&>(*plain).MarkSecured();
+        return plain;
     }
     UtcTime Now() override { return FixedTime(); }
     bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) override {
@@ -275,7 +290,7 @@ TEST_F(SmtpTest, PlainTransferByteForByte) {
             "250 queued\r\n", "221 bye\r\n"});
     {
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("mail.example.com", 25, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+        ASSERT_TRUE(client.Connect(Mail("mail.example.com", 25, kNoAuthentication, nullptr, nullptr)));
         EXPECT_TRUE(client.AddRecipient("ops@example.com", ""));
         client.SetXMailer("MR ZedevUdo Server");
         ASSERT_TRUE(client.Send(Message()));
@@ -313,7 +328,7 @@ TEST_F(SmtpTest, AttachmentsFollowTheTextPart) {
     system.files["C:\\Logs\\06-03-08.txt"] = std::string(58, 'a');
     Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"});
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     client.AddRecipient("ops@example.com", "");
     CMessage m = Message("B");
     m.AddAttachment("C:\\Logs\\06-03-08.txt");
@@ -337,7 +352,7 @@ TEST_F(SmtpTest, NoBareLineFeedAnywhereInTheData) {
     system.files["C:\\Logs\\07-03-08.txt"] = std::string(2 * 57, '\xFF');
     Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n", "221 bye\r\n"});
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     client.AddRecipient("ops@example.com", "");
     client.SetXMailer("MR ZedevUdo Server");
     CMessage m = Message("\nfirst\nsecond\r\n\tthird\n");
@@ -360,7 +375,7 @@ TEST_F(SmtpTest, NoBareLineFeedAnywhereInTheData) {
 TEST_F(SmtpTest, MissingAttachmentLeavesTheDataUnfinished) {
     Script({"220 ready\r\n", "250 hi\r\n", "250 ok\r\n", "250 ok\r\n", "354 go\r\n", "250 ok\r\n"});
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     client.AddRecipient("ops@example.com", "");
     CMessage m = Message();
     m.AddAttachment("C:\\Logs\\31-02-08.txt");
@@ -378,7 +393,7 @@ TEST_F(SmtpTest, RecipientsWithAndWithoutANameGiveTheSameEnvelope) {
         system.smtp.received.clear();
         Script({"220 r\r\n", "250 h\r\n", "250 o\r\n", "250 o\r\n", "354 g\r\n", "250 o\r\n"});
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+        ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
         client.AddRecipient("a@b", name);
         ASSERT_TRUE(client.Send(Message()));
         EXPECT_NE(system.smtp.received.find("RCPT TO: <a@b>\r\n"), std::string::npos) << name;
@@ -390,14 +405,14 @@ TEST_F(SmtpTest, RecipientsWithAndWithoutANameGiveTheSameEnvelope) {
 TEST_F(SmtpTest, GreetingVerbFollowsTheAuthentication) {
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp plain(system);
-    ASSERT_TRUE(plain.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(plain.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     EXPECT_EQ(system.smtp.received, "HELO kiosk7\r\n");
 
     system.smtp.received.clear();
     Script({"220 r\r\n", "250 h\r\n"});
     system.pop3.replies = {"+OK pop ready\r\n", "+OK user\r\n", "+OK pass\r\n"};
     CFastSmtp pop(system);
-    ASSERT_TRUE(pop.Connect("m", 0, kPopBeforeSmtp, "kiosk", "secret", nullptr, 0));
+    ASSERT_TRUE(pop.Connect(Mail("m", 0, kPopBeforeSmtp, "kiosk", "secret")));
     EXPECT_EQ(system.smtp.received, "HELO kiosk7\r\n");
     EXPECT_EQ(system.pop3.received, "USER kiosk\r\nPASS secret\r\n");
     EXPECT_EQ(system.opens.back(), (std::pair<std::string, std::uint16_t>("m", 0)));  // the SMTP server's name, default port
@@ -407,14 +422,14 @@ TEST_F(SmtpTest, AuthLoginChallengesAndTheServersRefusal) {
     Script({"220 r\r\n", "250-mail\r\n250-AUTH LOGIN\r\n250 8BITMIME\r\n", "334 VXNlcm5hbWU6\r\n",
             "334 UGFzc3dvcmQ6\r\n", "235 2.7.0 Authentication successful\r\n"});
     CFastSmtp good(system);
-    ASSERT_TRUE(good.Connect("m", 587, kAuthLogin, "kiosk", "secret", nullptr, 0));
+    ASSERT_TRUE(good.Connect(Mail("m", 587, kAuthLogin, "kiosk", "secret")));
     EXPECT_EQ(system.smtp.received, "EHLO kiosk7\r\nAUTH LOGIN\r\n" + Base64("kiosk") + "\r\n" + Base64("secret") + "\r\n");
     EXPECT_EQ(Last(good), "235 2.7.0 Authentication successful\r\n\r\n");
 
     Script({"220 r\r\n", "250 mail\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n",
             "535 5.7.8 Authentication credentials invalid\r\n"});
     CFastSmtp refused(system);
-    EXPECT_FALSE(refused.Connect("m", 587, kAuthLogin, "kiosk", "wrong", nullptr, 0));
+    EXPECT_FALSE(refused.Connect(Mail("m", 587, kAuthLogin, "kiosk", "wrong")));
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_EQ(Last(refused), "535 5.7.8 Authentication credentials invalid\r\n\r\n");
 }
@@ -424,7 +439,7 @@ TEST_F(SmtpTest, MultiLineRepliesAreReadWholeEvenInPieces) {
     Script({"220 r\r\n", "250-mail.example.com\r\n250-SI", "ZE 1000\r\n", "250 HELP\r\n", "334 VXNlcm5hbWU6\r\n",
             "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"});
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kAuthLogin, "u", "p", nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kAuthLogin, "u", "p")));
     EXPECT_EQ(client.Record()[1], "250-mail.example.com\r\n250-SIZE 1000\r\n250 HELP\r\n\r\n");
 }
 
@@ -433,14 +448,14 @@ TEST_F(SmtpTest, VeryLongRepliesAreCutNotOverrun) {
     system.smtp.replies.push_back("220 r\r\n");
     system.smtp.replies.push_back(longLine);
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     EXPECT_EQ(client.Record().back().size(), 1023u);
 }
 
 TEST_F(SmtpTest, RefusedGreetingIsNotRecorded) {
     Script({"554 5.3.2 no service\r\n"});
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     EXPECT_TRUE(client.Record().empty());
     EXPECT_EQ(client.LastErrorText(), nullptr);
 }
@@ -449,14 +464,14 @@ TEST_F(SmtpTest, SilentServerEndsInAReceiveError) {
     Script({"220 r\r\n"});
     system.smtp.silentAtEnd = true;
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     EXPECT_EQ(Last(client), "Socket receive error: 10060\r\n");
 }
 
 TEST_F(SmtpTest, NegativeRepliesStopTheTransfer) {
     Script({"220 r\r\n", "250 h\r\n", "250 o\r\n", "550 5.1.1 no such user\r\n"});
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     client.AddRecipient("ghost@example.com", "");
     EXPECT_FALSE(client.Send(Message()));
     EXPECT_EQ(Last(client), "550 5.1.1 no such user\r\n\r\n");
@@ -470,22 +485,22 @@ TEST_F(SmtpTest, ClientSideErrorTexts) {
 
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp noUser(system);
-    EXPECT_FALSE(noUser.Connect("m", 0, kAuthLogin, nullptr, "p", nullptr, 0));
+    EXPECT_FALSE(noUser.Connect(Mail("m", 0, kAuthLogin, nullptr, "p")));
     EXPECT_EQ(Last(noUser), "User name mast be specified\r\n");
 
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp noPassword(system);
-    EXPECT_FALSE(noPassword.Connect("m", 0, kAuthLogin, "u", nullptr, nullptr, 0));
+    EXPECT_FALSE(noPassword.Connect(Mail("m", 0, kAuthLogin, "u", nullptr)));
     EXPECT_EQ(Last(noPassword), "Password mast be specified\r\n");
 
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp unknown(system);
-    EXPECT_FALSE(unknown.Connect("m", 0, 7, "u", "p", nullptr, 0));
+    EXPECT_FALSE(unknown.Connect(Mail("m", 0, 7, "u", "p")));
     EXPECT_EQ(Last(unknown), "Unknown authentication method\r\n");
 
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp noSender(system);
-    ASSERT_TRUE(noSender.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(noSender.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     noSender.AddRecipient("a@b", "");
     CMessage anonymous = Message();
     anonymous.SetSenderAddress("");
@@ -494,7 +509,7 @@ TEST_F(SmtpTest, ClientSideErrorTexts) {
 
     Script({"220 r\r\n", "250 h\r\n"});
     CFastSmtp noRecipient(system);
-    ASSERT_TRUE(noRecipient.Connect("m", 0, kNoAuthentication, nullptr, nullptr, nullptr, 0));
+    ASSERT_TRUE(noRecipient.Connect(Mail("m", 0, kNoAuthentication, nullptr, nullptr)));
     EXPECT_FALSE(noRecipient.Send(Message()));
     const auto& record = noRecipient.Record();
     EXPECT_EQ(record[record.size() - 2], "Please add a message recipient!\r\n");
@@ -511,7 +526,7 @@ TEST_F(SmtpTest, SocketsOfAFailedConnectAreClosedWithTheObject) {
     system.pop3.replies = {"-ERR go away\r\n"};
     {
         CFastSmtp client(system);
-        EXPECT_FALSE(client.Connect("m", 0, kPopBeforeSmtp, "u", "p", "pop.example.com", 1110));
+        EXPECT_FALSE(client.Connect(Mail("m", 0, kPopBeforeSmtp, "u", "p"), Pop3("pop.example.com", 1110)));
         EXPECT_EQ(system.smtp.closed + system.pop3.closed, 0) << "still open while the object lives";
     }
     EXPECT_EQ(system.smtp.closed, 1);

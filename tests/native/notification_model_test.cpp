@@ -10,19 +10,28 @@ namespace {
 
 using F = MailField;
 
-void SetText(char* buffer, std::size_t size, const std::string& text) {
-    std::memset(buffer, 0, size);
-    std::memcpy(buffer, text.data(), std::min(text.size(), size - 1));
+constexpr MailAuthentication kAuthNone = MailAuthentication::None;
+constexpr MailAuthentication kAuthRfc2554 = MailAuthentication::Login;
+constexpr MailAuthentication kAuthPopBeforeSmtp = MailAuthentication::PopBeforeSmtp;
+
+void SetAuthentication(Settings& settings, MailAuthentication kind) {
+    MailSettings mail = settings.Mail.Get();
+    mail.authentication = kind;
+    settings.Mail.Set(mail);
 }
 
-void FillMail(Settings& settings, std::uint32_t authType) {
-    SetText(settings.SMTPServer, sizeof settings.SMTPServer, "mail.example.org");
-    settings.SMTPPort = 587;
-    SetText(settings.UserEMail, sizeof settings.UserEMail, "ops@example.org");
-    SetText(settings.SenderEMail, sizeof settings.SenderEMail, "kiosk@example.org");
-    SetText(settings.UserName, sizeof settings.UserName, "kiosk");
-    SetText(reinterpret_cast<char*>(settings.Password), sizeof settings.Password, "secret");
-    settings.AuthType = authType;
+void FillMail(Settings& settings, MailAuthentication kind) {
+    MailSettings mail;
+    mail.server = "mail.example.org";
+    mail.port = 587;
+    mail.recipient = "ops@example.org";
+    mail.sender = "kiosk@example.org";
+    mail.userName = "kiosk";
+    mail.password = "secret";
+    mail.authentication = kind;
+    mail.security = MailSecurity::StartTls;
+    mail.certSha256 = "00ff";
+    settings.Mail.Set(mail);
 }
 
 TEST(SmtpPort, OnlyANumberUpTo65535IsAPort) {
@@ -45,9 +54,9 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
         bool checkedNow;
     };
     const struct {
-        std::uint32_t start;
+        MailAuthentication start;
         std::vector<Click> clicks;
-        std::uint32_t kind;
+        MailAuthentication kind;
         bool auth, rfc, pop;
     } cases[] = {
         {kAuthNone, {}, kAuthNone, false, false, false},
@@ -65,10 +74,10 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
     };
     for (const auto& c : cases) {
         Settings settings;
-        settings.AuthType = c.start;
+        SetAuthentication(settings, c.start);
         NotificationModel model = NotificationModel::FromSettings(settings);
         for (const Click& click : c.clicks) model.Click(click.field, click.checkedNow);
-        SCOPED_TRACE(testing::Message() << "start " << c.start << ", " << c.clicks.size() << " clicks");
+        SCOPED_TRACE(testing::Message() << "start " << static_cast<int>(c.start) << ", " << c.clicks.size() << " clicks");
         EXPECT_EQ(model.AuthKind(), c.kind);
         EXPECT_EQ(model.Checked(F::Authentication), c.auth);
         EXPECT_EQ(model.Checked(F::Rfc2554), c.rfc);
@@ -76,7 +85,8 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
         for (MailField f : {F::Rfc2554, F::PopBeforeSmtp, F::UserName, F::Password}) {
             EXPECT_EQ(model.Enabled(f), c.kind != kAuthNone);
         }
-        for (MailField f : {F::Server, F::Port, F::Recipient, F::Sender, F::Authentication, F::NotifyReboot}) {
+        for (MailField f : {F::Server, F::Port, F::Recipient, F::Sender, F::Authentication, F::NotifyReboot,
+                            F::Security, F::Test}) {
             EXPECT_TRUE(model.Enabled(f));
         }
     }
@@ -96,7 +106,7 @@ TEST(NotificationModel, DailyLogNeedsTheEventLogButKeepsItsMark) {
 
 TEST(NotificationModel, OkChecksThePortThenTheNameThenThePassword) {
     const struct {
-        std::uint32_t auth;
+        MailAuthentication auth;
         const char* port;
         const char* user;
         const char* password;
@@ -114,13 +124,14 @@ TEST(NotificationModel, OkChecksThePortThenTheNameThenThePassword) {
     };
     for (const auto& c : cases) {
         Settings settings;
-        settings.AuthType = c.auth;
+        SetAuthentication(settings, c.auth);
         NotificationModel model = NotificationModel::FromSettings(settings);
         model.SetText(F::Port, c.port);
         model.SetText(F::UserName, c.user);
         model.SetText(F::Password, c.password);
         const MailAcceptance accepted = model.Accept();
-        SCOPED_TRACE(testing::Message() << "auth " << c.auth << " port '" << c.port << "' user '" << c.user << "'");
+        SCOPED_TRACE(testing::Message() << "auth " << static_cast<int>(c.auth) << " port '" << c.port << "' user '"
+                                        << c.user << "'");
         std::vector<unsigned> notes;
         for (const DialogWarning& note : accepted.notes) notes.push_back(note.stringId);
         EXPECT_EQ(notes, c.notes);
@@ -129,7 +140,7 @@ TEST(NotificationModel, OkChecksThePortThenTheNameThenThePassword) {
             EXPECT_EQ(accepted.blocking->stringId, c.blocking);
             EXPECT_EQ(accepted.blocking->field, c.focus);
         } else if (!notes.empty()) {
-            EXPECT_EQ(accepted.port, 0) << "an invalid port means automatic";
+            EXPECT_EQ(accepted.mail.port, 0) << "an invalid port means automatic";
         }
     }
 }
@@ -141,16 +152,20 @@ TEST(NotificationModel, RoundTripsTheSettingsAndCutsTextsToTheirBuffers) {
     NotificationModel model = NotificationModel::FromSettings(settings);
     EXPECT_EQ(model.Text(F::Port), "587");
     EXPECT_EQ(model.Text(F::Password), "secret");
+    EXPECT_EQ(model.Security(), MailSecurity::StartTls);
 
     Settings copy;
     ApplyAcceptance(model.Accept(), copy);
-    EXPECT_STREQ(copy.SMTPServer, "mail.example.org");
-    EXPECT_EQ(copy.SMTPPort, 587);
-    EXPECT_STREQ(copy.UserEMail, "ops@example.org");
-    EXPECT_STREQ(copy.SenderEMail, "kiosk@example.org");
-    EXPECT_STREQ(copy.UserName, "kiosk");
-    EXPECT_STREQ(reinterpret_cast<const char*>(copy.Password), "secret");
-    EXPECT_EQ(copy.AuthType, kAuthRfc2554);
+    const MailSettings mail = copy.Mail.Get();
+    EXPECT_EQ(mail.server, "mail.example.org");
+    EXPECT_EQ(mail.port, 587);
+    EXPECT_EQ(mail.recipient, "ops@example.org");
+    EXPECT_EQ(mail.sender, "kiosk@example.org");
+    EXPECT_EQ(mail.userName, "kiosk");
+    EXPECT_EQ(mail.password, "secret");
+    EXPECT_EQ(mail.authentication, kAuthRfc2554);
+    EXPECT_EQ(mail.security, MailSecurity::StartTls);
+    EXPECT_EQ(mail.certSha256, "00ff") << "a value the dialog does not show stays";
     EXPECT_EQ(copy.NotifyReboot, 1u);
     EXPECT_EQ(copy.SendLog, 0u);
     EXPECT_EQ(copy.MailConfigured, 1);
@@ -160,21 +175,19 @@ TEST(NotificationModel, RoundTripsTheSettingsAndCutsTextsToTheirBuffers) {
     model.SetText(F::Server, std::string(400, 's'));
     model.SetText(F::UserName, std::string(300, 'u'));
     model.SetText(F::Password, std::string(127, 'p'));
+    model.SetSecurity(MailSecurity::Tls);
     const MailAcceptance accepted = model.Accept();
-    EXPECT_EQ(accepted.server.size(), 259u);
-    EXPECT_EQ(accepted.userName.size(), 127u);
-    EXPECT_EQ(accepted.password, std::string(127, 'p'));
-    ApplyAcceptance(accepted, copy);
-    EXPECT_EQ(std::strlen(copy.SMTPServer), 259u);
-    EXPECT_EQ(copy.Password[126], 'p');
-    EXPECT_EQ(copy.Password[127], 0);
+    EXPECT_EQ(accepted.mail.server.size(), 259u);
+    EXPECT_EQ(accepted.mail.userName.size(), 127u);
+    EXPECT_EQ(accepted.mail.password, std::string(127, 'p'));
+    EXPECT_EQ(accepted.mail.security, MailSecurity::Tls);
 
-    // Without authentication the name and password in memory stay as they were.
+    // Without authentication the name and password stay as they were.
     model.Click(F::Authentication, false);
     model.SetText(F::UserName, "other");
     ApplyAcceptance(model.Accept(), copy);
-    EXPECT_EQ(copy.AuthType, kAuthNone);
-    EXPECT_EQ(std::string(copy.UserName), std::string(127, 'u'));
+    EXPECT_EQ(copy.Mail.Get().authentication, kAuthNone);
+    EXPECT_EQ(copy.Mail.Get().userName, "kiosk");
 }
 
 }  // namespace

@@ -60,14 +60,15 @@ TEST(SettingsDefaults, NoKeyAndEmptyKeyDifferOnlyInCheckContr) {
     EXPECT_EQ(emptyKey.RebootTimeout, 10u);
     EXPECT_EQ(emptyKey.MdmCheckTimeout, 1u);
     EXPECT_EQ(emptyKey.ControlMdm, 1u);
-    EXPECT_EQ(emptyKey.SMTPPort, 0);
+    EXPECT_EQ(emptyKey.Mail.Get().port, 0);
+    EXPECT_EQ(emptyKey.Mail.Get().security, MailSecurity::None) << "installations from before TLS keep plain text";
     EXPECT_EQ(emptyKey.MailConfigured, 0);
 }
 
 TEST(SettingsLoad, StoredNumbersReplaceDefaults) {
     FakeKey key;
     key.numbers = {{"Icon", 0}, {"Active", 0}, {"HardReboot", 1}, {"ControllerPort", 7},
-                   {"CheckContr", 0}, {"Modem", 3}, {"AuthType", 2}};
+                   {"CheckContr", 0}, {"Modem", 3}, {"AuthType", 2}, {"SMTPSecurity", 1}};
     Settings s;
     LoadSettings(key, s);
     EXPECT_EQ(s.Icon, 0u);
@@ -76,7 +77,8 @@ TEST(SettingsLoad, StoredNumbersReplaceDefaults) {
     EXPECT_EQ(s.ControllerPort, 7u);
     EXPECT_EQ(s.CheckContr, 0u);
     EXPECT_EQ(s.Modem, 3u);
-    EXPECT_EQ(s.AuthType, 2u);
+    EXPECT_EQ(s.Mail.Get().authentication, MailAuthentication::PopBeforeSmtp);
+    EXPECT_EQ(s.Mail.Get().security, MailSecurity::StartTls);
 }
 
 TEST(SettingsLoad, RebootTimeoutBelowTenIsRaisedToTen) {
@@ -103,22 +105,25 @@ TEST(SettingsLoad, PortIsTwoLittleEndianBytes) {
     key.bytes["SMTPPort"] = {0x4B, 0x02};
     Settings s;
     LoadSettings(key, s);
-    EXPECT_EQ(s.SMTPPort, 587);
+    EXPECT_EQ(s.Mail.Get().port, 587);
     key.bytes["SMTPPort"] = {0x19, 0x00, 0x00};  // does not fit two bytes: counts as missing
     LoadSettings(key, s);
-    EXPECT_EQ(s.SMTPPort, 0);
+    EXPECT_EQ(s.Mail.Get().port, 0);
 }
 
 TEST(SettingsLoad, TextTooLongForItsBufferCountsAsMissing) {
     FakeKey key;
     key.SetText("SMTPServer", std::string(300, 'h'));
     key.SetText("UserEMail", "ops@example.com");
+    key.SetText("SMTPCertSHA256", "AB:cd");
     Settings s;
-    std::strcpy(s.SMTPServer, "left over");
+    MailSettings leftOver;
+    leftOver.server = "left over";
+    s.Mail.Set(leftOver);
     LoadSettings(key, s);
-    EXPECT_STREQ(s.SMTPServer, "");
-    EXPECT_STREQ(s.UserEMail, "ops@example.com");
-    EXPECT_TRUE(std::all_of(std::begin(s.SMTPServer), std::end(s.SMTPServer), [](char c) { return c == 0; }));
+    EXPECT_EQ(s.Mail.Get().server, "");
+    EXPECT_EQ(s.Mail.Get().recipient, "ops@example.com");
+    EXPECT_EQ(s.Mail.Get().certSha256, "AB:cd");
 }
 
 TEST(SettingsLoad, ATextFillingTheWholeBufferStaysTerminated) {
@@ -126,7 +131,7 @@ TEST(SettingsLoad, ATextFillingTheWholeBufferStaysTerminated) {
     key.bytes["UserName"] = std::vector<unsigned char>(kShortValueSize, 'u');
     Settings s;
     LoadSettings(key, s);
-    EXPECT_EQ(std::strlen(s.UserName), kShortValueSize - 1);
+    EXPECT_EQ(s.Mail.Get().userName, std::string(kShortValueSize - 1, 'u'));
 }
 
 TEST(PasswordScrambling, FullBufferRoundTripKeepsTextAndTrailingZeros) {
@@ -176,7 +181,7 @@ TEST(SettingsLoad, StoredPasswordIsUnscrambledAfterReading) {
     key.bytes["Password"] = std::vector<unsigned char>(std::begin(stored), std::end(stored));
     Settings s;
     LoadSettings(key, s);
-    EXPECT_STREQ(reinterpret_cast<const char*>(s.Password), "pa55");
+    EXPECT_EQ(s.Mail.Get().password, "pa55");
 }
 
 TEST(MailConfigured, NeedsServerAddressesAndWithAuthenticationTheLogin) {

@@ -12,6 +12,7 @@
 
 #include "notify/core/base64.h"
 #include "notify/core/smtp_client.h"
+#include "tests/common/mail_settings_for_tests.h"
 #include "notify/win/winsock_mail_system.h"
 #include "tests/harness/mail_servers.h"
 #include "tests/harness/win_harness.h"
@@ -78,7 +79,7 @@ TEST_F(MailClient, WholeDialogueWithAnAttachmentOverASocket) {
     WinSockMailSystem system;
     {
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+        ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
         ASSERT_TRUE(client.AddRecipient("operator@kiosk.example", ""));
         client.SetXMailer("MR ZedevUdo Server");
         CMessage message = Message("first line\r\nsecond line");
@@ -109,7 +110,7 @@ TEST_F(MailClient, ServerThatRefusesBareLineFeedsTakesAttachmentAndBody) {
     WinSockMailSystem system;
     {
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+        ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
         client.AddRecipient("operator@kiosk.example", "");
         CMessage message = Message("first line\nsecond line\n");
         message.AddAttachment(path);
@@ -134,7 +135,7 @@ TEST_F(MailClient, MultiLineRepliesArrivingInPiecesAreReadWhole) {
     scripted_.SetScript("split_ms 150");
     WinSockMailSystem system;
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kAuthLogin, "kiosk", "secret", nullptr, 0))
+    ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kAuthLogin, "kiosk", "secret")))
         << client.LastErrorText();
     const std::vector<std::string>& record = client.Record();
     ASSERT_EQ(record.size(), 5u);
@@ -149,8 +150,7 @@ TEST_F(MailClient, PopBeforeSmtpLogsInThroughTheSecondConnection) {
     WinSockMailSystem system;
     {
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kPopBeforeSmtp, "kiosk", "secret", "127.0.0.1",
-                                   scripted_.Pop3Port()))
+        ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kPopBeforeSmtp, "kiosk", "secret"), Pop3("127.0.0.1", scripted_.Pop3Port())))
             << client.LastErrorText();
         ASSERT_TRUE(client.Disconnect());
         EXPECT_STREQ(client.LastErrorText(), "+OK bye\r\n\r\n");
@@ -162,8 +162,7 @@ TEST_F(MailClient, PopBeforeSmtpLogsInThroughTheSecondConnection) {
     // A refused password ends it with the server's answer.
     scripted_.SetScript("reply PASS -ERR invalid password");
     CFastSmtp refused(system);
-    EXPECT_FALSE(refused.Connect("127.0.0.1", scripted_.SmtpPort(), kPopBeforeSmtp, "kiosk", "wrong", nullptr,
-                                 scripted_.Pop3Port()));
+    EXPECT_FALSE(refused.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kPopBeforeSmtp, "kiosk", "wrong"), Pop3(nullptr, scripted_.Pop3Port())));
     EXPECT_STREQ(refused.LastErrorText(), "-ERR invalid password\r\n\r\n");
 }
 
@@ -171,7 +170,7 @@ TEST_F(MailClient, SilentServerIsGivenUpAfterTheTimeOut) {
     scripted_.SetScript("mode silent");
     WinSockMailSystem system(2000, 1000);
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
     EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10060\r\n");
 }
 
@@ -181,7 +180,7 @@ TEST_F(MailClient, TricklingServerIsGivenUpAtTheBoundOfTheWholeSend) {
     scripted_.SetScript("trickle_ms 1000");
     WinSockMailSystem system(2000, 30000, nullptr, 3000);
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
     EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10060\r\n");
 }
 
@@ -199,7 +198,7 @@ TEST_F(MailClient, LookUpThatNeverAnswersIsGivenUp) {
     auto attempt = std::make_shared<Attempt>();
     std::thread([attempt, name] {
         CFastSmtp client(attempt->system);
-        if (!client.Connect(name, 25, kNoAuthentication, "", "", nullptr, 0) && client.LastErrorText() != nullptr) {
+        if (!client.Connect(Mail(name, 25, kNoAuthentication, "", "")) && client.LastErrorText() != nullptr) {
             attempt->failure = client.LastErrorText();
         }
         attempt->ended = true;
@@ -213,12 +212,12 @@ TEST_F(MailClient, DroppedConnectionsEndInAReceiveError) {
     scripted_.SetScript("mode drop");
     {
         CFastSmtp client(system);
-        EXPECT_FALSE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+        EXPECT_FALSE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
         EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10054\r\n");
     }
     scripted_.SetScript("drop_at RCPT");
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+    ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
     client.AddRecipient("operator@kiosk.example", "");
     EXPECT_FALSE(client.Send(Message("body")));
     EXPECT_STREQ(client.LastErrorText(), "Socket receive error: 10054\r\n");
@@ -240,7 +239,7 @@ TEST_F(MailClient, NobodyListeningIsAnInvalidSocket) {
 
     WinSockMailSystem system(2000, 1000);
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("127.0.0.1", ::ntohs(address.sin_port), kNoAuthentication, "", "", nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("127.0.0.1", ::ntohs(address.sin_port), kNoAuthentication, "", "")));
     EXPECT_STREQ(client.LastErrorText(), "Invalid SMTP socket\r\n");
 }
 
@@ -259,7 +258,7 @@ TEST_F(MailClient, UnreadableAttachmentsLeaveTheDataUnfinished) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         CFastSmtp client(system);
-        ASSERT_TRUE(client.Connect("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "", nullptr, 0));
+        ASSERT_TRUE(client.Connect(Mail("127.0.0.1", scripted_.SmtpPort(), kNoAuthentication, "", "")));
         client.AddRecipient("operator@kiosk.example", "");
         CMessage message = Message("body");
         message.AddAttachment(c.path);
@@ -283,8 +282,7 @@ TEST_F(MailClient, RealServerAcceptsAuthLoginAndReadsTheMessageBack) {
     const std::string path = WriteFile("07-12-26.txt", bytes);
     WinSockMailSystem system;
     CFastSmtp client(system);
-    ASSERT_TRUE(client.Connect("127.0.0.1", real_.Port(), kAuthLogin, real_.User().c_str(), real_.Password().c_str(),
-                               nullptr, 0))
+    ASSERT_TRUE(client.Connect(Mail("127.0.0.1", real_.Port(), kAuthLogin, real_.User().c_str(), real_.Password().c_str())))
         << client.LastErrorText();
     client.AddRecipient("operator@kiosk.example", "");
     client.SetXMailer("MR ZedevUdo Server");
@@ -313,7 +311,7 @@ TEST_F(MailClient, RealServerAcceptsAuthLoginAndReadsTheMessageBack) {
 TEST_F(MailClient, RealServerRefusesAWrongPasswordInItsOwnWords) {
     WinSockMailSystem system;
     CFastSmtp client(system);
-    EXPECT_FALSE(client.Connect("127.0.0.1", real_.Port(), kAuthLogin, real_.User().c_str(), "wrong", nullptr, 0));
+    EXPECT_FALSE(client.Connect(Mail("127.0.0.1", real_.Port(), kAuthLogin, real_.User().c_str(), "wrong")));
     EXPECT_FALSE(client.IsConnected());
     EXPECT_STREQ(client.LastErrorText(), "535 5.7.8 Authentication credentials invalid\r\n\r\n");
     EXPECT_EQ(real_.MailCount(), 0u);

@@ -44,31 +44,37 @@ public:
         : ModalDialog([&context] { return RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context); }) {}
 };
 
-void SetBuffer(char* buffer, std::size_t size, const char* text) {
-    std::memset(buffer, 0, size);
-    std::strncpy(buffer, text, size - 1);
+// Changes one part of the mail settings.
+template <typename Change>
+void ChangeMail(Settings& settings, Change change) {
+    MailSettings mail = settings.Mail.Get();
+    change(mail);
+    settings.Mail.Set(mail);
 }
 
 class NotificationDialog : public ::testing::Test {
 protected:
     NotificationDialog() {
-        SetBuffer(settings_.SMTPServer, sizeof settings_.SMTPServer, "mail.example.org");
-        settings_.SMTPPort = 587;
-        SetBuffer(settings_.UserEMail, sizeof settings_.UserEMail, "ops@example.org");
-        SetBuffer(settings_.SenderEMail, sizeof settings_.SenderEMail, "kiosk@example.org");
+        ChangeMail(settings_, [](MailSettings& mail) {
+            mail.server = "mail.example.org";
+            mail.port = 587;
+            mail.recipient = "ops@example.org";
+            mail.sender = "kiosk@example.org";
+        });
     }
 
-    NotificationDialogContext Context() { return NotificationDialogContext{settings_, lock_, SettingsStore(false), prompts_}; }
+    NotificationDialogContext Context() { return NotificationDialogContext{settings_, SettingsStore(false), prompts_}; }
 
     CleanSettings clean_;
     Settings settings_;
-    std::mutex lock_;
     RecordingPrompts prompts_;
 };
 
 TEST_F(NotificationDialog, OpensWithTheSettingsAndTheirEnableRules) {
-    settings_.AuthType = 2;
-    SetBuffer(settings_.UserName, sizeof settings_.UserName, "kiosk");
+    ChangeMail(settings_, [](MailSettings& mail) {
+        mail.authentication = MailAuthentication::PopBeforeSmtp;
+        mail.userName = "kiosk";
+    });
     settings_.SendLog = 1;
     settings_.Log = 0;
     NotificationDialogContext context = Context();
@@ -103,7 +109,7 @@ TEST_F(NotificationDialog, OpensWithTheSettingsAndTheirEnableRules) {
     // Cancel: the kind stays as it was.
     ::SendMessageW(dialog.Window(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(dialog.Result(), IDCANCEL);
-    EXPECT_EQ(settings_.AuthType, 2u);
+    EXPECT_EQ(settings_.Mail.Get().authentication, MailAuthentication::PopBeforeSmtp);
     DWORD value = 0;
     EXPECT_FALSE(RegistryReadDword(HKEY_CURRENT_USER, "AuthType", &value)) << "Cancel writes nothing";
 }
@@ -123,9 +129,10 @@ TEST_F(NotificationDialog, OkStoresEveryValueInItsTypeAndSize) {
     EXPECT_EQ(dialog.Result(), IDOK);
     EXPECT_TRUE(prompts_.Warnings().empty());
 
-    EXPECT_EQ(settings_.SMTPPort, 2525);
-    EXPECT_EQ(settings_.AuthType, 1u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(settings_.Password), "s3cret");
+    const MailSettings mail = settings_.Mail.Get();
+    EXPECT_EQ(mail.port, 2525);
+    EXPECT_EQ(mail.authentication, MailAuthentication::Login);
+    EXPECT_EQ(mail.password, "s3cret");
     EXPECT_EQ(settings_.MailConfigured, 1);
 
     std::vector<unsigned char> bytes;
@@ -173,7 +180,7 @@ TEST_F(NotificationDialog, WarningsKeepTheDialogOpenOrLetABadPortGoAsAutomatic) 
     dialog.Click(IDOK);
     EXPECT_EQ(dialog.Result(), IDOK);
     EXPECT_EQ(prompts_.Warnings(), (std::vector<UINT>{IDS_ENTER_PASSWORD, IDS_INVALID_SMTP_PORT}));
-    EXPECT_EQ(settings_.SMTPPort, 0);
+    EXPECT_EQ(settings_.Mail.Get().port, 0);
     std::vector<unsigned char> bytes;
     ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "SMTPPort", &bytes));
     EXPECT_EQ(bytes, (std::vector<unsigned char>{0, 0}));
@@ -187,9 +194,8 @@ TEST(NotificationDialogTexts, ReadRightInAnyCodePage) {
     const std::string expected = Environment("MRWD_EXPECTED_ACP");
     if (!expected.empty()) EXPECT_EQ(std::to_string(::GetACP()), expected);
     Settings settings;
-    std::mutex lock;
     RecordingPrompts prompts;
-    NotificationDialogContext context{settings, lock, SettingsStore(false), prompts};
+    NotificationDialogContext context{settings, SettingsStore(false), prompts};
     OpenDialog dialog(context);
     ASSERT_NE(dialog.Window(), nullptr);
     wchar_t title[128] = {};

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -51,7 +50,6 @@ protected:
     // No user name: no authentication.
     void PointMailAt(std::uint16_t port, const std::string& user, const std::string& password,
                      const std::string& recipient = kTestRecipient) {
-        std::lock_guard<std::mutex> lock(sender_.NotifyLock());
         PointMailSettingsAt(settings_, port, user, password, recipient);
     }
 
@@ -66,8 +64,7 @@ protected:
     RealMailServer real_;
     Settings settings_;
     EventLog log_{settings_.Log};
-    std::mutex notifyLock_;
-    NotificationSender sender_{settings_, notifyLock_, log_};
+    NotificationSender sender_{settings_, log_};
 };
 
 TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
@@ -129,27 +126,12 @@ TEST_F(Notifications, SendsTakeTurnsUnderTheLock) {
     }
 }
 
-TEST_F(Notifications, HeldLockHoldsABackgroundSendBack) {
-    PointMailAt(scripted_.SmtpPort(), "", "");
-    {
-        std::lock_guard<std::mutex> held(sender_.NotifyLock());
-        sender_.SendNotificationInBackground(Message("held back"));
-        ::Sleep(1000);
-        EXPECT_TRUE(scripted_.Sessions().empty());
-        EXPECT_EQ(sender_.BackgroundNotifications(), 1);
-    }
-    sender_.WaitForBackgroundNotifications(kDeadlineMs);
-    EXPECT_EQ(sender_.BackgroundNotifications(), 0);
-    // Over when the wait returns: the session is already closed.
-    const std::vector<MailSession> sessions = scripted_.Sessions();
-    ASSERT_EQ(sessions.size(), 1u);
-    EXPECT_NE(scripted_.Received(sessions[0]).find("held back"), std::string::npos);
-}
-
 TEST_F(Notifications, WithoutMailSettingsNothingIsSentOrLogged) {
     const std::string recipient = Unique("nobody") + "@kiosk.example";
     PointMailAt(scripted_.SmtpPort(), "", "", recipient);
-    settings_.SMTPServer[0] = '\0';
+    MailSettings mail = settings_.Mail.Get();
+    mail.server.clear();
+    settings_.Mail.Set(mail);
     settings_.MailConfigured = ComputeMailConfigured(settings_) ? 1 : 0;
     ASSERT_EQ(settings_.MailConfigured, 0);
     sender_.SendNotification(Message("never sent"));
@@ -231,10 +213,9 @@ TEST_F(Notifications, EndOfTheServerDoesNotWaitForAHungLookUp) {
     const std::string name = Environment("MRWD_SILENT_DNS_NAME");
     ASSERT_FALSE(name.empty()) << "run under with-mailservers";
     PointMailAt(scripted_.SmtpPort(), "", "");
-    {
-        std::lock_guard<std::mutex> lock(sender_.NotifyLock());
-        std::strncpy(settings_.SMTPServer, name.c_str(), sizeof settings_.SMTPServer - 1);
-    }
+    MailSettings mail = settings_.Mail.Get();
+    mail.server = name;
+    settings_.Mail.Set(mail);
     const std::string body = Unique("looked up ");
     sender_.SendNotificationInBackground(Message(body));
     ASSERT_TRUE(WaitUntil([&] { return LogText().find("Отправка уведомления на адрес") != std::string::npos; },
@@ -267,7 +248,7 @@ TEST_F(Notifications, SettingsDialogNeverWaitsForAMailOnItsWay) {
     sender_.SendNotificationInBackground(Message(Unique("stuck ")));
     ASSERT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 1; }, kDeadlineMs));
     NoPrompts prompts;
-    NotificationDialogContext context{settings_, sender_.NotifyLock(), SettingsStore(false), prompts};
+    NotificationDialogContext context{settings_, SettingsStore(false), prompts};
     {
         ModalDialog dialog([&] { return RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context); });
         ASSERT_NE(dialog.Window(), nullptr);
@@ -277,7 +258,7 @@ TEST_F(Notifications, SettingsDialogNeverWaitsForAMailOnItsWay) {
         EXPECT_EQ(dialog.Result(), IDOK);
         EXPECT_EQ(sender_.BackgroundNotifications(), 1) << "OK waited for the mail";
     }
-    EXPECT_STREQ(settings_.SMTPServer, "changed.example");
+    EXPECT_EQ(settings_.Mail.Get().server, "changed.example");
     sender_.EndAll();
     EXPECT_EQ(scripted_.Sessions().size(), 1u);
 }

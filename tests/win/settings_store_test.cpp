@@ -77,8 +77,8 @@ TEST(SettingsStore, TextsFillTheirWholeBuffer) {
 
     Settings s;
     store.Load(s);
-    EXPECT_STREQ(s.SMTPServer, "mail.example.com");
-    EXPECT_STREQ(s.UserName, "kiosk");
+    EXPECT_EQ(s.Mail.Get().server, "mail.example.com");
+    EXPECT_EQ(s.Mail.Get().userName, "kiosk");
 }
 
 TEST(SettingsStore, PortIsTwoBytesWithTheTextType) {
@@ -95,7 +95,7 @@ TEST(SettingsStore, PortIsTwoBytesWithTheTextType) {
         EXPECT_EQ(bytes[0] | (bytes[1] << 8), port);
         Settings s;
         store.Load(s);
-        EXPECT_EQ(s.SMTPPort, port);
+        EXPECT_EQ(s.Mail.Get().port, port);
     }
 }
 
@@ -115,12 +115,12 @@ TEST(SettingsStore, ATextValueIsExtendedByTheZeroAfterIt) {
     EXPECT_EQ(bytes.size(), 3u);
     Settings s;
     SettingsStore(false).Load(s);
-    EXPECT_EQ(s.SMTPPort, 0) << "three bytes count as missing";
+    EXPECT_EQ(s.Mail.Get().port, 0) << "three bytes count as missing";
 
     // The store never leaves the zero there: the port 0x9211 of a failed run loads.
     ASSERT_TRUE(SettingsStore(false).StoreSmtpPort(0x9211));
     SettingsStore(false).Load(s);
-    EXPECT_EQ(s.SMTPPort, 0x9211);
+    EXPECT_EQ(s.Mail.Get().port, 0x9211);
 }
 
 TEST(SettingsStore, PasswordIsStoredScrambledAndLoadsAsPlainText) {
@@ -143,7 +143,7 @@ TEST(SettingsStore, PasswordIsStoredScrambledAndLoadsAsPlainText) {
 
     Settings s;
     store.Load(s);
-    EXPECT_EQ(std::memcmp(s.Password, plain, kShortValueSize), 0);
+    EXPECT_EQ(s.Mail.Get().password, "correct horse");
 }
 
 TEST(SettingsStore, MailConfiguredFollowsWhatIsStored) {

@@ -90,11 +90,6 @@ bool SaveWindow(HWND window, const std::string& path) {
     return SaveScreen(rect, path);
 }
 
-void SetBuffer(char* buffer, std::size_t size, const char* text) {
-    std::memset(buffer, 0, size);
-    std::strncpy(buffer, text, size - 1);
-}
-
 // Shows one window, lets `prepare` put it into the state to show, saves it.
 bool Shoot(HWND window, const std::string& path, const std::function<void(HWND)>& prepare) {
     if (window == nullptr) return false;
@@ -111,26 +106,29 @@ bool Shoot(HWND window, const std::string& path, const std::function<void(HWND)>
 
 bool ShootNotificationDialog(const std::string& folder) {
     Settings settings;
-    SetBuffer(settings.SMTPServer, sizeof settings.SMTPServer, "mail.example.org");
-    settings.SMTPPort = 587;
-    SetBuffer(settings.UserEMail, sizeof settings.UserEMail, "operator@example.org");
-    SetBuffer(settings.SenderEMail, sizeof settings.SenderEMail, "kiosk-17@example.org");
-    SetBuffer(settings.UserName, sizeof settings.UserName, "kiosk-17");
-    SetBuffer(reinterpret_cast<char*>(settings.Password), sizeof settings.Password, "password");
+    MailSettings mail;
+    mail.server = "smtp.yandex.ru";
+    mail.port = 587;
+    mail.security = MailSecurity::StartTls;
+    mail.recipient = "operator@example.org";
+    mail.sender = "kiosk-17@yandex.ru";
+    mail.userName = "kiosk-17@yandex.ru";
+    mail.password = "password";
     settings.NotifyReboot = 1;
     settings.SendLog = 1;
-    std::mutex lock;
     SilentPrompts prompts;
     // Nothing is stored from here: the dialogs are never confirmed.
-    NotificationDialogContext context{settings, lock, SettingsStore(false), prompts};
+    NotificationDialogContext context{settings, SettingsStore(false), prompts};
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
     auto open = [&] {
         return ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_NOTIFICATION_SETTINGS), nullptr,
                                     NotificationDialogProc, reinterpret_cast<LPARAM>(&context));
     };
-    settings.AuthType = 0;
+    mail.authentication = MailAuthentication::None;
+    settings.Mail.Set(mail);
     bool ok = Shoot(open(), folder + "notification_settings_no_auth.bmp", [](HWND) {});
-    settings.AuthType = 1;
+    mail.authentication = MailAuthentication::Login;
+    settings.Mail.Set(mail);
     ok = Shoot(open(), folder + "notification_settings_auth.bmp", [](HWND) {}) && ok;
     return ok;
 }

@@ -1,7 +1,5 @@
 #include "notification_model.h"
 
-#include <algorithm>
-#include <cstring>
 
 #include "resources/resource_ids.h"
 
@@ -25,8 +23,6 @@ constexpr FieldRule kEnableRules[] = {
 // The dialog reads each text into a buffer of the setting's size, zero included.
 std::string Cut(const std::string& text, std::size_t bufferSize) { return text.substr(0, bufferSize - 1); }
 
-std::string FromBuffer(const char* buffer, std::size_t size) { return std::string(buffer, strnlen(buffer, size)); }
-
 const std::string kNoText;
 
 }  // namespace
@@ -47,16 +43,19 @@ std::optional<std::uint16_t> ParseSmtpPort(const std::string& text) {
 
 NotificationModel NotificationModel::FromSettings(const Settings& settings) {
     NotificationModel model;
-    model.server_ = FromBuffer(settings.SMTPServer, sizeof settings.SMTPServer);
-    model.port_ = std::to_string(settings.SMTPPort);
-    model.recipient_ = FromBuffer(settings.UserEMail, sizeof settings.UserEMail);
-    model.sender_ = FromBuffer(settings.SenderEMail, sizeof settings.SenderEMail);
-    model.userName_ = FromBuffer(settings.UserName, sizeof settings.UserName);
-    model.password_ = FromBuffer(reinterpret_cast<const char*>(settings.Password), sizeof settings.Password);
-    model.authKind_ = settings.AuthType;
-    model.authChecked_ = model.authKind_ != kAuthNone;
-    model.rfcChecked_ = model.authKind_ == kAuthRfc2554;
-    model.popChecked_ = model.authKind_ == kAuthPopBeforeSmtp;
+    const MailSettings mail = settings.Mail.Get();
+    model.original_ = mail;
+    model.server_ = mail.server;
+    model.port_ = std::to_string(mail.port);
+    model.recipient_ = mail.recipient;
+    model.sender_ = mail.sender;
+    model.userName_ = mail.userName;
+    model.password_ = mail.password;
+    model.authKind_ = mail.authentication;
+    model.security_ = mail.security;
+    model.authChecked_ = model.authKind_ != MailAuthentication::None;
+    model.rfcChecked_ = model.authKind_ == MailAuthentication::Login;
+    model.popChecked_ = model.authKind_ == MailAuthentication::PopBeforeSmtp;
     model.notifyReboot_ = settings.NotifyReboot != 0;
     model.sendLog_ = settings.SendLog != 0;
     model.logOn_ = settings.Log != 0;
@@ -97,7 +96,7 @@ bool NotificationModel::Checked(MailField field) const {
 
 bool NotificationModel::Enabled(MailField field) const {
     EnableFacts facts;
-    facts.authenticating = authKind_ != kAuthNone;
+    facts.authenticating = authKind_ != MailAuthentication::None;
     facts.logOn = logOn_;
     for (const FieldRule& rule : kEnableRules) {
         if (rule.field == field) return IsEnabled(rule.rule, facts);
@@ -111,25 +110,25 @@ void NotificationModel::Click(MailField field, bool checkedNow) {
             authChecked_ = checkedNow;
             if (!checkedNow) {
                 // The kind's marks stay as they were, greyed.
-                authKind_ = kAuthNone;
+                authKind_ = MailAuthentication::None;
                 break;
             }
-            if (authKind_ == kAuthNone) authKind_ = kAuthRfc2554;
-            rfcChecked_ = authKind_ == kAuthRfc2554;
-            popChecked_ = authKind_ == kAuthPopBeforeSmtp;
+            if (authKind_ == MailAuthentication::None) authKind_ = MailAuthentication::Login;
+            rfcChecked_ = authKind_ == MailAuthentication::Login;
+            popChecked_ = authKind_ == MailAuthentication::PopBeforeSmtp;
             break;
         case MailField::Rfc2554:
             rfcChecked_ = true;
-            if (authKind_ == kAuthPopBeforeSmtp) {
+            if (authKind_ == MailAuthentication::PopBeforeSmtp) {
                 popChecked_ = false;
-                authKind_ = kAuthRfc2554;
+                authKind_ = MailAuthentication::Login;
             }
             break;
         case MailField::PopBeforeSmtp:
             popChecked_ = true;
-            if (authKind_ == kAuthRfc2554) {
+            if (authKind_ == MailAuthentication::Login) {
                 rfcChecked_ = false;
-                authKind_ = kAuthPopBeforeSmtp;
+                authKind_ = MailAuthentication::PopBeforeSmtp;
             }
             break;
         case MailField::NotifyReboot:
@@ -145,24 +144,28 @@ void NotificationModel::Click(MailField field, bool checkedNow) {
 
 MailAcceptance NotificationModel::Accept() const {
     MailAcceptance result;
-    result.server = Cut(server_, kTextValueSize);
-    result.recipient = Cut(recipient_, kTextValueSize);
-    result.sender = Cut(sender_, kTextValueSize);
+    MailSettings& mail = result.mail;
+    mail = original_;
+    mail.server = Cut(server_, kTextValueSize);
+    mail.recipient = Cut(recipient_, kTextValueSize);
+    mail.sender = Cut(sender_, kTextValueSize);
     const std::optional<std::uint16_t> port = ParseSmtpPort(Cut(port_, kTextValueSize));
     if (port) {
-        result.port = *port;
+        mail.port = *port;
     } else {
+        mail.port = 0;
         result.notes.push_back({IDS_INVALID_SMTP_PORT, MailField::Port});
     }
-    result.authType = authKind_;
-    if (authKind_ != kAuthNone) {
-        result.userName = Cut(userName_, kShortValueSize);
-        if (result.userName.empty()) {
+    mail.authentication = authKind_;
+    mail.security = security_;
+    if (authKind_ != MailAuthentication::None) {
+        mail.userName = Cut(userName_, kShortValueSize);
+        if (mail.userName.empty()) {
             result.blocking = DialogWarning{IDS_ENTER_USER_NAME, MailField::UserName};
             return result;
         }
-        result.password = Cut(password_, kShortValueSize);
-        if (result.password.empty()) {
+        mail.password = Cut(password_, kShortValueSize);
+        if (mail.password.empty()) {
             result.blocking = DialogWarning{IDS_ENTER_PASSWORD, MailField::Password};
             return result;
         }
@@ -173,19 +176,7 @@ MailAcceptance NotificationModel::Accept() const {
 }
 
 void ApplyAcceptance(const MailAcceptance& accepted, Settings& settings) {
-    auto copy = [](const std::string& text, char* buffer, std::size_t size) {
-        std::memset(buffer, 0, size);
-        std::memcpy(buffer, text.data(), std::min(text.size(), size - 1));
-    };
-    settings.SMTPPort = accepted.port;
-    copy(accepted.server, settings.SMTPServer, sizeof settings.SMTPServer);
-    copy(accepted.recipient, settings.UserEMail, sizeof settings.UserEMail);
-    copy(accepted.sender, settings.SenderEMail, sizeof settings.SenderEMail);
-    if (accepted.authType != kAuthNone) {
-        copy(accepted.userName, settings.UserName, sizeof settings.UserName);
-        copy(accepted.password, reinterpret_cast<char*>(settings.Password), sizeof settings.Password);
-    }
-    settings.AuthType = accepted.authType;
+    settings.Mail.Set(accepted.mail);
     settings.NotifyReboot = accepted.notifyReboot ? 1 : 0;
     settings.SendLog = accepted.sendLog ? 1 : 0;
     settings.MailConfigured = 1;

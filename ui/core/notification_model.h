@@ -26,12 +26,9 @@ enum class MailField {
     Password,
     NotifyReboot,
     SendLog,
+    Security,  // the drop-down "Защита соединения"
+    Test,      // the button "Проверить"
 };
-
-// Authentication kinds as stored in "AuthType".
-constexpr std::uint32_t kAuthNone = 0;
-constexpr std::uint32_t kAuthRfc2554 = 1;
-constexpr std::uint32_t kAuthPopBeforeSmtp = 2;
 
 // A message the dialog shows: string number and the control to go back to.
 struct DialogWarning {
@@ -39,15 +36,14 @@ struct DialogWarning {
     MailField field = MailField::Server;
 };
 
-// What OK leads to: warnings that do not stop it, the one that keeps the
-// dialog open (if any), and otherwise the values to keep.
+// What OK (or "Проверить") leads to: warnings that do not stop it, the one
+// that keeps the dialog open (if any), and otherwise the values to keep.
 struct MailAcceptance {
     std::vector<DialogWarning> notes;
     std::optional<DialogWarning> blocking;
-    // Valid when nothing blocks; texts cut to what their buffers hold.
-    std::uint16_t port = 0;
-    std::string server, recipient, sender, userName, password;
-    std::uint32_t authType = kAuthNone;
+    // Valid when nothing blocks; texts cut to what their buffers hold. Without
+    // authentication the user name and password are those the settings had.
+    MailSettings mail;
     bool notifyReboot = false;
     bool sendLog = false;
 };
@@ -67,7 +63,10 @@ public:
     void SetText(MailField field, const std::string& text);
     bool Checked(MailField field) const;
     bool Enabled(MailField field) const;
-    std::uint32_t AuthKind() const { return authKind_; }
+    MailAuthentication AuthKind() const { return authKind_; }
+    MailSecurity Security() const { return security_; }
+    // The drop-down's choice; a stored value it does not list counts as none.
+    void SetSecurity(MailSecurity security) { security_ = security; }
 
     // A click on a check box, `checkedNow` being its state after the click.
     // The authentication kinds behave as a pair of radio buttons.
@@ -79,8 +78,10 @@ public:
 private:
     std::string* TextOf(MailField field);
 
+    MailSettings original_;  // what the dialog does not edit, and the account kept without authentication
     std::string server_, port_, recipient_, sender_, userName_, password_;
-    std::uint32_t authKind_ = kAuthNone;  // the working copy; the settings change only on OK
+    MailAuthentication authKind_ = MailAuthentication::None;  // the working copy; the settings change only on OK
+    MailSecurity security_ = MailSecurity::None;
     bool authChecked_ = false;
     bool rfcChecked_ = false;
     bool popChecked_ = false;

@@ -38,18 +38,10 @@ int ControlOf(MailField field) {
     return 0;
 }
 
-void StoreAccepted(const SettingsStore& store, const MailAcceptance& accepted, const Settings& settings) {
-    store.StoreText("SMTPServer", settings.SMTPServer, sizeof settings.SMTPServer);
-    store.StoreSmtpPort(settings.SMTPPort);
-    store.StoreText("UserEMail", settings.UserEMail, sizeof settings.UserEMail);
-    store.StoreText("SenderEMail", settings.SenderEMail, sizeof settings.SenderEMail);
-    store.StoreDword("AuthType", accepted.authType);
+void StoreAccepted(const SettingsStore& store, const MailAcceptance& accepted) {
+    store.StoreMail(accepted.mail);
     store.StoreDword("NotifyReboot", accepted.notifyReboot ? 1 : 0);
     store.StoreDword("SendLog", accepted.sendLog ? 1 : 0);
-    // Without authentication the stored name and password stay as they are.
-    if (accepted.authType == kAuthNone) return;
-    store.StoreText("UserName", settings.UserName, sizeof settings.UserName);
-    store.StorePassword(settings.Password);
 }
 
 void OnOk(HWND dialog, DialogState& state) {
@@ -60,11 +52,8 @@ void OnOk(HWND dialog, DialogState& state) {
         ::SetFocus(::GetDlgItem(dialog, ControlOf(accepted.blocking->field)));
         return;
     }
-    {
-        std::lock_guard<std::mutex> guard(state.context.notifyLock);
-        ApplyAcceptance(accepted, state.context.settings);
-        StoreAccepted(state.context.store, accepted, state.context.settings);
-    }
+    ApplyAcceptance(accepted, state.context.settings);
+    StoreAccepted(state.context.store, accepted);
     ::EndDialog(dialog, IDOK);
 }
 
@@ -94,11 +83,7 @@ INT_PTR CALLBACK NotificationDialogProc(HWND dialog, UINT message, WPARAM wParam
     switch (message) {
         case WM_INITDIALOG: {
             auto& context = *reinterpret_cast<NotificationDialogContext*>(lParam);
-            std::unique_ptr<DialogState> state;
-            {
-                std::lock_guard<std::mutex> guard(context.notifyLock);
-                state.reset(new DialogState{context, NotificationModel::FromSettings(context.settings)});
-            }
+            std::unique_ptr<DialogState> state(new DialogState{context, NotificationModel::FromSettings(context.settings)});
             PushModel(dialog, AttachDialogState(dialog, std::move(state)).model, kBindings, true);
             CenterWindow(dialog, ::GetWindow(dialog, GW_OWNER));
             return TRUE;

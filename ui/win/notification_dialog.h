@@ -1,12 +1,10 @@
 // The notification settings dialog: the mail server, addresses,
 // authentication and the two mail switches. OK changes the settings in memory
-// (under the mail lock, since mails may be on their way) and in the registry;
-// Cancel changes nothing.
+// (a mail on its way keeps the copy it started with, so nothing here waits for
+// one) and in the registry; Cancel changes nothing.
 #pragma once
 
 #include <windows.h>
-
-#include <mutex>
 
 #include "base/core/settings.h"
 #include "base/win/settings_store.h"
@@ -16,7 +14,6 @@ namespace mrwd {
 
 struct NotificationDialogContext {
     Settings& settings;
-    std::mutex& notifyLock;  // held by every mail dialogue that reads the mail settings
     SettingsStore store;
     DialogPrompts& prompts;
 };

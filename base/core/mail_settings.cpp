@@ -1,0 +1,11 @@
+#include "mail_settings.h"
+
+namespace mrwd {
+
+bool MailSettingsComplete(const MailSettings& mail) {
+    if (mail.server.empty() || mail.recipient.empty() || mail.sender.empty()) return false;
+    if (mail.authentication == MailAuthentication::None) return true;
+    return !mail.userName.empty() && !mail.password.empty();
+}
+
+}  // namespace mrwd
