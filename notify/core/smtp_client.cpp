@@ -56,14 +56,16 @@ constexpr std::uint16_t kPop3sPort = 995;
 
 EhloOffer ParseEhloReply(const std::string& reply) {
     EhloOffer offer;
-    std::size_t start = 0;
+    // The first line names the server; the keywords follow it.
+    std::size_t start = reply.find('\n');
+    start = start == std::string::npos ? reply.size() : start + 1;
     while (start < reply.size()) {
         std::size_t end = reply.find('\n', start);
         if (end == std::string::npos) end = reply.size();
         std::string line = Upper(reply.substr(start, end - start));
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        // "250-KEYWORD params" or "250 KEYWORD params"; the first line greets.
+        // "250-KEYWORD params" or "250 KEYWORD params".
         if (line.size() < 5 || line.compare(0, 3, "250") != 0) continue;
         const std::string keyword = line.substr(4, line.find(' ', 4) == std::string::npos ? std::string::npos
                                                                                              : line.find(' ', 4) - 4);

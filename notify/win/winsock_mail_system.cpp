@@ -13,6 +13,7 @@
 #include "base/win/background_work.h"
 #include "base/win/mapped_file.h"
 #include "base/win/system_clock.h"
+#include "notify/win/schannel_connection.h"
 
 namespace mrwd {
 namespace {
@@ -264,10 +265,10 @@ bool WinSockMailSystem::ReadAttachment(const std::string& path, std::string& byt
     return true;
 }
 
-std::unique_ptr<MailConnection> WinSockMailSystem::StartTls(std::unique_ptr<MailConnection>, const std::string&,
-                                                            const std::string&, std::string& failure) {
-    failure = "TLS is not available\r\n";
-    return nullptr;
+std::unique_ptr<MailConnection> WinSockMailSystem::StartTls(std::unique_ptr<MailConnection> plain,
+                                                            const std::string& host, const std::string& certSha256,
+                                                            std::string& failure) {
+    return StartSchannelTls(std::move(plain), host, certSha256, failure);
 }
 
 }  // namespace mrwd

@@ -1,5 +1,7 @@
 #include "mail_servers.h"
 
+#include <wincrypt.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -63,6 +65,7 @@ ScriptedMailServer::ScriptedMailServer() {
     folder_ = WindowsPathOf(folder) + "\\";
     smtpPort_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_MAILSIM_SMTP_PORT").c_str()));
     pop3Port_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_MAILSIM_POP3_PORT").c_str()));
+    smtpsPort_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_MAILSIM_SMTPS_PORT").c_str()));
     DeleteFiles(folder_, {"script", "sessions.log", "smtp-", "pop3-"});
 }
 
@@ -130,5 +133,24 @@ DeliveredMail RealMailServer::Mail(std::size_t index) const {
 }
 
 std::vector<MailSession> RealMailServer::Sessions() const { return ReadSessions(folder_ + "sessions.log"); }
+
+bool TrustTestAuthority() {
+    const std::string folder = Environment("MRWD_TLS_DIR");
+    if (folder.empty()) return false;
+    const std::string der = ReadWholeFile(WindowsPathOf(folder) + "\\ca.der");
+    if (der.empty()) return false;
+    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    if (store == nullptr) return false;
+    const BOOL added = ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING,
+                                                          reinterpret_cast<const BYTE*>(der.data()),
+                                                          static_cast<DWORD>(der.size()),
+                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    ::CertCloseStore(store, 0);
+    return added != FALSE;
+}
+
+std::string TestCertificateSha256(const std::string& name) {
+    return FirstLine(ReadWholeFile(WindowsPathOf(Environment("MRWD_TLS_DIR")) + "\\" + name + ".sha256"));
+}
 
 }  // namespace mrwd::testing

@@ -32,6 +32,7 @@ public:
     bool Available() const { return !folder_.empty(); }
     std::uint16_t SmtpPort() const { return smtpPort_; }
     std::uint16_t Pop3Port() const { return pop3Port_; }
+    std::uint16_t SmtpsPort() const { return smtpsPort_; }
 
     // Lines as mailsim.py reads them ("mode silent", "reply AUTH_PASS 535 no"),
     // for the connections opened from now on.
@@ -45,7 +46,16 @@ private:
     std::string folder_;
     std::uint16_t smtpPort_ = 0;
     std::uint16_t pop3Port_ = 0;
+    std::uint16_t smtpsPort_ = 0;
 };
+
+// The test certificate authority (make-test-certificates) in the prefix's
+// root store of the machine, where every program of the prefix finds it;
+// false when it could not be added.
+bool TrustTestAuthority();
+
+// The SHA-256 in hex of one of the test certificates ("good", "expired", ...).
+std::string TestCertificateSha256(const std::string& name);
 
 struct DeliveredMail {
     std::map<std::string, std::string> fields;  // from, to, subject, date, envelope-from, envelope-to

@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """A scripted SMTP and POP3 server on 127.0.0.1 for the mail client's tests.
 
-    mailsim.py --dir STATE
+    mailsim.py --dir STATE [--tls-dir CERTIFICATES]
 
-Writes the two port numbers to STATE/ports ("smtp pop3") and then creates
-STATE/ready. Each new connection reads STATE/script, lines of:
+Writes the port numbers to STATE/ports ("smtp pop3 smtps": the last speaks
+TLS from the first byte) and then creates STATE/ready. Each new connection
+reads STATE/script, lines of:
 
     mode normal | silent | drop     silent: accept and never answer;
                                     drop: accept and close at once
@@ -14,9 +15,17 @@ STATE/ready. Each new connection reads STATE/script, lines of:
     trickle_ms N                    send every reply one byte at a time, N ms apart
     reply STEP TEXT                 the reply of a step (\\r and \\n as escapes,
                                     CR LF added at its end)
+    cert NAME                       the certificate of TLS sessions (NAME.pem and
+                                    NAME.key of the certificate folder; "good")
 
-SMTP steps: greeting EHLO HELO AUTH AUTH_USER AUTH_PASS MAIL RCPT DATA END
-BARE_LF QUIT OTHER; POP3 steps: pop_greeting USER PASS pop_QUIT pop_OTHER.
+A positive reply to STARTTLS (SMTP) or STLS (POP3) starts TLS with that
+certificate; the recording then gets the mark "<TLS>", and what follows it
+is what came through TLS, decrypted.
+
+SMTP steps: greeting EHLO HELO STARTTLS AUTH AUTH_USER AUTH_PASS MAIL RCPT
+DATA END BARE_LF QUIT OTHER; POP3 steps: pop_greeting STLS USER PASS pop_QUIT
+pop_OTHER. AUTH PLAIN with its credentials on the command line is answered
+at once with AUTH_PASS.
 
 Like Postfix with "smtpd_forbid_bare_newline = reject", mail whose data holds
 a line feed not preceded by a carriage return is refused: at the end of the
@@ -31,6 +40,7 @@ import os
 import re
 import socket
 import socketserver
+import ssl
 import threading
 import time
 
@@ -38,6 +48,7 @@ DEFAULT_REPLIES = {
     "greeting": "220 mailsim ready",
     "EHLO": "250-mailsim greets you\r\n250-8BITMIME\r\n250 AUTH LOGIN",
     "HELO": "250 mailsim",
+    "STARTTLS": "220 2.0.0 Ready to start TLS",
     "AUTH": "334 VXNlcm5hbWU6",
     "AUTH_USER": "334 UGFzc3dvcmQ6",
     "AUTH_PASS": "235 2.7.0 Authentication successful",
@@ -49,6 +60,7 @@ DEFAULT_REPLIES = {
     "QUIT": "221 2.0.0 Bye",
     "OTHER": "502 5.5.2 Command not recognized",
     "pop_greeting": "+OK mailsim POP3 ready",
+    "STLS": "+OK begin TLS",
     "USER": "+OK",
     "PASS": "+OK logged in",
     "pop_QUIT": "+OK bye",
@@ -58,6 +70,7 @@ DEFAULT_REPLIES = {
 BARE_LINE_FEED = re.compile(rb"(?<!\r)\n")
 
 state_dir = ""
+tls_dir = ""
 counter_lock = threading.Lock()
 counter = [0]
 
@@ -67,7 +80,7 @@ def unescape(text):
 
 
 def read_script():
-    script = {"mode": "normal", "drop_at": None, "delay_ms": 0, "split_ms": 0, "trickle_ms": 0,
+    script = {"mode": "normal", "drop_at": None, "delay_ms": 0, "split_ms": 0, "trickle_ms": 0, "cert": "good",
               "replies": dict(DEFAULT_REPLIES)}
     try:
         with open(os.path.join(state_dir, "script"), encoding="utf-8") as f:
@@ -82,7 +95,7 @@ def read_script():
             script["replies"][parts[1]] = unescape(parts[2])
         elif parts[0] in ("delay_ms", "split_ms", "trickle_ms"):
             script[parts[0]] = int(parts[1])
-        elif parts[0] in ("mode", "drop_at"):
+        elif parts[0] in ("mode", "drop_at", "cert"):
             script[parts[0]] = parts[1]
     return script
 
@@ -95,6 +108,7 @@ def log_session(kind, number, event):
 
 class Session(socketserver.BaseRequestHandler):
     kind = "smtp"
+    implicit_tls = False
 
     def setup(self):
         with counter_lock:
@@ -108,6 +122,14 @@ class Session(socketserver.BaseRequestHandler):
     def finish(self):
         self.record.close()
         log_session(self.kind, self.number, "close")
+
+    def start_tls(self):
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        name = os.path.join(tls_dir, self.script["cert"])
+        context.load_cert_chain(name + ".pem", name + ".key")
+        self.record.write(b"<TLS>")
+        self.record.flush()
+        self.request = context.wrap_socket(self.request, server_side=True)
 
     def receive(self):
         data = self.request.recv(65536)
@@ -152,6 +174,7 @@ class Session(socketserver.BaseRequestHandler):
         line = self.read_until(b"\r\n")
         if line is None:
             return None
+        self.last_line = line.strip()
         return line.split(b" ", 1)[0].strip().upper().decode("latin-1")
 
     def handle(self):
@@ -163,8 +186,10 @@ class Session(socketserver.BaseRequestHandler):
                 pass
             return
         try:
+            if self.implicit_tls:
+                self.start_tls()
             self.converse()
-        except (ConnectionError, OSError):
+        except (ConnectionError, OSError, ssl.SSLError):
             pass
 
     def converse(self):
@@ -174,6 +199,10 @@ class Session(socketserver.BaseRequestHandler):
             verb = self.next_verb()
             if verb is None:
                 return
+            if verb == "AUTH" and self.last_line.upper().startswith(b"AUTH PLAIN "):
+                if not self.reply("AUTH_PASS"):
+                    return
+                continue
             if verb == "AUTH":
                 if not self.reply("AUTH") or self.read_until(b"\r\n") is None:
                     return
@@ -182,11 +211,13 @@ class Session(socketserver.BaseRequestHandler):
                 if not self.reply("AUTH_PASS"):
                     return
                 continue
-            step = verb if verb in ("EHLO", "HELO", "MAIL", "RCPT", "DATA", "QUIT") else "OTHER"
+            step = verb if verb in ("EHLO", "HELO", "STARTTLS", "MAIL", "RCPT", "DATA", "QUIT") else "OTHER"
             if not self.reply(step):
                 return
             if step == "QUIT":
                 return
+            if step == "STARTTLS" and self.script["replies"]["STARTTLS"].startswith("2"):
+                self.start_tls()
             if step == "DATA" and self.script["replies"]["DATA"].startswith("3"):
                 # The data ends with a full stop alone on its line.
                 self.buffer = b"\r\n" + self.buffer
@@ -207,9 +238,11 @@ class Pop3Session(Session):
             verb = self.next_verb()
             if verb is None:
                 return
-            step = verb if verb in ("USER", "PASS") else ("pop_QUIT" if verb == "QUIT" else "pop_OTHER")
+            step = verb if verb in ("USER", "PASS", "STLS") else ("pop_QUIT" if verb == "QUIT" else "pop_OTHER")
             if not self.reply(step) or step == "pop_QUIT":
                 return
+            if step == "STLS" and self.script["replies"]["STLS"].startswith("+"):
+                self.start_tls()
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -217,16 +250,24 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
+class TlsSession(Session):
+    implicit_tls = True
+
+
 def main():
-    global state_dir
+    global state_dir, tls_dir
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
-    state_dir = parser.parse_args().dir
+    parser.add_argument("--tls-dir", default="")
+    arguments = parser.parse_args()
+    state_dir, tls_dir = arguments.dir, arguments.tls_dir
     smtp = Server(("127.0.0.1", 0), Session)
     pop3 = Server(("127.0.0.1", 0), Pop3Session)
+    smtps = Server(("127.0.0.1", 0), TlsSession)
     with open(os.path.join(state_dir, "ports"), "w") as f:
-        f.write(f"{smtp.server_address[1]} {pop3.server_address[1]}\n")
+        f.write(f"{smtp.server_address[1]} {pop3.server_address[1]} {smtps.server_address[1]}\n")
     threading.Thread(target=pop3.serve_forever, daemon=True).start()
+    threading.Thread(target=smtps.serve_forever, daemon=True).start()
     open(os.path.join(state_dir, "ready"), "w").close()
     smtp.serve_forever()
 

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "notify/core/base64.h"
+#include "notify/core/certificate_pin.h"
 #include "notify/core/daily_log.h"
 #include "notify/core/mail_format.h"
 #include "notify/core/smtp_client.h"
@@ -534,6 +535,136 @@ TEST_F(SmtpTest, SocketsOfAFailedConnectAreClosedWithTheObject) {
     EXPECT_EQ(system.opens.back(), (std::pair<std::string, std::uint16_t>("pop.example.com", 1110)));
 }
 
+TEST(Ehlo, ExtensionsAreReadFromEveryLineOfTheReply) {
+    const struct {
+        const char* reply;
+        bool startTls, login, plain;
+    } cases[] = {
+        {"250 mail.example.com", false, false, false},
+        {"250-mail\r\n250-STARTTLS\r\n250 AUTH LOGIN PLAIN\r\n", true, true, true},
+        {"250-mail\r\n250-auth plain\r\n250 8BITMIME", false, false, true},
+        {"250-mail\r\n250-AUTH=LOGIN\r\n250 starttls", true, true, false},
+        {"250-mail\r\n250-AUTHX LOGIN\r\n250-XSTARTTLS\r\n250 SIZE", false, false, false},
+        {"250-STARTTLS is the server's name\r\n250 OK", false, false, false},  // the first line names the server
+    };
+    for (const auto& c : cases) {
+        const EhloOffer offer = ParseEhloReply(c.reply);
+        EXPECT_EQ(offer.startTls, c.startTls) << c.reply;
+        EXPECT_EQ(offer.authLogin, c.login) << c.reply;
+        EXPECT_EQ(offer.authPlain, c.plain) << c.reply;
+    }
+}
+
+TEST(MailPorts, AutomaticPortFollowsTheSecurity) {
+    MailSettings mail;
+    EXPECT_EQ(SmtpPortFor(mail), 0);  // the "smtp" service, else 25
+    mail.security = MailSecurity::StartTls;
+    EXPECT_EQ(SmtpPortFor(mail), 587);
+    mail.security = MailSecurity::Tls;
+    EXPECT_EQ(SmtpPortFor(mail), 465);
+    mail.port = 2525;
+    EXPECT_EQ(SmtpPortFor(mail), 2525);
+    EXPECT_EQ(Pop3PortFor(0, MailSecurity::None), 0);
+    EXPECT_EQ(Pop3PortFor(0, MailSecurity::StartTls), 0);  // STLS on the usual port
+    EXPECT_EQ(Pop3PortFor(0, MailSecurity::Tls), 995);
+    EXPECT_EQ(Pop3PortFor(1110, MailSecurity::Tls), 1110);
+}
+
+TEST_F(SmtpTest, StartTlsThenEhloAgainThenAuthInsideTls) {
+    Script({"220 r\r\n", "250-mail\r\n250-STARTTLS\r\n250 AUTH LOGIN\r\n", "220 2.0.0 go ahead\r\n",
+            "250-mail\r\n250 AUTH LOGIN\r\n", "334 VXNlcm5hbWU6\r\n", "334 UGFzc3dvcmQ6\r\n", "235 ok\r\n"});
+    MailSettings mail = Mail("smtp.example.com", 0, kAuthLogin, "kiosk", "secret", MailSecurity::StartTls);
+    mail.certSha256 = "ab";
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect(mail)) << Last(client);
+    EXPECT_EQ(system.smtp.received, "EHLO kiosk7\r\nSTARTTLS\r\n<TLS>EHLO kiosk7\r\nAUTH LOGIN\r\n" + Base64("kiosk") +
+                                        "\r\n" + Base64("secret") + "\r\n");
+    EXPECT_EQ(system.opens.front(), (std::pair<std::string, std::uint16_t>("smtp.example.com", 587)));
+    EXPECT_EQ(system.handshakes, std::vector<std::string>{"smtp.example.com ab"});
+}
+
+TEST_F(SmtpTest, TlsFromTheFirstByteAndPlainWhereOnlyPlainIsOffered) {
+    Script({"220 r\r\n", "250-mail\r\n250 AUTH PLAIN\r\n", "235 ok\r\n"});
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kAuthLogin, "kiosk", "secret", MailSecurity::Tls))) << Last(client);
+    EXPECT_EQ(system.smtp.received, "<TLS>EHLO kiosk7\r\nAUTH PLAIN " + Base64(std::string("\0kiosk\0secret", 13)) + "\r\n");
+    EXPECT_EQ(system.opens.front().second, 465);
+}
+
+// With security on, nothing is ever said in plain text after a refusal.
+TEST_F(SmtpTest, StartTlsRefusalsEndTheSendBeforeAuth) {
+    const struct {
+        std::vector<const char*> replies;
+        std::string tlsFailure;
+        std::string received;
+        std::string last;
+    } cases[] = {
+        {{"220 r\r\n", "250-mail\r\n250 AUTH LOGIN\r\n"}, "", "EHLO kiosk7\r\n",
+         "The server does not offer STARTTLS\r\n"},
+        {{"220 r\r\n", "250-mail\r\n250 STARTTLS\r\n", "454 4.7.0 TLS not available due to temporary reason\r\n"},
+         "",
+         "EHLO kiosk7\r\nSTARTTLS\r\n",
+         "454 4.7.0 TLS not available due to temporary reason\r\n\r\n"},
+        {{"220 r\r\n", "250-mail\r\n250 STARTTLS\r\n", "220 go\r\n"},
+         "Server certificate has expired or is not yet valid\r\n",
+         "EHLO kiosk7\r\nSTARTTLS\r\n",
+         "Server certificate has expired or is not yet valid\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.last);
+        system.smtp.received.clear();
+        system.tlsFailure = c.tlsFailure;
+        for (const char* r : c.replies) system.smtp.replies.emplace_back(r);
+        CFastSmtp client(system);
+        EXPECT_FALSE(client.Connect(Mail("m", 587, kAuthLogin, "kiosk", "secret", MailSecurity::StartTls)));
+        EXPECT_EQ(system.smtp.received, c.received);
+        EXPECT_EQ(Last(client), c.last);
+        EXPECT_EQ(client.FailedStep(), MailStep::Connect);
+        system.smtp.replies.clear();
+    }
+}
+
+TEST_F(SmtpTest, PopBeforeSmtpSecuresItsLogInToo) {
+    Script({"220 r\r\n", "250-mail\r\n250 STARTTLS\r\n", "220 go\r\n", "250 mail\r\n"});
+    system.pop3.replies = {"+OK pop ready\r\n", "+OK begin TLS\r\n", "+OK user\r\n", "+OK pass\r\n"};
+    CFastSmtp client(system);
+    ASSERT_TRUE(client.Connect(Mail("m", 0, kPopBeforeSmtp, "kiosk", "secret", MailSecurity::StartTls))) << Last(client);
+    EXPECT_EQ(system.pop3.received, "STLS\r\n<TLS>USER kiosk\r\nPASS secret\r\n");
+}
+
+// Where a send failed and with which reply: what decides whether it may go later.
+TEST_F(SmtpTest, FailedStepAndReplyCode) {
+    const struct {
+        std::vector<const char*> replies;
+        std::uint32_t auth;
+        MailStep step;
+        int code;
+    } cases[] = {
+        {{"554 no service\r\n"}, kNoAuthentication, MailStep::Connect, 554},
+        {{"220 r\r\n"}, kNoAuthentication, MailStep::Connect, 0},  // the connection broke
+        {{"220 r\r\n", "250 h\r\n", "334 a\r\n", "334 b\r\n", "535 5.7.8 no\r\n"}, kAuthLogin,
+         MailStep::Authentication, 535},
+        {{"220 r\r\n", "250 h\r\n", "250 o\r\n", "451 4.3.0 try later\r\n"}, kNoAuthentication, MailStep::Message, 451},
+        {{"220 r\r\n", "250 h\r\n", "250 o\r\n", "550 5.1.1 no such user\r\n"}, kNoAuthentication, MailStep::Message,
+         550},
+        {{"220 r\r\n", "250 h\r\n", "250 o\r\n", "250 o\r\n", "354 g\r\n", "552 5.3.4 too big\r\n", "221 bye\r\n"},
+         kNoAuthentication, MailStep::Message, 552},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.replies.back());
+        system.smtp.replies.clear();
+        for (const char* r : c.replies) system.smtp.replies.emplace_back(r);
+        CFastSmtp client(system);
+        if (client.Connect(Mail("m", 0, c.auth, "u", "p"))) {
+            client.AddRecipient("a@b", "");
+            EXPECT_FALSE(client.Send(Message()));
+            client.Disconnect();  // its QUIT does not change the verdict
+        }
+        EXPECT_EQ(client.FailedStep(), c.step);
+        EXPECT_EQ(client.FailedReplyCode(), c.code);
+    }
+}
+
 TEST(DailyLog, TheMostRecentDateWithTheStoredDay) {
     auto date = [](int y, int m, int d) { return CalendarDate{y, m, d}; };
     auto same = [](CalendarDate a, CalendarDate b) { return a.year == b.year && a.month == b.month && a.day == b.day; };
@@ -546,6 +677,21 @@ TEST(DailyLog, TheMostRecentDateWithTheStoredDay) {
     EXPECT_TRUE(same(MostRecentDateWithDay(date(2026, 12, 7), 7), date(2026, 12, 7)));
     EXPECT_EQ(DaysInMonth(1900, 2), 28);
     EXPECT_EQ(DaysInMonth(2000, 2), 29);
+}
+
+TEST(CertificatePin, HexInAnyCaseWithOrWithoutSeparators) {
+    const std::string hex = "c16d93a23caccbc0b9478b0fa493821712d70f716c8dd35e66cb7cc1592c3323";
+    const std::optional<Sha256> plain = ParseSha256(hex);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(Sha256Hex(*plain), hex);
+    EXPECT_EQ((*plain)[0], 0xC1);
+    EXPECT_EQ((*plain)[31], 0x23);
+    EXPECT_EQ(ParseSha256("C1:6D:93:A2:3C:AC:CB:C0:B9:47:8B:0F:A4:93:82:17:12:D7:0F:71:6C:8D:D3:5E:66:CB:7C:C1:59:2C:33:23"),
+              plain);
+    EXPECT_EQ(ParseSha256(" c16d 93a2" + hex.substr(8)), plain);
+    for (const std::string& bad : {std::string(), hex.substr(1), hex + "0", "x" + hex.substr(1), hex.substr(0, 62) + "-3"}) {
+        EXPECT_FALSE(ParseSha256(bad).has_value()) << bad;
+    }
 }
 
 }  // namespace

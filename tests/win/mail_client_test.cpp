@@ -277,6 +277,96 @@ TEST_F(MailClient, UnreadableAttachmentsLeaveTheDataUnfinished) {
     }
 }
 
+// TLS through the system's SChannel against Python's ssl module, with the
+// test authority in the prefix's root store. Certificates name "localhost":
+// Wine's SSL policy does not match an address against a certificate's names.
+class MailClientTls : public MailClient {
+protected:
+    void SetUp() override {
+        MailClient::SetUp();
+        ASSERT_TRUE(TrustTestAuthority()) << "the test authority cannot be added to the root store";
+    }
+    static constexpr const char* kOffersStartTls = "reply EHLO 250-mailsim\\r\\n250-STARTTLS\\r\\n250 AUTH LOGIN";
+};
+
+TEST_F(MailClientTls, StartTlsAndTlsFromTheStartCarryAuthAndTheMail) {
+    const struct {
+        MailSecurity security;
+        bool implicit;
+        std::string opening;  // what the server receives before AUTH
+    } cases[] = {
+        {MailSecurity::StartTls, false, "EHLO " + HostName() + "\r\nSTARTTLS\r\n<TLS>EHLO " + HostName() + "\r\n"},
+        {MailSecurity::Tls, true, "<TLS>EHLO " + HostName() + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.security));
+        ScriptedMailServer fresh;
+        scripted_.SetScript(kOffersStartTls);
+        WinSockMailSystem system;
+        {
+            CFastSmtp client(system);
+            const std::uint16_t port = c.implicit ? scripted_.SmtpsPort() : scripted_.SmtpPort();
+            ASSERT_TRUE(client.Connect(Mail("localhost", port, kAuthLogin, "kiosk", "secret", c.security)))
+                << client.LastErrorText();
+            client.AddRecipient("operator@kiosk.example", "");
+            ASSERT_TRUE(client.Send(Message("through TLS"))) << client.LastErrorText();
+            ASSERT_TRUE(client.Disconnect());
+        }
+        const std::string received = OnlySessionBytes();
+        EXPECT_EQ(received.substr(0, c.opening.size()), c.opening);
+        EXPECT_NE(received.find("AUTH LOGIN\r\n" + Base64("kiosk") + "\r\n" + Base64("secret") + "\r\nMAIL FROM:"),
+                  std::string::npos);
+        EXPECT_NE(received.find("\r\n\r\nthrough TLS\r\n\r\n.\r\nQUIT\r\n"), std::string::npos);
+    }
+}
+
+// Refused certificates and what trusts one anyway; none of them hears AUTH.
+TEST_F(MailClientTls, CertificatesAreCheckedAndAPinnedOneTrusted) {
+    const struct {
+        const char* certificate;
+        std::string pin;
+        std::string failure;  // empty: accepted
+    } cases[] = {
+        {"good", "", ""},
+        {"stranger", "", "Server certificate is not trusted: its authority is not in the root store\r\n"},
+        {"wrongname", "", "Server certificate is not for the host localhost\r\n"},
+        {"expired", "", "Server certificate has expired or is not yet valid\r\n"},
+        {"stranger", TestCertificateSha256("stranger"), ""},
+        {"good", TestCertificateSha256("stranger"),
+         "Server certificate does not match SMTPCertSHA256: its SHA-256 is " + TestCertificateSha256("good") + "\r\n"},
+        {"good", "12:34", "SMTPCertSHA256 is not a SHA-256 in hex (64 digits)\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.certificate) + " pinned " + c.pin);
+        ScriptedMailServer fresh;
+        scripted_.SetScript(std::string(kOffersStartTls) + "\ncert " + c.certificate);
+        WinSockMailSystem system;
+        MailSettings mail = Mail("localhost", scripted_.SmtpPort(), kAuthLogin, "kiosk", "secret", MailSecurity::StartTls);
+        mail.certSha256 = c.pin;
+        {
+            CFastSmtp client(system);
+            EXPECT_EQ(client.Connect(mail), c.failure.empty());
+            if (!c.failure.empty()) {
+                EXPECT_EQ(client.LastErrorText() != nullptr ? client.LastErrorText() : "", c.failure);
+                EXPECT_EQ(client.FailedStep(), MailStep::Connect);
+            }
+        }
+        const std::string received = OnlySessionBytes();
+        EXPECT_EQ(received.find("AUTH") != std::string::npos, c.failure.empty()) << received;
+    }
+}
+
+TEST_F(MailClientTls, ServerWithoutStartTlsIsRefusedAndHearsNoAuth) {
+    WinSockMailSystem system;
+    {
+        CFastSmtp client(system);
+        EXPECT_FALSE(client.Connect(Mail("localhost", scripted_.SmtpPort(), kAuthLogin, "kiosk", "secret",
+                                         MailSecurity::StartTls)));
+        EXPECT_STREQ(client.LastErrorText(), "The server does not offer STARTTLS\r\n");
+    }
+    EXPECT_EQ(OnlySessionBytes(), "EHLO " + HostName() + "\r\n");
+}
+
 TEST_F(MailClient, RealServerAcceptsAuthLoginAndReadsTheMessageBack) {
     const std::string bytes = BinaryBytes(3001);
     const std::string path = WriteFile("07-12-26.txt", bytes);
