@@ -119,6 +119,16 @@
 #define IDS_CARD_REBOOT_FAILED 251
 #define IDS_SOFTWARE_REBOOT_FAILED 252
 #define IDS_SHUTDOWN_CANCELLED 253
+/* The notification dialog's security choices and its test mail. */
+#define IDS_SECURITY_NONE 300
+#define IDS_SECURITY_STARTTLS 301
+#define IDS_SECURITY_TLS 302
+#define IDS_TEST_MAIL_SUBJECT 303
+#define IDS_TEST_MAIL_BODY 304
+#define IDS_TEST_MAIL_RUNNING 305
+#define IDS_TEST_MAIL_SENT 306
+#define IDS_TEST_MAIL_FAILED 307
+#define IDS_TEST_MAIL_FAILED_REPLY 308
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */
@@ -226,6 +236,10 @@
 #define IDC_SENDER 1083
 #define IDC_SMTP_PORT 1084
 #define IDC_SMTP_PORT_LABEL 1085
+#define IDC_SECURITY_LABEL 1086
+#define IDC_SECURITY 1087
+#define IDC_TEST_MAIL 1088
+#define IDC_TEST_MAIL_RESULT 1089
 
 /* The controller failure window. */
 #define IDD_CONTROLLER_FAILURE 112

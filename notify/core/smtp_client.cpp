@@ -54,6 +54,11 @@ constexpr std::uint16_t kPop3sPort = 995;
 
 }  // namespace
 
+std::string WithoutLineEnds(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
 EhloOffer ParseEhloReply(const std::string& reply) {
     EhloOffer offer;
     // The first line names the server; the keywords follow it.
@@ -196,6 +201,7 @@ bool CFastSmtp::Greet(const MailSettings& mail) {
     // A refused greeting is not recorded.
     std::string greeting;
     if (!ReadReply(*smtp_, false, greeting)) return false;
+    lastReply_ = greeting;
     if (!Positive(greeting, false)) {
         lastNegativeCode_ = ReplyCode(greeting, false);
         return false;

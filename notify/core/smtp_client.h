@@ -64,6 +64,10 @@ EhloOffer ParseEhloReply(const std::string& reply);
 std::uint16_t SmtpPortFor(const MailSettings& mail);
 std::uint16_t Pop3PortFor(std::uint16_t port, MailSecurity security);
 
+// A record text or reply as a line of the log or of the screen: the CR LF
+// it ends in (a reply even two) taken off.
+std::string WithoutLineEnds(std::string text);
+
 // Where a failed send stopped, for deciding whether it may succeed later.
 enum class MailStep {
     None,            // nothing failed (yet)
@@ -104,6 +108,8 @@ public:
     // the connection or the client failed).
     MailStep FailedStep() const { return failedStep_; }
     int FailedReplyCode() const { return failedReplyCode_; }
+    // The server's latest reply (a greeting too), whatever it said.
+    const std::string& LastReply() const { return lastReply_; }
 
 private:
     void RecordText(const char* format, ...);

@@ -13,16 +13,11 @@
 namespace mrwd {
 namespace {
 
-// The record's texts end in CR LF (a reply even in two), and the log line
-// puts its own after the description.
-std::string Description(const char* recorded) {
-    std::string text = recorded != nullptr ? recorded : "";
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-    return text;
-}
-
+// The log line puts its own CR LF after the description.
 void LogFailure(const EventLog& log, const CFastSmtp& client, const CMessage& message) {
-    log.WriteLogString(IDS_NOTIFY_FAILED, Description(client.LastErrorText()).c_str(), message.Body().c_str());
+    const char* recorded = client.LastErrorText();
+    log.WriteLogString(IDS_NOTIFY_FAILED, WithoutLineEnds(recorded != nullptr ? recorded : "").c_str(),
+                       message.Body().c_str());
 }
 
 void Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, const std::atomic<bool>& abort) {

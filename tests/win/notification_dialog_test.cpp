@@ -125,6 +125,11 @@ TEST_F(NotificationDialog, OkStoresEveryValueInItsTypeAndSize) {
     dialog.Type(IDC_USER_NAME, L"watch");
     dialog.Type(IDC_PASSWORD, L"s3cret");
     dialog.Click(IDC_NOTIFY_REBOOT);
+    EXPECT_EQ(::SendMessageW(dialog.Control(IDC_SECURITY), CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(::SendMessageW(dialog.Control(IDC_SECURITY), CB_GETCURSEL, 0, 0), 0) << "no security before it was chosen";
+    ::SendMessageW(dialog.Control(IDC_SECURITY), CB_SETCURSEL, 2, 0);
+    ::SendMessageW(dialog.Window(), WM_COMMAND, MAKEWPARAM(IDC_SECURITY, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(dialog.Control(IDC_SECURITY)));
     dialog.Click(IDOK);
     EXPECT_EQ(dialog.Result(), IDOK);
     EXPECT_TRUE(prompts_.Warnings().empty());
@@ -133,6 +138,7 @@ TEST_F(NotificationDialog, OkStoresEveryValueInItsTypeAndSize) {
     EXPECT_EQ(mail.port, 2525);
     EXPECT_EQ(mail.authentication, MailAuthentication::Login);
     EXPECT_EQ(mail.password, "s3cret");
+    EXPECT_EQ(mail.security, MailSecurity::Tls);
     EXPECT_EQ(settings_.MailConfigured, 1);
 
     std::vector<unsigned char> bytes;
@@ -153,6 +159,8 @@ TEST_F(NotificationDialog, OkStoresEveryValueInItsTypeAndSize) {
     DWORD value = 0;
     ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "AuthType", &value));
     EXPECT_EQ(value, 1u);
+    ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "SMTPSecurity", &value));
+    EXPECT_EQ(value, 2u);
     ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "NotifyReboot", &value));
     EXPECT_EQ(value, 1u);
     ASSERT_TRUE(RegistryReadDword(HKEY_CURRENT_USER, "SendLog", &value));
@@ -205,6 +213,11 @@ TEST(NotificationDialogTexts, ReadRightInAnyCodePage) {
     EXPECT_EQ(dialog.Text(IDC_AUTH_POP_BEFORE_SMTP), L"POP до SMTP");
     EXPECT_EQ(dialog.Text(IDC_SEND_LOG), L"Каждый день отсылать журнал");
     EXPECT_EQ(dialog.Text(IDCANCEL), L"Отмена");
+    EXPECT_EQ(dialog.Text(IDC_SECURITY_LABEL), L"Защита соединения");
+    EXPECT_EQ(dialog.Text(IDC_TEST_MAIL), L"Проверить");
+    wchar_t choice[32] = {};
+    ::SendMessageW(dialog.Control(IDC_SECURITY), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(choice));
+    EXPECT_STREQ(choice, L"нет");
     EXPECT_EQ(LoadWideText(IDS_ENTER_PASSWORD), L"Укажите пароль для авторизации.");
 }
 

@@ -263,5 +263,49 @@ TEST_F(Notifications, SettingsDialogNeverWaitsForAMailOnItsWay) {
     EXPECT_EQ(scripted_.Sessions().size(), 1u);
 }
 
+// "Проверить" sends with the values as typed, off the window thread, and
+// shows the outcome in the dialog; nothing is stored.
+TEST_F(Notifications, TestButtonSendsTheTypedValuesAndShowsTheOutcome) {
+    CleanSettings clean;
+    PointMailAt(1, "", "", "stored@kiosk.example");
+    const MailSettings stored = settings_.Mail.Get();
+    NoPrompts prompts;
+    NotificationDialogContext context{settings_, SettingsStore(false), prompts};
+    ModalDialog dialog([&] { return RunNotificationDialog(::GetModuleHandleW(nullptr), nullptr, context); });
+    ASSERT_NE(dialog.Window(), nullptr);
+    dialog.Type(IDC_SMTP_PORT, std::to_wstring(scripted_.SmtpPort()).c_str());
+    dialog.Type(IDC_RECIPIENT, L"typed@kiosk.example");
+    auto chooseSecurity = [&](int index) {
+        ::SendMessageW(dialog.Control(IDC_SECURITY), CB_SETCURSEL, index, 0);
+        ::SendMessageW(dialog.Window(), WM_COMMAND, MAKEWPARAM(IDC_SECURITY, CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(dialog.Control(IDC_SECURITY)));
+    };
+    auto outcomeOf = [&](const std::string& script) {
+        scripted_.SetScript(script);
+        dialog.Click(IDC_TEST_MAIL);
+        // The window thread answers while the mail is on its way.
+        DWORD_PTR answer = 0;
+        EXPECT_NE(::SendMessageTimeoutW(dialog.Window(), WM_NULL, 0, 0, SMTO_BLOCK, 2000, &answer), 0);
+        std::wstring text;
+        WaitUntil([&] { return dialog.Enabled(IDC_TEST_MAIL) && (text = dialog.Text(IDC_TEST_MAIL_RESULT)) != L"" &&
+                               text != L"Отправка проверочного письма..."; },
+                  kDeadlineMs);
+        return text;
+    };
+    EXPECT_EQ(outcomeOf("delay_ms 500"), L"Проверочное письмо отправлено.");
+    ASSERT_TRUE(scripted_.WaitForClosedSessions(1, kDeadlineMs));
+    EXPECT_NE(scripted_.Received(scripted_.Sessions()[0]).find("RCPT TO: <typed@kiosk.example>\r\n"),
+              std::string::npos);
+    EXPECT_EQ(outcomeOf("reply MAIL 550 5.1.0 Sender rejected"), L"Письмо не отправлено: 550 5.1.0 Sender rejected");
+    chooseSecurity(1);
+    EXPECT_EQ(outcomeOf(""), L"Письмо не отправлено: The server does not offer STARTTLS\r\n"
+                             L"Последний ответ сервера: 250-mailsim greets you\r\n250-8BITMIME\r\n250 AUTH LOGIN");
+    ::SendMessageW(dialog.Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(dialog.Result(), IDCANCEL);
+    EXPECT_EQ(settings_.Mail.Get().recipient, stored.recipient);
+    DWORD value = 0;
+    EXPECT_FALSE(RegistryReadDword(HKEY_CURRENT_USER, "SMTPSecurity", &value));
+}
+
 }  // namespace
 }  // namespace mrwd::testing
