@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     mrwd::Settings settings;
     settings.Log = 0;  // the bench's own log would only grow
     const mrwd::EventLog eventLog(settings.Log);
-    mrwd::NotificationSender sender(settings, eventLog);
+    mrwd::NotificationSender sender(settings, eventLog, mrwd::OutboxFolderBesideExecutable());
     mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(realPort), Env("MRWD_REALSMTP_USER"),
                                        Env("MRWD_REALSMTP_PASSWORD"));
     Report("real server, AUTH LOGIN, no attachment", "mail-send", TimeSends(sender, runs, ""));

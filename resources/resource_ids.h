@@ -129,6 +129,12 @@
 #define IDS_TEST_MAIL_SENT 306
 #define IDS_TEST_MAIL_FAILED 307
 #define IDS_TEST_MAIL_FAILED_REPLY 308
+/* The outbox's log lines. */
+#define IDS_OUTBOX_KEPT 309
+#define IDS_OUTBOX_SENT 310
+#define IDS_OUTBOX_DROPPED_OLD 311
+#define IDS_OUTBOX_DROPPED_FULL 312
+#define IDS_OUTBOX_DROPPED_REFUSED 313
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

@@ -83,6 +83,8 @@ void RunServer() {
 
     ::InitCommonControls();
     server.log.WriteLogString(IDS_SERVER_LOADED);
+    // What a former run could not send (a reboot notice among them) goes first.
+    server.notifications.StartRetries();
     server.supervisionOn = false;
     // The controller first: its thread starts at once and finds the card.
     server.controller = std::make_unique<CController>(server.settings, server.supervisionOn, server.Store(),

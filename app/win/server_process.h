@@ -65,8 +65,9 @@ struct ServerProcess {
     bool serviceMode = false;
     Settings settings;
     EventLog log{settings.Log};
-    // Sends the mails one at a time, in the order they were raised.
-    NotificationSender notifications{settings, log};
+    // Sends the mails one at a time, in the order they were raised, each
+    // kept in the folder "Outbox" beside the executable until it has gone.
+    NotificationSender notifications{settings, log, OutboxFolderBesideExecutable()};
     // The run-time switch of supervision; read by every thread.
     std::atomic<bool> supervisionOn{false};
     // The switch as it was when Windows asked whether the session may end;

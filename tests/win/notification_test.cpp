@@ -64,7 +64,8 @@ protected:
     RealMailServer real_;
     Settings settings_;
     EventLog log_{settings_.Log};
-    NotificationSender sender_{settings_, log_};
+    const std::string outbox_ = FreshTestFolder("outbox_");
+    NotificationSender sender_{settings_, log_, outbox_};
 };
 
 TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
@@ -184,9 +185,10 @@ TEST_F(Notifications, MailsLeaveInTheOrderTheyWereRaised) {
 }
 
 // The end of the server with a mail stuck on a silent server and another
-// waiting behind it: the first is broken off, the second dropped, both
-// logged, and no mail thread is left.
-TEST_F(Notifications, EndOfTheServerBreaksOffAndDropsMailsWithALogLine) {
+// waiting behind it: the first is broken off, both are kept in the outbox,
+// both logged, no mail thread is left; and the next send takes both along
+// first, in their order, each once.
+TEST_F(Notifications, EndOfTheServerBreaksOffAndKeepsMailsForTheNextSend) {
     scripted_.SetScript("mode silent");
     PointMailAt(scripted_.SmtpPort(), "", "");
     const std::string stuck = Unique("stuck "), behind = Unique("behind ");
@@ -198,13 +200,46 @@ TEST_F(Notifications, EndOfTheServerBreaksOffAndDropsMailsWithALogLine) {
     const std::string log = LogText();
     EXPECT_NE(log.find("Описание ошибки: Socket receive error: 10004\r\nТекст сообщения: " + stuck), std::string::npos)
         << "the mail in progress ends with a failure line";
-    EXPECT_NE(log.find("Уведомление не отправлено: сервер выгружается.\r\nТекст сообщения: " + behind),
-              std::string::npos);
+    const char kKept[] = "Уведомление сохранено в папке Outbox и будет отправлено позже.\r\nТекст сообщения: ";
+    EXPECT_NE(log.find(kKept + stuck), std::string::npos);
+    EXPECT_NE(log.find(kKept + behind), std::string::npos);
+    EXPECT_EQ(sender_.OutboxState().kept, 2u);
 
     // The sender works again afterwards (a service may run the server anew).
     scripted_.SetScript("");
-    sender_.SendNotification(Message(Unique("after ")));
-    EXPECT_TRUE(WaitUntil([&] { return scripted_.Sessions().size() == 2; }, kDeadlineMs));
+    const std::string after = Unique("after ");
+    sender_.SendNotification(Message(after));
+    ASSERT_TRUE(scripted_.WaitForClosedSessions(4, kDeadlineMs));
+    const std::vector<MailSession> sessions = scripted_.Sessions();
+    ASSERT_EQ(sessions.size(), 4u);
+    EXPECT_NE(scripted_.Received(sessions[1]).find(stuck), std::string::npos);
+    EXPECT_NE(scripted_.Received(sessions[2]).find(behind), std::string::npos);
+    EXPECT_NE(scripted_.Received(sessions[3]).find(after), std::string::npos);
+    EXPECT_EQ(sender_.OutboxState().kept, 0u);
+    EXPECT_EQ(sender_.OutboxState().sent, 3u);
+    EXPECT_NE(LogText().find("Отправлено уведомление из папки Outbox.\r\nТекст сообщения: " + behind), std::string::npos);
+}
+
+// A server that refuses a mail for good (5xx to the mail) loses only that
+// mail; one that refuses for now (4xx) keeps it, and the mails behind it wait.
+TEST_F(Notifications, APermanentRefusalDropsTheMailATemporaryOneKeepsIt) {
+    PointMailAt(scripted_.SmtpPort(), "", "");
+    scripted_.SetScript("reply RCPT 550 5.1.1 no such user");
+    const std::string refused = Unique("refused ");
+    sender_.SendNotification(Message(refused));
+    EXPECT_EQ(sender_.OutboxState().kept, 0u);
+    EXPECT_EQ(sender_.OutboxState().dropped, 1u);
+    EXPECT_NE(LogText().find("Сервер отказался принять уведомление, оно удалено из папки Outbox.\r\nТекст сообщения: " +
+                             refused),
+              std::string::npos);
+
+    scripted_.SetScript("reply MAIL 451 4.3.0 try again later");
+    sender_.SendNotification(Message(Unique("later ")));
+    sender_.SendNotification(Message(Unique("behind ")));
+    EXPECT_EQ(sender_.OutboxState().kept, 2u);
+    // One try per send: the oldest, which fails; the one behind it is not tried.
+    EXPECT_EQ(scripted_.Sessions().size(), 3u);
+    EXPECT_EQ(std::filesystem::directory_iterator(outbox_) == std::filesystem::directory_iterator(), false);
 }
 
 // The end of the server while a mail waits for a name look-up that never

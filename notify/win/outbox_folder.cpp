@@ -1,0 +1,71 @@
+#include "outbox_folder.h"
+
+#include <windows.h>
+
+#include "base/win/executable_path.h"
+#include "base/win/handles.h"
+
+namespace mrwd {
+namespace {
+
+constexpr char kHalfWritten[] = ".part";
+
+}  // namespace
+
+std::string OutboxFolderBesideExecutable() { return ThisExecutableFolder() + "Outbox"; }
+
+WindowsOutboxFolder::WindowsOutboxFolder(std::string folder) : folder_(std::move(folder)) {
+    for (const std::string& name : Matching("*.part")) ::DeleteFileA((folder_ + "\\" + name).c_str());
+}
+
+std::vector<std::string> WindowsOutboxFolder::Matching(const char* pattern) const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = ::FindFirstFileA((folder_ + "\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
+std::vector<std::string> WindowsOutboxFolder::Names() { return Matching("*.mail"); }
+
+bool WindowsOutboxFolder::Read(const std::string& name, std::string& bytes) {
+    UniqueFile file(::CreateFileA((folder_ + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
+    bytes.assign(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    return bytes.empty() || (::ReadFile(file.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
+}
+
+bool WindowsOutboxFolder::Write(const std::string& name, const std::string& bytes) {
+    ::CreateDirectoryA(folder_.c_str(), nullptr);  // it normally exists already
+    const std::string final = folder_ + "\\" + name;
+    const std::string half = final + kHalfWritten;
+    {
+        UniqueFile file(::CreateFileA(half.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        // On the disk before the rename, so the renamed file is never empty.
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size() || !::FlushFileBuffers(file.get())) {
+            file.reset();
+            ::DeleteFileA(half.c_str());
+            return false;
+        }
+    }
+    if (::MoveFileExA(half.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    ::DeleteFileA(half.c_str());
+    return false;
+}
+
+void WindowsOutboxFolder::Remove(const std::string& name) { ::DeleteFileA((folder_ + "\\" + name).c_str()); }
+
+}  // namespace mrwd
