@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "supervision/core/module_entry.h"
@@ -248,6 +249,56 @@ TEST_F(Mail, UnloadBreaksOffAMailStuckOnASlowServer) {
     ASSERT_NE(failed, std::string::npos) << log;
     ASSERT_NE(unloaded, std::string::npos) << log;
     EXPECT_LT(failed, unloaded);
+}
+
+// Restart notices raised while the mail server turns every connection away
+// are kept in the outbox; after the server comes up they arrive once each, in
+// the order raised, across a restart of mrwd.exe.
+TEST_F(Mail, NoticesKeptWhileTheServerIsDownArriveOnceInOrderAfterARestart) {
+    ScriptedMailServer down;
+    ASSERT_TRUE(down.Available());
+    down.SetScript("mode drop");
+    ASSERT_TRUE(StoreMailAccount(down.SmtpPort(), "watchdog", "secret"));
+    const std::string app = sandbox_.AddProgram("freezes.exe");
+    ModuleEntry entry = FreezingProgram();
+    entry.Notify = 1;
+    ASSERT_TRUE(store_.Store(app, entry));
+    StartServer();
+    const char kKept[] = "Уведомление сохранено в папке Outbox и будет отправлено позже.\r\nТекст сообщения: ";
+    ASSERT_TRUE(Logged(kKept + std::string(kFrom) + Restart(2, app), 90000)) << sandbox_.Log();
+    // No more failures: the program is no longer listed when the server comes back.
+    ASSERT_TRUE(store_.Delete(app));
+    EXPECT_EQ(sandbox_.Run("/k", 180000), 0u);
+    // The engine's own lines, not the mail texts logged with them.
+    const int raised = sandbox_.CountInLog("Перезапуск номер") - sandbox_.CountInLog(kFrom + std::string("Перезапуск"));
+    ASSERT_GE(raised, 2);
+
+    down.SetScript("");
+    StartServer();
+    ASSERT_TRUE(Logged("Отправлено уведомление из папки Outbox.", 40000)) << sandbox_.Log();
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::string all;
+            for (const MailSession& s : down.Sessions()) all += down.Received(s);
+            return all.find(Cp1251FromUtf8(Restart(raised, app))) != std::string::npos;
+        },
+        kDeadlineMs));
+    EXPECT_EQ(sandbox_.Run("/k", 180000), 0u);
+    // Every notice once, in the order of its number.
+    std::string delivered;
+    for (const MailSession& s : down.Sessions()) {
+        const std::string bytes = down.Received(s);
+        if (bytes.find("\r\n.\r\n") != std::string::npos) delivered += Utf8FromCp1251(bytes);
+    }
+    std::size_t at = 0;
+    for (int n = 1; n <= raised; ++n) {
+        const std::string notice = Restart(n, app);
+        const std::size_t found = delivered.find(notice, at);
+        ASSERT_NE(found, std::string::npos) << n << "\n" << delivered;
+        EXPECT_EQ(delivered.find(notice, found + 1), std::string::npos) << "sent twice: " << n;
+        at = found;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox_.Folder() + "Outbox"));
 }
 
 }  // namespace
