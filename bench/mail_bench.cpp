@@ -21,6 +21,7 @@
 #include "base/win/event_log.h"
 #include "notify/win/notifications.h"
 #include "tests/harness/mail_account.h"
+#include "tests/harness/mail_servers.h"
 
 namespace {
 
@@ -89,6 +90,14 @@ int main(int argc, char** argv) {
                                        Env("MRWD_REALSMTP_PASSWORD"));
     Report("real server, AUTH LOGIN, no attachment", "mail-send", TimeSends(sender, runs, ""));
     Report("real server, AUTH LOGIN, 1 MB log attached", "mail-send-1mb", TimeSends(sender, std::max(3, runs / 4), log));
+    // The same server behind STARTTLS: the handshake, the certificate check and encrypted AUTH.
+    const int tlsPort = std::atoi(Env("MRWD_REALSMTP_TLS_PORT").c_str());
+    if (tlsPort != 0 && mrwd::testing::TrustTestAuthority()) {
+        mrwd::testing::PointMailSettingsAt(settings, static_cast<std::uint16_t>(tlsPort), Env("MRWD_REALSMTP_USER"),
+                                           Env("MRWD_REALSMTP_PASSWORD"), mrwd::testing::kTestRecipient,
+                                           mrwd::MailSecurity::StartTls);
+        Report("real server, STARTTLS and AUTH LOGIN", "mail-send-starttls", TimeSends(sender, runs, ""));
+    }
     if (!silent) {
         ::DeleteFileA(log.c_str());
         return 0;

@@ -251,6 +251,22 @@ TEST_F(Mail, UnloadBreaksOffAMailStuckOnASlowServer) {
     EXPECT_LT(failed, unloaded);
 }
 
+// Interoperability: the real server (aiosmtpd) that takes AUTH only after
+// STARTTLS, with the test authority in the prefix's root store.
+TEST_F(Mail, RealServerRequiringStartTlsTakesTheMail) {
+    ASSERT_NE(real_.TlsPort(), 0);
+    ASSERT_TRUE(TrustTestAuthority());
+    ASSERT_TRUE(StoreMailAccount(real_.TlsPort(), real_.User(), real_.Password(), MailSecurity::StartTls));
+    ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
+    LeaveRebootMarker();
+    StartServer();
+    ASSERT_TRUE(real_.WaitForMails(1, kDeadlineMs)) << sandbox_.Log();
+    const DeliveredMail mail = real_.Mail(0);
+    EXPECT_EQ(mail.fields.at("subject"), kRebootSubject);
+    EXPECT_EQ(mail.body, kFrom + std::string("Была произведена аппаратная перезагрузка системы!") + kSignature + "\r\n");
+    EXPECT_TRUE(Logged("Уведомление успешно отправлено."));
+}
+
 // Restart notices raised while the mail server turns every connection away
 // are kept in the outbox; after the server comes up they arrive once each, in
 // the order raised, across a restart of mrwd.exe.

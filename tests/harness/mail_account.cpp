@@ -17,20 +17,24 @@ void CopyText(Char (&buffer)[N], const std::string& text) {
 
 }  // namespace
 
-bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::string& password) {
+bool StoreMailAccount(std::uint16_t port, const std::string& user, const std::string& password,
+                      MailSecurity security) {
     const SettingsStore store(false);
     unsigned char plain[kShortValueSize];
     CopyText(plain, password);
-    return store.StoreText("SMTPServer", "127.0.0.1", kTextValueSize) && store.StoreSmtpPort(port) &&
+    const char* server = security == MailSecurity::None ? "127.0.0.1" : "localhost";
+    return store.StoreText("SMTPServer", server, kTextValueSize) && store.StoreSmtpPort(port) &&
+           store.StoreDword("SMTPSecurity", static_cast<std::uint32_t>(security)) &&
            store.StoreText("UserEMail", kTestRecipient, kTextValueSize) &&
            store.StoreText("SenderEMail", kTestSender, kTextValueSize) && store.StoreDword("AuthType", 1) &&
            store.StoreText("UserName", user.c_str(), kShortValueSize) && store.StorePassword(plain);
 }
 
 void PointMailSettingsAt(Settings& settings, std::uint16_t port, const std::string& user,
-                         const std::string& password, const std::string& recipient) {
+                         const std::string& password, const std::string& recipient, MailSecurity security) {
     MailSettings mail;
-    mail.server = "127.0.0.1";
+    mail.server = security == MailSecurity::None ? "127.0.0.1" : "localhost";
+    mail.security = security;
     mail.port = port;
     mail.authentication = user.empty() ? MailAuthentication::None : MailAuthentication::Login;
     mail.userName = user;

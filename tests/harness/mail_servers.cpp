@@ -94,6 +94,7 @@ RealMailServer::RealMailServer() {
     if (folder.empty()) return;
     folder_ = WindowsPathOf(folder) + "\\";
     port_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_REALSMTP_PORT").c_str()));
+    tlsPort_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_REALSMTP_TLS_PORT").c_str()));
     user_ = Environment("MRWD_REALSMTP_USER");
     password_ = Environment("MRWD_REALSMTP_PASSWORD");
     // The server numbers its mail on; earlier tests' mail stays out of sight.

@@ -70,6 +70,8 @@ public:
     RealMailServer();
     bool Available() const { return !folder_.empty(); }
     std::uint16_t Port() const { return port_; }
+    // The same server, requiring STARTTLS before AUTH; its certificate is for "localhost".
+    std::uint16_t TlsPort() const { return tlsPort_; }
     const std::string& User() const { return user_; }
     const std::string& Password() const { return password_; }
 
@@ -82,6 +84,7 @@ public:
 private:
     std::string folder_;
     std::uint16_t port_ = 0;
+    std::uint16_t tlsPort_ = 0;
     std::string user_;
     std::string password_;
     int firstMail_ = 1;

@@ -3,8 +3,11 @@
 requires AUTH LOGIN over plain TCP and files every delivered message.
 
     realsmtp.py --dir STATE --user NAME --password SECRET [--greeting-delay-ms N]
+                [--tls-dir CERTIFICATES]
 
-Writes its port to STATE/port, then creates STATE/ready. Each message is
+Writes its port to STATE/port, then creates STATE/ready. With --tls-dir a
+second server on STATE/tls-port requires STARTTLS (with the certificate
+"good" of that folder) before anything else, and AUTH only inside TLS. Each message is
 parsed with Python's standard mail parser and filed as STATE/mail-N.*:
 
     mail-N.eml      the data as received
@@ -22,6 +25,7 @@ wait that long before the server greets, as a slow or distant server does.
 import argparse
 import asyncio
 import email
+import ssl
 import email.policy
 import os
 import socket
@@ -119,6 +123,7 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--greeting-delay-ms", type=int, default=0)
+    parser.add_argument("--tls-dir", default="")
     arguments = parser.parse_args()
     state_dir = arguments.dir
     greeting_delay = arguments.greeting_delay_ms / 1000
@@ -134,11 +139,22 @@ def main():
         authenticator=authenticate, decode_data=False)
     controller.start()
     write("port", f"{controller.port}\n")
+    secured = None
+    if arguments.tls_dir:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(os.path.join(arguments.tls_dir, "good.pem"), os.path.join(arguments.tls_dir, "good.key"))
+        secured = RecordingController(
+            Filing(), hostname="127.0.0.1", port=free_port(), auth_required=True, auth_require_tls=True,
+            require_starttls=True, tls_context=context, authenticator=authenticate, decode_data=False)
+        secured.start()
+        write("tls-port", f"{secured.port}\n")
     write("ready", "")
     try:
         threading.Event().wait()
     finally:
         controller.stop()
+        if secured is not None:
+            secured.stop()
 
 
 if __name__ == "__main__":
