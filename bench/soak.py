@@ -104,6 +104,11 @@ MESSAGES = [
     (81, r"Отправка уведомления на адрес (.+)\."),
     (82, r"Уведомление успешно отправлено\."),
     (86, r"Отправка файла журнала за прошедшие сутки\."),
+    (309, r"Уведомление сохранено в папке Outbox и будет отправлено позже\."),
+    (310, r"Отправлено уведомление из папки Outbox\."),
+    (311, r"Уведомление старше 7 дней удалено из папки Outbox\."),
+    (312, r"Папка Outbox переполнена, удалено самое старое уведомление\."),
+    (313, r"Сервер отказался принять уведомление, оно удалено из папки Outbox\."),
     (1000, r"Сообщение от Marotel ZedevUdo Server:"),  # a mailed body logged whole
 ]
 MESSAGES = [(n, re.compile("^" + p + "$")) for n, p in MESSAGES]
@@ -171,6 +176,8 @@ class LogReader:
             allowed = []
             if previous is not None and previous.number == 78:
                 allowed = CONTINUATION
+            elif previous is not None and 309 <= previous.number <= 313:
+                allowed = CONTINUATION[1:]  # the outbox's lines carry the mail's text
             elif previous is not None and previous.number == 1000:
                 allowed = BODY_CONTINUATION
             if any(p.match(text) for p in allowed):
@@ -753,7 +760,7 @@ class Soak:
         unexplained = {k: [] for k in kinds + ["other"]}
         window_programs = {p.name for p in self.programs if p.kind == WINDOW}
         for e in self.log.events:
-            if e.claimed is not None or e.number in (54, 56, 81, 82):
+            if e.claimed is not None or e.number in (54, 56, 81, 82, 309, 310, 311, 312, 313):
                 continue
             if e.number in (27, 36, 37, 28) and (e.when >= stop_time - 1 or e.when <= fault_start):
                 continue
@@ -769,7 +776,10 @@ class Soak:
                 unexplained["modem-hang"].append(e)
             elif e.number == 78:
                 inside = any(a <= e.when <= b + 45 for a, b in self.mail_windows)
-                if not inside:
+                # A retry of a mail the outbox kept from an earlier mail fault.
+                kept = sum(1 for k in self.log.events if k.number == 309 and k.when < e.when)
+                gone = sum(1 for k in self.log.events if k.number in (310, 311, 312, 313) and k.when < e.when)
+                if not inside and kept <= gone:
                     unexplained["mail-silent"].append(e)
             else:
                 unexplained["other"].append(e)
