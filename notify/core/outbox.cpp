@@ -154,8 +154,9 @@ const OutboxMail* Outbox::Oldest(std::int64_t now) {
     return mails_.empty() ? nullptr : &mails_.front().mail;
 }
 
-void Outbox::Settle(SendVerdict verdict, std::int64_t now) {
-    if (mails_.empty()) return;
+void Outbox::Settle(std::uint64_t number, SendVerdict verdict, std::int64_t now) {
+    // Dropped meanwhile (a full outbox at the server's end): its try no longer counts.
+    if (mails_.empty() || mails_.front().mail.number != number) return;
     switch (verdict) {
         case SendVerdict::Sent:
             if (mails_.front().mail.triedBefore) events_.SentFromOutbox(mails_.front().mail);

@@ -87,10 +87,11 @@ public:
     // The oldest mail to try now, mails older than 7 days dropped first;
     // null when there is none.
     const OutboxMail* Oldest(std::int64_t now);
-    // The outcome of the try of the oldest mail. After TryLater and
+    // The outcome of the try of mail `number`, the oldest when it was taken
+    // (nothing happens when it is no longer there). After TryLater and
     // AuthRefused the round is over: every mail waits for the next try
     // (1, 2, 5, 10, 30 minutes after the failures so far, then hourly).
-    void Settle(SendVerdict verdict, std::int64_t now);
+    void Settle(std::uint64_t number, SendVerdict verdict, std::int64_t now);
 
     bool Empty() const { return mails_.empty(); }
     // A retry is due: mails wait and their pause is over.

@@ -2,9 +2,8 @@
 
 #include <atomic>
 #include <cstdarg>
-#include <string>
-
 #include <optional>
+#include <string>
 
 #include "base/win/background_work.h"
 #include "base/win/texts.h"
@@ -104,7 +103,6 @@ void NotificationSender::StartRetries() {
         PublishCounts();
     }
     turns_.Done(ticket);
-    retries_.Reset();
     retries_.Start();
 }
 
@@ -132,7 +130,7 @@ void NotificationSender::RunRound() {
         CMessage message = FromOutbox(*next);
         const SendVerdict verdict = Transfer(log_, mail, message, aborting_);
         std::lock_guard<std::mutex> guard(outboxLock_);
-        outbox_.Settle(verdict, WallClockSeconds());
+        outbox_.Settle(next->number, verdict, WallClockSeconds());
         PublishCounts();
         if (verdict == SendVerdict::TryLater || verdict == SendVerdict::AuthRefused) break;
     }

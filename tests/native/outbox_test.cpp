@@ -51,6 +51,12 @@ OutboxMail Mail(const std::string& body) {
 
 class OutboxTest : public ::testing::Test {
 protected:
+    // Settles the try of the oldest mail.
+    void Settle(SendVerdict verdict, std::int64_t at) {
+        const OutboxMail* oldest = outbox.Oldest(at);
+        ASSERT_NE(oldest, nullptr);
+        outbox.Settle(oldest->number, verdict, at);
+    }
     std::string OldestBody() {
         const OutboxMail* mail = outbox.Oldest(now);
         return mail != nullptr ? mail->body : "(none)";
@@ -120,17 +126,17 @@ TEST_F(OutboxTest, MailsGoInTheOrderRaisedAndRefusedOnesAreDropped) {
     outbox.Add(Mail("C"), now);
     EXPECT_EQ(folder.files.size(), 3u);
     EXPECT_EQ(OldestBody(), "A");
-    outbox.Settle(SendVerdict::TryLater, now);
+    Settle(SendVerdict::TryLater, now);
     EXPECT_EQ(events.lines, (std::vector<std::string>{"kept A", "kept B", "kept C"}));
     EXPECT_FALSE(outbox.Due(now + 59));
     ASSERT_TRUE(outbox.Due(now + 60));
     now += 60;
     EXPECT_EQ(OldestBody(), "A");
-    outbox.Settle(SendVerdict::Sent, now);
+    Settle(SendVerdict::Sent, now);
     EXPECT_EQ(OldestBody(), "B");
-    outbox.Settle(SendVerdict::Refused, now);
+    Settle(SendVerdict::Refused, now);
     EXPECT_EQ(OldestBody(), "C");
-    outbox.Settle(SendVerdict::Sent, now);
+    Settle(SendVerdict::Sent, now);
     EXPECT_EQ(OldestBody(), "(none)");
     EXPECT_EQ(events.lines,
               (std::vector<std::string>{"kept A", "kept B", "kept C", "sent A", "dropped B refused", "sent C"}));
@@ -142,7 +148,7 @@ TEST_F(OutboxTest, MailsGoInTheOrderRaisedAndRefusedOnesAreDropped) {
 
     // A mail sent at its first try is not "sent from the outbox".
     outbox.Add(Mail("D"), now);
-    outbox.Settle(SendVerdict::Sent, now);
+    Settle(SendVerdict::Sent, now);
     EXPECT_EQ(events.lines.back(), "sent C");
 }
 
@@ -150,18 +156,18 @@ TEST_F(OutboxTest, PausesGrowThenHourlyAndASendStartsThemAgain) {
     outbox.Add(Mail("A"), now);
     const std::int64_t expected[] = {60, 120, 300, 600, 1800, 3600, 3600};
     for (std::int64_t pause : expected) {
-        outbox.Settle(SendVerdict::TryLater, now);
+        Settle(SendVerdict::TryLater, now);
         EXPECT_EQ(outbox.SecondsToNextTry(now), pause);
         now += pause;
         EXPECT_TRUE(outbox.Due(now));
     }
     // A refused log-in waits like any other failure: new settings may mend it.
-    outbox.Settle(SendVerdict::AuthRefused, now);
+    Settle(SendVerdict::AuthRefused, now);
     EXPECT_EQ(outbox.SecondsToNextTry(now), 3600);
     EXPECT_EQ(outbox.Counts().kept, 1u);
     outbox.Add(Mail("B"), now);
-    outbox.Settle(SendVerdict::Sent, now);
-    outbox.Settle(SendVerdict::TryLater, now);
+    Settle(SendVerdict::Sent, now);
+    Settle(SendVerdict::TryLater, now);
     EXPECT_EQ(outbox.SecondsToNextTry(now), 60);
 }
 
@@ -188,7 +194,7 @@ TEST_F(OutboxTest, SevenDaysOldOrBeyondTheLimitsIsDroppedOldestFirst) {
 TEST_F(OutboxTest, KeptMailsSurviveARestartInTheirOrder) {
     outbox.Add(Mail("first"), now);
     outbox.Add(Mail("second"), now);
-    outbox.Settle(SendVerdict::TryLater, now);
+    Settle(SendVerdict::TryLater, now);
     folder.files["00000000000000000007.mail"] = "mrwd outbox 1\r\nnum";  // damaged
     folder.files["00000000000000000009.mail"] = folder.files["00000000000000000001.mail"];  // named wrongly
 
@@ -199,7 +205,7 @@ TEST_F(OutboxTest, KeptMailsSurviveARestartInTheirOrder) {
     ASSERT_NE(later.Oldest(now + 10), nullptr);
     EXPECT_EQ(later.Oldest(now + 10)->body, "first");
     EXPECT_EQ(folder.files.size(), 2u) << "what is no mail of ours is removed";
-    later.Settle(SendVerdict::Sent, now + 10);
+    later.Settle(later.Oldest(now + 10)->number, SendVerdict::Sent, now + 10);
     EXPECT_EQ(laterEvents.lines, std::vector<std::string>{"sent first"});
     EXPECT_EQ(later.Add(Mail("third"), now + 10), 3u) << "numbers go on after the kept ones";
 }
@@ -208,8 +214,18 @@ TEST_F(OutboxTest, AMailWhoseFileCannotBeWrittenIsStillSent) {
     folder.writable = false;
     outbox.Add(Mail("A"), now);
     EXPECT_EQ(OldestBody(), "A");
-    outbox.Settle(SendVerdict::Sent, now);
+    Settle(SendVerdict::Sent, now);
     EXPECT_TRUE(outbox.Empty());
+}
+
+TEST_F(OutboxTest, ATryOfAMailDroppedMeanwhileCountsForNothing) {
+    outbox.Add(Mail("A"), now);
+    const std::uint64_t tried = outbox.Oldest(now)->number;
+    outbox.Add(Mail("B"), now);
+    outbox.Settle(tried + 7, SendVerdict::Sent, now);
+    EXPECT_EQ(OldestBody(), "A");
+    outbox.Settle(tried, SendVerdict::Sent, now);
+    EXPECT_EQ(OldestBody(), "B");
 }
 
 }  // namespace
