@@ -91,9 +91,7 @@ void ApplyNoKeyDefaults(Settings& settings) {
 
 // What the registry holds, the same in the 32-bit and the 64-bit build: the
 // texts and the password in their whole buffers, the port in two bytes.
-static_assert(sizeof(Settings::SMTPServer) == 260 && sizeof(Settings::UserEMail) == 260 &&
-                  sizeof(Settings::SenderEMail) == 260 && sizeof(Settings::UserName) == 128 &&
-                  sizeof(Settings::Password) == 128 && sizeof(Settings::SMTPPort) == 2,
+static_assert(kTextValueSize == 260 && kShortValueSize == 128 && sizeof(MailSettings::port) == 2,
               "the stored sizes of the mail settings");
 
 void LoadSettings(SettingsSource& source, Settings& settings) {
