@@ -26,6 +26,15 @@ wine_select_build_dir() {  # build-dir
   wine_select_arch "${MRWD_WINEARCH:-$arch}"
 }
 wine_select_arch "${MRWD_WINEARCH:-win64}"
+
+# Whether this machine can run 32-bit programs at all: 32-bit Windows
+# programs (the installer, the 32-bit build) run in Wine's 32-bit loader, a
+# 32-bit Linux program, and some kernels refuse every such program (their
+# execve fails with "exec format error") even where wine32 is installed.
+machine_runs_32bit_programs() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+WINE_NO_32BIT_REASON="this machine runs 64-bit programs only: its kernel refuses 32-bit ones, Wine's 32-bit loader /usr/lib/wine/wine among them (exec format error)"
 # How long an idle wineserver (with services.exe and friends) stays up after
 # the last test program ended; later test programs then start warm.
 WINESERVER_LINGER_SECONDS=${WINESERVER_LINGER_SECONDS:-60}
@@ -89,10 +98,25 @@ wine_step() {  # what command...
 }
 
 # Creates the prefix once. "null" gives a headless prefix; "x11" one that draws
-# on $DISPLAY.
+# on $DISPLAY. A first start of Wine in a new prefix now and then fails on a
+# busy machine (wineboot ends with an error while its helpers start); the
+# failure is reported and the prefix made once more from nothing.
 ensure_prefix() {  # prefix driver
-  local prefix=$1 driver=$2
+  local prefix=$1 driver=$2 try
   [ -f "$prefix/.mrwd-ready" ] && return 0
+  for try in 1 2; do
+    if create_prefix "$prefix" "$driver"; then
+      touch "$prefix/.mrwd-ready"
+      return 0
+    fi
+    (wine_environment "$prefix"; "$WINESERVER" -k 2>/dev/null; "$WINESERVER" -w 2>/dev/null) || true
+    [ $try -eq 2 ] || echo "${0##*/}: making the prefix $prefix once more" >&2
+  done
+  return 1
+}
+
+create_prefix() {  # prefix driver
+  local prefix=$1 driver=$2
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
   (
@@ -103,8 +127,7 @@ ensure_prefix() {  # prefix driver
         "$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f || exit
     fi
     wine_step "waiting for the new prefix's wineserver to end" "$WINESERVER" -w
-  ) || return
-  touch "$prefix/.mrwd-ready"
+  )
 }
 
 # Starts the prefix's wineserver and Wine's background processes ourselves,
