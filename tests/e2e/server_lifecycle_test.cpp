@@ -1,6 +1,7 @@
 // The real mrwd.exe, started, second-started and stopped from outside.
 #include <gtest/gtest.h>
 
+#include "app/win/server_process.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -91,6 +92,44 @@ TEST_F(ServerLifecycle, SwitchKUnloadsTheRunningServer) {
     ExpectEndedInOrder(server);
     const std::string log = sandbox_.Log();
     EXPECT_LT(log.find(kUnloading), log.find(kUnloaded));
+}
+
+// What a server whose window thread is stuck looks like from outside: it
+// holds the mutex and has its window, and never takes a message. The window
+// belongs to the test's thread, which takes none while "/k" runs.
+class StuckServer {
+public:
+    StuckServer() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcA;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = kServerName;
+        ::RegisterClassA(&windowClass);
+        window_ = ::CreateWindowA(kServerName, "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance, nullptr);
+        mutex_ = ::CreateMutexA(nullptr, FALSE, kServerName);
+    }
+    ~StuckServer() {
+        ::CloseHandle(mutex_);
+        ::DestroyWindow(window_);
+        ::UnregisterClassA(kServerName, ::GetModuleHandleA(nullptr));
+    }
+    bool Ready() const { return window_ != nullptr && mutex_ != nullptr && FindServerWindow() == window_; }
+
+private:
+    HWND window_ = nullptr;
+    HANDLE mutex_ = nullptr;
+};
+
+TEST_F(ServerLifecycle, SwitchKGivesUpOnAServerThatDoesNotEndAndSaysSo) {
+    StuckServer stuck;
+    ASSERT_TRUE(stuck.Ready());
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(sandbox_.Run("/k", 200000), 1u);
+    const ULONGLONG waited = ::GetTickCount64() - started;
+    EXPECT_GE(waited, 150000u);
+    EXPECT_LT(waited, 180000u);
+    EXPECT_EQ(sandbox_.CountInLog("Watchdog Server не выгрузился из памяти за 150 с!"), 1) << sandbox_.Log();
+    EXPECT_TRUE(ServerMutexExists());  // nothing of the stuck server was touched but its messages
 }
 
 TEST_F(ServerLifecycle, SwitchKWithoutAServerReturnsAtOnce) {
