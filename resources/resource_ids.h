@@ -135,6 +135,8 @@
 #define IDS_OUTBOX_DROPPED_OLD 311
 #define IDS_OUTBOX_DROPPED_FULL 312
 #define IDS_OUTBOX_DROPPED_REFUSED 313
+// "/k" and "/r" when the server did not end within their bound.
+#define IDS_UNLOAD_TIMED_OUT 440
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

@@ -23,14 +23,15 @@ bool HandOverToRunningServer() {
     return true;
 }
 
-void Perform(CommandAction action) {
+// Whether the action ended as asked. Only "/k" and "/r" tell: whoever runs
+// them (the uninstaller, a script) must learn that a server is still there.
+bool Perform(CommandAction action) {
     switch (action) {
         case CommandAction::RunServer:
             RunServer();
             break;
         case CommandAction::UnloadRunning:
-            UnloadRunning();
-            break;
+            return UnloadRunning();
         case CommandAction::EnterServiceMode:
             RunAsService();
             break;
@@ -38,12 +39,12 @@ void Perform(CommandAction action) {
             InstallService();
             break;
         case CommandAction::RemoveService:
-            RemoveService();
-            break;
+            return RemoveService();
         case CommandAction::StartService:
             StartInstalledService();
             break;
     }
+    return true;
 }
 
 }  // namespace
@@ -68,8 +69,9 @@ int RunEntryPoint(HINSTANCE instance, const char* arguments) {
         if (!HandOverToRunningServer()) RunServer();
         return 0;
     }
-    for (CommandAction action : WalkCommandLine(arguments)) Perform(action);
-    return 0;
+    bool allEnded = true;
+    for (CommandAction action : WalkCommandLine(arguments)) allEnded = Perform(action) && allEnded;
+    return allEnded ? 0 : 1;
 }
 
 }  // namespace mrwd

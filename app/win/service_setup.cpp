@@ -133,10 +133,12 @@ bool InstallService(ServiceBranch branch) {
 }
 
 bool RemoveService(ServiceBranch branch) {
-    UnloadRunning();
+    // The service's entry goes even when its server did not end in time: the
+    // service manager deletes it once that process is gone.
+    const bool unloaded = UnloadRunning();
     const bool removed = branch == ServiceBranch::NtService ? DeleteNtService() : DeleteRunServicesValue();
     LogOutcome(removed, IDS_SERVICE_REMOVED, IDS_SERVICE_REMOVE_FAILED);
-    return removed;
+    return removed && unloaded;
 }
 
 bool StartInstalledService(ServiceBranch branch) {

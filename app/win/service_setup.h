@@ -18,7 +18,7 @@ ServiceBranch ThisSystemsServiceBranch();
 constexpr char kRunServicesKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 
 bool InstallService(ServiceBranch branch = ThisSystemsServiceBranch());
-// Unloads a running copy first.
+// Unloads a running copy first; false also when that copy did not end in time.
 bool RemoveService(ServiceBranch branch = ThisSystemsServiceBranch());
 bool StartInstalledService(ServiceBranch branch = ThisSystemsServiceBranch());
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/win/server_process.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
@@ -13,8 +15,18 @@ namespace {
 constexpr DWORD kPollMs = 100;
 // A service still starting cannot take a stop yet; its start takes at most this.
 constexpr DWORD kStartWaitMs = 15000;
-// Ending the server gives its last mails up to a minute.
-constexpr DWORD kStopWaitMs = 120000;
+
+// The end of the whole unload, shared by the service's stop and the copy of
+// this session.
+class Deadline {
+public:
+    explicit Deadline(DWORD ms) : end_(::GetTickCount64() + ms) {}
+    bool Passed() const { return ::GetTickCount64() >= end_; }
+    DWORD LeftMs() const { return Passed() ? 0 : static_cast<DWORD>(end_ - ::GetTickCount64()); }
+
+private:
+    ULONGLONG end_;
+};
 
 DWORD QueryState(SC_HANDLE service) {
     SERVICE_STATUS status{};
@@ -29,35 +41,39 @@ void WaitWhile(SC_HANDLE service, DWORD state, DWORD limitMs) {
 // The installed service, when it runs, is stopped through the service manager:
 // since Windows Vista it lives in a session of its own, where neither the
 // mutex nor the window of this session reaches it.
-void StopInstalledService() {
+void StopInstalledService(const Deadline& deadline) {
     UniqueServiceHandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return;
     UniqueServiceHandle service(::OpenServiceA(manager.get(), kServerName, SERVICE_STOP | SERVICE_QUERY_STATUS));
     if (!service) return;
-    WaitWhile(service.get(), SERVICE_START_PENDING, kStartWaitMs);
+    WaitWhile(service.get(), SERVICE_START_PENDING, std::min(kStartWaitMs, deadline.LeftMs()));
     const DWORD state = QueryState(service.get());
     if (state == 0 || state == SERVICE_STOPPED) return;
     SERVICE_STATUS status{};
     if (!::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) return;
-    WaitWhile(service.get(), SERVICE_STOP_PENDING, kStopWaitMs);
+    WaitWhile(service.get(), SERVICE_STOP_PENDING, deadline.LeftMs());
 }
 
 }  // namespace
 
-void UnloadRunning() {
+bool UnloadRunning() {
     Server().log.WriteLogString(IDS_UNLOADING);
-    if (IsNtFamily()) StopInstalledService();
+    const Deadline deadline(kUnloadWaitSeconds * 1000);
+    if (IsNtFamily()) StopInstalledService(deadline);
     // A copy in this session: ask it to quit until its mutex is gone.
     for (;;) {
         UniqueHandle mutex(::CreateMutexA(nullptr, FALSE, kServerName));
-        if (!mutex) return;  // exists, but belongs to an account this user may not open
-        if (::GetLastError() != ERROR_ALREADY_EXISTS) return;  // no copy runs any more
+        if (!mutex) return true;  // exists, but belongs to an account this user may not open
+        if (::GetLastError() != ERROR_ALREADY_EXISTS) return true;  // no copy runs any more
+        if (deadline.Passed()) break;
 
         HWND running = ::FindWindowA(kServerName, nullptr);
         if (running != nullptr) ::PostMessageA(running, WM_QUIT, 0, 0);
         mutex.reset();
         ::Sleep(kPollMs);
     }
+    Server().log.WriteLogString(IDS_UNLOAD_TIMED_OUT, kUnloadWaitSeconds);
+    return false;
 }
 
 }  // namespace mrwd
