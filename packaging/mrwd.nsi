@@ -14,7 +14,13 @@
 ;              uninstall.exe /S     (keeps the settings and the logs)
 
 Unicode true
-Target x86-unicode
+; The release is the 32-bit installer. The tests also build a 64-bit twin of
+; it (TARGET=amd64-unicode), never shipped, for machines whose kernel runs
+; 64-bit programs only: there the same script is tried through the twin.
+!ifndef TARGET
+  !define TARGET x86-unicode
+!endif
+Target ${TARGET}
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
@@ -106,16 +112,26 @@ LangString TooOld ${LANG_ENGLISH} "Marotel ZedevUdo Server runs on Windows 7 wit
 Var ServiceWasInstalled
 
 ; Unloads a running server of this folder: "/k" stops the installed service
-; through the service manager and ends a copy running in this session. Then
-; waits, up to 20 s, until mrwd.exe may be replaced or deleted, since the
-; process may still be ending when its mutex is gone.
+; through the service manager and ends a copy running in this session, and
+; ends with a non-zero code when a server is still there after its bound
+; (150 s). Then waits, up to 20 s, until mrwd.exe may be replaced or deleted,
+; since the process may still be ending when its mutex is gone. Leaves 1 in
+; $UnloadFailed when the server is still there: the caller stops, so that no
+; file still in use is replaced or removed.
+Var UnloadFailed
 !macro UnloadServer un
 Function ${un}UnloadServer
+  StrCpy $UnloadFailed 0
   ${IfNot} ${FileExists} "$INSTDIR\mrwd.exe"
     Return
   ${EndIf}
   DetailPrint '"$INSTDIR\mrwd.exe" /k'
-  ExecWait '"$INSTDIR\mrwd.exe" /k'
+  ExecWait '"$INSTDIR\mrwd.exe" /k' $0
+  ${If} $0 != 0
+    StrCpy $UnloadFailed 1
+    DetailPrint "$(StillRunning)"
+    Return
+  ${EndIf}
   StrCpy $0 0
   ${Do}
     ClearErrors
@@ -126,6 +142,7 @@ Function ${un}UnloadServer
     ${EndIf}
     IntOp $0 $0 + 1
     ${If} $0 >= 200
+      StrCpy $UnloadFailed 1
       DetailPrint "$(StillRunning)"
       Return
     ${EndIf}
@@ -136,6 +153,15 @@ FunctionEnd
 !insertmacro UnloadServer ""
 !insertmacro UnloadServer "un."
 
+; Stops the install or the uninstall, with everything left as it was, when
+; the server could not be unloaded. Exit code 2, as for a cancelled run.
+!macro StopWhenStillRunning
+  ${If} $UnloadFailed == 1
+    MessageBox MB_OK|MB_ICONSTOP "$(StillRunning)" /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+!macroend
 
 Section "!$(NameProgram)" SecProgram
   SectionIn RO
@@ -143,6 +169,7 @@ Section "!$(NameProgram)" SecProgram
   ; An upgrade: the service (stopped here, started again below) and a
   ; running copy must let go of the file first.
   Call UnloadServer
+  !insertmacro StopWhenStillRunning
   ${If} ${RunningX64}
     File "${STAGE}\mrwd.exe"
   ${Else}
@@ -296,6 +323,7 @@ FunctionEnd
 Section "!un.$(NameProgram)" UnSecProgram
   SectionIn RO
   Call un.UnloadServer
+  !insertmacro StopWhenStillRunning
   ClearErrors
   ReadRegStr $0 HKLM "${SERVICE_KEY}" "ImagePath"
   ${IfNot} ${Errors}
