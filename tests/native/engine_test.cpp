@@ -352,17 +352,30 @@ TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
     EXPECT_EQ(state.alive[AliveId(kApp)].Failures, 2u);
 }
 
-TEST_F(EngineTest, FailedTerminationResetsTheCount) {
-    ListAliveProgram(kApp);
+// A process that cannot be killed (another account's, an elevated one) keeps
+// its count, so that the reboot limit is reached; it is judged again one
+// interval later, and mailed about once.
+TEST_F(EngineTest, AProcessThatCannotBeKilledKeepsItsCountAndIsMailedOnce) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.Notify = 1;
+    module.RebootAfter = 4;
     const std::uint32_t id = Register(kApp);
-    state.alive[id].Failures = 4;
     sys.unkillable.insert(id);
-    sys.now += 20000;
-    Pass();
-    EXPECT_EQ(sys.logs.back(), "restart 5 " + kApp);
-    ASSERT_EQ(state.alive.count(id), 1u);
-    EXPECT_EQ(state.alive[id].Failures, 0u);
-    EXPECT_EQ(Count(sys.actions, "start"), 0);
+    for (std::uint32_t failure = 1; failure <= 3; ++failure) {
+        sys.now += 11000;
+        EXPECT_FALSE(Pass());
+        ASSERT_EQ(state.alive.count(id), 1u);
+        EXPECT_EQ(state.alive[id].Failures, failure);
+        EXPECT_EQ(sys.logs.back(), "restart " + std::to_string(failure) + " " + kApp);
+        // The next cycle does not judge it again.
+        sys.now += 2000;
+        EXPECT_FALSE(Pass());
+        EXPECT_EQ(Count(sys.logs, "restart"), static_cast<int>(failure));
+    }
+    EXPECT_EQ(Count(sys.notices, "mail-restart"), 1) << "one mail for the whole episode";
+    EXPECT_EQ(Count(sys.actions, "start"), 0) << "no second copy beside the live one";
+    sys.now += 11000;
+    EXPECT_TRUE(Pass()) << "the reboot limit is reached";
 }
 
 TEST_F(EngineTest, ReplacementThatCannotStartLeavesNoEntry) {
@@ -778,6 +791,44 @@ TEST_F(EngineTest, ReplacementIsStartedWithItsFilesRestoredWhenCopyBeforeStart) 
     Pass();
     EXPECT_EQ(Count(sys.actions, "restore"), 1);
     EXPECT_EQ(Count(sys.actions, "restore D:\\B -> C:\\Kiosk failure of"), 1);
+}
+
+// A damaged record (hand-edited, cut short) with an empty or relative folder:
+// a copy would take the root of the current drive, or write into the current
+// folder. Such folders are never copied from or into; the program still starts.
+TEST_F(EngineTest, EmptyOrRelativeCopyFoldersAreNeverCopied) {
+    struct Case {
+        const char* backup;
+        const char* restore;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"", "C:\\Kiosk", false},        {"D:\\B", "", false},
+        {"backup", "C:\\Kiosk", false},  {"D:\\B", "C:kiosk", false},
+        {"\\B", "C:\\Kiosk", false},     {"D:\\B", "kiosk\\data", false},
+        {"D:\\B", "C:\\Kiosk", true},    {"\\\\server\\share\\b", "c:/kiosk", true},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string path = "C:\\Kiosk\\app" + std::to_string(index++) + ".exe";
+        SCOPED_TRACE(path + " from '" + c.backup + "' to '" + c.restore + "'");
+        ModuleEntry& module = List(path);
+        module.CopyBeforeStart = 1;
+        module.CopyAfter = 1;
+        module.CheckInterval = 10000;
+        module.BackupFolder = c.backup;
+        module.RestoreFolder = c.restore;
+        sys.actions.clear();
+        engine.Sweep();  // the start
+        const std::uint32_t id = AliveId(path);
+        ASSERT_NE(id, 0u);
+        engine.OnAliveMessage(10, id);
+        sys.now += 11000;
+        Pass();  // the restart after a failure
+        EXPECT_EQ(Count(sys.actions, "restore"), c.copied ? 2 : 0);
+        EXPECT_EQ(Count(sys.actions, "start " + path), 2) << "started all the same";
+        module.ControlEnabled = 0;  // out of the way of the next cases
+    }
 }
 
 TEST_F(EngineTest, AProgramRunningForMonthsIsStillJudged) {
