@@ -54,12 +54,16 @@ bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path)
     return true;
 }
 
+bool SendPing(HWND window, std::uint32_t processId) {
+    // A hung window never calls back.
+    ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId);
+    return true;
+}
+
 bool WinEngineSystem::PingWindow(std::uint32_t processId) {
     HWND window = TopLevelWindowOfProcess(processId);
     if (window == nullptr) return false;
-    // A window that answers proves its thread still runs; a hung one never calls back.
-    ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId);
-    return true;
+    return SendPing(window, processId);
 }
 
 bool WinEngineSystem::StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) {

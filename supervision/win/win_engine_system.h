@@ -34,6 +34,11 @@ struct EngineServices {
     ControllerCommands* controller = nullptr;
 };
 
+// Pings `window` of process `processId` without waiting for it: a window that
+// answers proves its thread still runs, and the answer reaches the engine that
+// AnswerPingsTo named on the calling thread. False when the ping was not sent.
+bool SendPing(HWND window, std::uint32_t processId);
+
 class WinEngineSystem final : public EngineSystem {
 public:
     // `abandonWaits`: signalled when the engine must stop; a failure program
