@@ -135,6 +135,10 @@
 #define IDS_OUTBOX_DROPPED_OLD 311
 #define IDS_OUTBOX_DROPPED_FULL 312
 #define IDS_OUTBOX_DROPPED_REFUSED 313
+/* The engine's log lines about what it could not do for a program. */
+#define IDS_KILL_FAILED 400
+#define IDS_COPY_FOLDERS_REFUSED 401
+#define IDS_RECOVERY_OVERDUE 402
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

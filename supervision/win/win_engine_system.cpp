@@ -70,7 +70,9 @@ bool WinEngineSystem::StartProgram(const std::string& path, const std::string& p
     return mrwd::StartProgram(path, parameters, processId);
 }
 
-bool WinEngineSystem::Terminate(std::uint32_t processId) { return TerminateProcessById(processId); }
+bool WinEngineSystem::Terminate(std::uint32_t processId, std::uint32_t& error) {
+    return TerminateProcessById(processId, &error);
+}
 
 void WinEngineSystem::RunAndWait(const std::string& path) {
     mrwd::RunAndWait(services_.ownerWindow, path, abandonWaits_);
@@ -129,6 +131,12 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
             break;
         case EngineEvent::SoftwareRebootFailed:
             services_.log.WriteLogString(IDS_SOFTWARE_REBOOT_FAILED, static_cast<unsigned long>(number));
+            break;
+        case EngineEvent::KillFailed:
+            services_.log.WriteLogString(IDS_KILL_FAILED, path.c_str(), static_cast<unsigned long>(number));
+            break;
+        case EngineEvent::CopyFoldersRefused:
+            services_.log.WriteLogString(IDS_COPY_FOLDERS_REFUSED, path.c_str());
             break;
     }
 }

@@ -56,7 +56,7 @@ public:
     bool ExecutablePath(std::uint32_t processId, std::string& path) override;
     bool PingWindow(std::uint32_t processId) override;
     bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) override;
-    bool Terminate(std::uint32_t processId) override;
+    bool Terminate(std::uint32_t processId, std::uint32_t& error) override;
     void RunAndWait(const std::string& path) override;
     void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) override;
     std::string RestoreCaption(const std::string& path) override;

@@ -23,9 +23,9 @@ public:
     explicit CheckedSystem(SupervisionState& state) : state_(state) {}
     std::vector<std::string> heldDuring;
 
-    bool Terminate(std::uint32_t id) override {
+    bool Terminate(std::uint32_t id, std::uint32_t& error) override {
         Check("terminate");
-        return FakeEngineSystem::Terminate(id);
+        return FakeEngineSystem::Terminate(id, error);
     }
     bool StartProgram(const std::string& p, const std::string& a, std::uint32_t& id) override {
         Check("start");
@@ -366,13 +366,14 @@ TEST_F(EngineTest, AProcessThatCannotBeKilledKeepsItsCountAndIsMailedOnce) {
         EXPECT_FALSE(Pass());
         ASSERT_EQ(state.alive.count(id), 1u);
         EXPECT_EQ(state.alive[id].Failures, failure);
-        EXPECT_EQ(sys.logs.back(), "restart " + std::to_string(failure) + " " + kApp);
+        EXPECT_EQ(Count(sys.logs, "restart " + std::to_string(failure) + " " + kApp), 1);
         // The next cycle does not judge it again.
         sys.now += 2000;
         EXPECT_FALSE(Pass());
         EXPECT_EQ(Count(sys.logs, "restart"), static_cast<int>(failure));
     }
     EXPECT_EQ(Count(sys.notices, "mail-restart"), 1) << "one mail for the whole episode";
+    EXPECT_EQ(Count(sys.logs, "kill-failed 5 " + kApp), 1) << "one line, with the system's error code";
     EXPECT_EQ(Count(sys.actions, "start"), 0) << "no second copy beside the live one";
     sys.now += 11000;
     EXPECT_TRUE(Pass()) << "the reboot limit is reached";
@@ -827,6 +828,7 @@ TEST_F(EngineTest, EmptyOrRelativeCopyFoldersAreNeverCopied) {
         Pass();  // the restart after a failure
         EXPECT_EQ(Count(sys.actions, "restore"), c.copied ? 2 : 0);
         EXPECT_EQ(Count(sys.actions, "start " + path), 2) << "started all the same";
+        EXPECT_EQ(Count(sys.logs, "copy-refused 0 " + path), c.copied ? 0 : 1) << "one line per program";
         module.ControlEnabled = 0;  // out of the way of the next cases
     }
 }
