@@ -55,9 +55,10 @@ bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path)
 }
 
 bool SendPing(HWND window, std::uint32_t processId) {
-    // A hung window never calls back.
-    ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId);
-    return true;
+    // A hung window never calls back. A send that fails (the window went
+    // away meanwhile) would never call back either: the engine treats it as
+    // a process without a window, which counts as alive.
+    return ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId) != FALSE;
 }
 
 bool WinEngineSystem::PingWindow(std::uint32_t processId) {
