@@ -193,32 +193,6 @@ TEST_F(Supervision, MissingProgramIsReportedOnceAndOthersAreStillSupervised) {
     EXPECT_EQ(sandbox_.CountInLog(notFound), 1);
 }
 
-// One program's recovery program that never ends holds up nobody else: the
-// other programs are still started again as they die.
-TEST_F(Supervision, ARecoveryProgramThatNeverEndsHoldsUpNoOtherProgram) {
-    const std::string hung = sandbox_.AddProgram("hangs.exe");
-    const std::string dies = sandbox_.AddProgram("dies.exe");
-    const std::string fix = sandbox_.AddProgram("endless-fix.exe");
-    ModuleEntry hanging = AliveProgram("--hang-after 0");
-    hanging.RunAfter = 1;
-    hanging.RunPath = fix;
-    ASSERT_TRUE(store_.Store(hung, hanging));
-    ASSERT_TRUE(store_.Store(dies, WindowProgram("--no-alive --exit-after 3000 --exit silent", 60000)));
-    // The shell opens the recovery program without arguments: the stand-in
-    // takes these instead, and runs until it is ended.
-    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive");
-    StartServer();
-    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
-
-    ASSERT_TRUE(Logged(Restart(1, hung)));
-    ASSERT_TRUE(WaitUntil([&] { return Processes(fix).size() == 1; }, kDeadlineMs)) << sandbox_.Log();
-    // "Начат контроль процесса <id>, <path>!" for every start of dies.exe.
-    const std::string begun = Utf8FromCp1251(dies) + "!";
-    const int before = sandbox_.CountInLog(begun);
-    EXPECT_TRUE(sandbox_.WaitForLog(begun, before + 3, 30000)) << sandbox_.Log();
-    EXPECT_TRUE(Processes(hung).empty()) << "not started again while its recovery program runs";
-}
-
 TEST_F(Supervision, RebootMarkerTellsAnOrderlyEndFromAReset) {
     ASSERT_TRUE(RegistryWriteDword(HKEY_CURRENT_USER, "NotifyReboot", 1));
     const char kHardwareReboot[] = "Была произведена аппаратная перезагрузка системы!";
