@@ -137,6 +137,9 @@
 #define IDS_OUTBOX_DROPPED_REFUSED 313
 // "/k" and "/r" when the server did not end within their bound.
 #define IDS_UNLOAD_TIMED_OUT 440
+/* The engine's log lines about what it could not do for a program. */
+#define IDS_KILL_FAILED 400
+#define IDS_COPY_FOLDERS_REFUSED 401
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

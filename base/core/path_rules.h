@@ -18,4 +18,9 @@ std::string FolderPrefix(const std::string& path);
 // text when there is no backslash.
 std::string FolderPart(const std::string& path);
 
+// A folder named in full: "X:\..." or a share "\\server\...". An empty,
+// relative or drive-relative folder ("data", "C:data", "\data") would be
+// taken from wherever the process happens to stand.
+bool IsFullFolderPath(const std::string& folder);
+
 }  // namespace mrwd

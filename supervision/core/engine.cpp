@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/core/path_rules.h"
 #include "supervision/core/protected_programs.h"
 
 namespace mrwd {
@@ -318,7 +319,7 @@ void SupervisionEngine::KeepCopiesStarted() {
         }
 
         // At most one copy per program and sweep.
-        if (module.CopyBeforeStart != 0) system_.RestoreFiles(module, system_.CopyingCaption());
+        if (module.CopyBeforeStart != 0) RestoreFiles(key, module, system_.CopyingCaption());
         std::uint32_t processId = 0;
         if (system_.StartProgram(key, module.Parameters, processId)) {
             {
@@ -337,6 +338,18 @@ void SupervisionEngine::KeepCopiesStarted() {
             system_.ReportStartFailure(key);
         }
     }
+}
+
+void SupervisionEngine::RestoreFiles(const std::string& key, const ModuleEntry& module,
+                                     const std::string& progressText) {
+    if (!IsFullFolderPath(module.BackupFolder) || !IsFullFolderPath(module.RestoreFolder)) {
+        // The dialog never stores such a folder; a hand-edited or cut-short
+        // record may. Copied, it would take the root of the current drive or
+        // fill the server's current folder.
+        if (copyRefused_.insert(key).second) system_.Log(EngineEvent::CopyFoldersRefused, 0, key);
+        return;
+    }
+    system_.RestoreFiles(module, progressText);
 }
 
 bool SupervisionEngine::ClockCheck() {
@@ -419,7 +432,8 @@ bool SupervisionEngine::CheckPass() {
                     continue;
                 }
                 outbox.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
-                if (listed.Notify != 0 && entry.Failures >= listed.NotifyAfter) {
+                // One mail for a process that cannot be killed, however long it hangs.
+                if (listed.Notify != 0 && entry.Failures >= listed.NotifyAfter && !entry.KillRefused) {
                     outbox.Notify(EngineNotice::ProgramRestart, entry.Failures, entry.ExePath);
                 }
                 processId = cursor;
@@ -430,11 +444,23 @@ bool SupervisionEngine::CheckPass() {
             outbox.Flush();
             if (processId == 0) continue;
 
-            if (!system_.Terminate(processId)) {
-                // Judged again next cycle, counting from the start.
-                Lock lock(state_.lock);
-                auto it = state_.alive.find(processId);
-                if (it != state_.alive.end()) it->second.Failures = 0;
+            std::uint32_t error = 0;
+            if (!system_.Terminate(processId, error)) {
+                // Not ours to kill (another account's, an elevated one). It
+                // keeps its count, so that the reboot limit is still reached,
+                // and is judged again one interval from now, not at every
+                // cycle. Nothing is started beside it.
+                bool first = false;
+                {
+                    Lock lock(state_.lock);
+                    auto it = state_.alive.find(processId);
+                    if (it != state_.alive.end()) {
+                        first = !it->second.KillRefused;
+                        it->second.KillRefused = true;
+                        it->second.LastAlive = system_.Now();
+                    }
+                }
+                if (first) system_.Log(EngineEvent::KillFailed, error, hung.ExePath);
                 continue;
             }
             if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter)) {
@@ -444,10 +470,10 @@ bool SupervisionEngine::CheckPass() {
             const bool restored = module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter);
             if (restored) {
                 state_.failureActionInProgress = true;
-                system_.RestoreFiles(module, system_.RestoreCaption(hung.ExePath));
+                RestoreFiles(key, module, system_.RestoreCaption(hung.ExePath));
             }
             // Files restored before every start the engine makes, this one too.
-            if (module.CopyBeforeStart != 0 && !restored) system_.RestoreFiles(module, system_.CopyingCaption());
+            if (module.CopyBeforeStart != 0 && !restored) RestoreFiles(key, module, system_.CopyingCaption());
 
             // The replacement inherits the interval and the failure count.
             AliveEntry replacement = NewAliveEntry(hung.ExePath, hung.AliveInterval, system_.Now());

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "base/core/settings.h"
@@ -66,10 +68,15 @@ private:
     void PruneEndedProcesses();
     void DiscoverAndPing();
     void KeepCopiesStarted();
+    // Copies the program's backup folder into its restore folder, unless a
+    // damaged record names one of them by less than a full path.
+    void RestoreFiles(const std::string& key, const ModuleEntry& module, const std::string& progressText);
 
     SupervisionState& state_;
     EngineSystem& system_;
     const Settings& settings_;
+    // Programs whose copy folders were refused (logged once each; engine thread only).
+    std::set<std::string> copyRefused_;
 };
 
 }  // namespace mrwd

@@ -27,6 +27,8 @@ enum class EngineEvent {
     CardRebootFailed,    // -: the card did not answer its reset order
     SoftwareRebootFailed,  // the system's error code: Windows refused to reboot
     HardwareReboot,      // -: the previous run ended without an orderly stop
+    KillFailed,          // the system's error code, path: a hung process could not be killed
+    CopyFoldersRefused,  // -, list key: its backup or restore folder is not a full path
 };
 
 // The mails the engine sends.
@@ -59,7 +61,8 @@ public:
     // back through SupervisionEngine::OnPingAnswered. False when it has none.
     virtual bool PingWindow(std::uint32_t processId) = 0;
     virtual bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) = 0;
-    virtual bool Terminate(std::uint32_t processId) = 0;
+    // False, with the system's error code, when the process could not be killed.
+    virtual bool Terminate(std::uint32_t processId, std::uint32_t& error) = 0;
     virtual void RunAndWait(const std::string& path) = 0;
     // Copies the program's backup folder into its restore folder.
     virtual void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) = 0;

@@ -24,6 +24,9 @@ struct AliveEntry {
     std::string ExePath;           // as the system reported it, or the list key for processes the engine started
     bool GraceOver = false;        // its first check interval has passed; stays so
     bool StartDelayOver = false;   // its program's start delay has passed; stays so
+    // A kill failed since the process was first judged hung: the failure was
+    // logged and mailed once, and is not again while it hangs on.
+    bool KillRefused = false;
 };
 
 using AliveTable = std::map<std::uint32_t, AliveEntry>;

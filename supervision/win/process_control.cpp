@@ -268,11 +268,14 @@ bool StartProgram(const std::string& path, const std::string& parameters, std::u
     return true;
 }
 
-bool TerminateProcessById(std::uint32_t processId) {
+bool TerminateProcessById(std::uint32_t processId, std::uint32_t* error) {
     UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
     const bool canWait = process.valid();
     if (!process) process.reset(::OpenProcess(PROCESS_TERMINATE, FALSE, processId));
-    if (!process || !::TerminateProcess(process.get(), 0)) return false;
+    if (!process || !::TerminateProcess(process.get(), 0)) {
+        if (error != nullptr) *error = ::GetLastError();
+        return false;
+    }
     // Termination only begins here: the process may still hold its files
     // for a moment, and the recovery program and the restore that follow
     // must find them free. A process that takes longer is left to itself.

@@ -52,8 +52,9 @@ bool StartProgram(const std::string& path, const std::string& parameters, std::u
 // How long a termination waits for the process to be gone.
 constexpr DWORD kTerminationWaitMs = 5000;
 
-// Terminates the process and waits (at most kTerminationWaitMs) until it has ended.
-bool TerminateProcessById(std::uint32_t processId);
+// Terminates the process and waits (at most kTerminationWaitMs) until it has
+// ended. On failure `error` (may be null) gets the system's error code.
+bool TerminateProcessById(std::uint32_t processId, std::uint32_t* error = nullptr);
 
 enum class RunResult {
     NotStarted,         // the shell could not open the path

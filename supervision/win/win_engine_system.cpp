@@ -54,19 +54,26 @@ bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path)
     return true;
 }
 
+bool SendPing(HWND window, std::uint32_t processId) {
+    // A hung window never calls back. A send that fails (the window went
+    // away meanwhile) would never call back either: the engine treats it as
+    // a process without a window, which counts as alive.
+    return ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId) != FALSE;
+}
+
 bool WinEngineSystem::PingWindow(std::uint32_t processId) {
     HWND window = TopLevelWindowOfProcess(processId);
     if (window == nullptr) return false;
-    // A window that answers proves its thread still runs; a hung one never calls back.
-    ::SendMessageCallbackA(window, WM_GETICON, ICON_BIG, 0, PingAnswered, processId);
-    return true;
+    return SendPing(window, processId);
 }
 
 bool WinEngineSystem::StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) {
     return mrwd::StartProgram(path, parameters, processId);
 }
 
-bool WinEngineSystem::Terminate(std::uint32_t processId) { return TerminateProcessById(processId); }
+bool WinEngineSystem::Terminate(std::uint32_t processId, std::uint32_t& error) {
+    return TerminateProcessById(processId, &error);
+}
 
 void WinEngineSystem::RunAndWait(const std::string& path) {
     mrwd::RunAndWait(services_.ownerWindow, path, abandonWaits_);
@@ -125,6 +132,12 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
             break;
         case EngineEvent::SoftwareRebootFailed:
             services_.log.WriteLogString(IDS_SOFTWARE_REBOOT_FAILED, static_cast<unsigned long>(number));
+            break;
+        case EngineEvent::KillFailed:
+            services_.log.WriteLogString(IDS_KILL_FAILED, path.c_str(), static_cast<unsigned long>(number));
+            break;
+        case EngineEvent::CopyFoldersRefused:
+            services_.log.WriteLogString(IDS_COPY_FOLDERS_REFUSED, path.c_str());
             break;
     }
 }

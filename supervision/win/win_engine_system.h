@@ -34,6 +34,11 @@ struct EngineServices {
     ControllerCommands* controller = nullptr;
 };
 
+// Pings `window` of process `processId` without waiting for it: a window that
+// answers proves its thread still runs, and the answer reaches the engine that
+// AnswerPingsTo named on the calling thread. False when the ping was not sent.
+bool SendPing(HWND window, std::uint32_t processId);
+
 class WinEngineSystem final : public EngineSystem {
 public:
     // `abandonWaits`: signalled when the engine must stop; a failure program
@@ -51,7 +56,7 @@ public:
     bool ExecutablePath(std::uint32_t processId, std::string& path) override;
     bool PingWindow(std::uint32_t processId) override;
     bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) override;
-    bool Terminate(std::uint32_t processId) override;
+    bool Terminate(std::uint32_t processId, std::uint32_t& error) override;
     void RunAndWait(const std::string& path) override;
     void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) override;
     std::string RestoreCaption(const std::string& path) override;

@@ -23,9 +23,9 @@ public:
     explicit CheckedSystem(SupervisionState& state) : state_(state) {}
     std::vector<std::string> heldDuring;
 
-    bool Terminate(std::uint32_t id) override {
+    bool Terminate(std::uint32_t id, std::uint32_t& error) override {
         Check("terminate");
-        return FakeEngineSystem::Terminate(id);
+        return FakeEngineSystem::Terminate(id, error);
     }
     bool StartProgram(const std::string& p, const std::string& a, std::uint32_t& id) override {
         Check("start");
@@ -352,17 +352,31 @@ TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
     EXPECT_EQ(state.alive[AliveId(kApp)].Failures, 2u);
 }
 
-TEST_F(EngineTest, FailedTerminationResetsTheCount) {
-    ListAliveProgram(kApp);
+// A process that cannot be killed (another account's, an elevated one) keeps
+// its count, so that the reboot limit is reached; it is judged again one
+// interval later, and mailed about once.
+TEST_F(EngineTest, AProcessThatCannotBeKilledKeepsItsCountAndIsMailedOnce) {
+    ModuleEntry& module = ListAliveProgram(kApp);
+    module.Notify = 1;
+    module.RebootAfter = 4;
     const std::uint32_t id = Register(kApp);
-    state.alive[id].Failures = 4;
     sys.unkillable.insert(id);
-    sys.now += 20000;
-    Pass();
-    EXPECT_EQ(sys.logs.back(), "restart 5 " + kApp);
-    ASSERT_EQ(state.alive.count(id), 1u);
-    EXPECT_EQ(state.alive[id].Failures, 0u);
-    EXPECT_EQ(Count(sys.actions, "start"), 0);
+    for (std::uint32_t failure = 1; failure <= 3; ++failure) {
+        sys.now += 11000;
+        EXPECT_FALSE(Pass());
+        ASSERT_EQ(state.alive.count(id), 1u);
+        EXPECT_EQ(state.alive[id].Failures, failure);
+        EXPECT_EQ(Count(sys.logs, "restart " + std::to_string(failure) + " " + kApp), 1);
+        // The next cycle does not judge it again.
+        sys.now += 2000;
+        EXPECT_FALSE(Pass());
+        EXPECT_EQ(Count(sys.logs, "restart"), static_cast<int>(failure));
+    }
+    EXPECT_EQ(Count(sys.notices, "mail-restart"), 1) << "one mail for the whole episode";
+    EXPECT_EQ(Count(sys.logs, "kill-failed 5 " + kApp), 1) << "one line, with the system's error code";
+    EXPECT_EQ(Count(sys.actions, "start"), 0) << "no second copy beside the live one";
+    sys.now += 11000;
+    EXPECT_TRUE(Pass()) << "the reboot limit is reached";
 }
 
 TEST_F(EngineTest, ReplacementThatCannotStartLeavesNoEntry) {
@@ -778,6 +792,45 @@ TEST_F(EngineTest, ReplacementIsStartedWithItsFilesRestoredWhenCopyBeforeStart) 
     Pass();
     EXPECT_EQ(Count(sys.actions, "restore"), 1);
     EXPECT_EQ(Count(sys.actions, "restore D:\\B -> C:\\Kiosk failure of"), 1);
+}
+
+// A damaged record (hand-edited, cut short) with an empty or relative folder:
+// a copy would take the root of the current drive, or write into the current
+// folder. Such folders are never copied from or into; the program still starts.
+TEST_F(EngineTest, EmptyOrRelativeCopyFoldersAreNeverCopied) {
+    struct Case {
+        const char* backup;
+        const char* restore;
+        bool copied;
+    };
+    const Case cases[] = {
+        {"", "C:\\Kiosk", false},        {"D:\\B", "", false},
+        {"backup", "C:\\Kiosk", false},  {"D:\\B", "C:kiosk", false},
+        {"\\B", "C:\\Kiosk", false},     {"D:\\B", "kiosk\\data", false},
+        {"D:\\B", "C:\\Kiosk", true},    {"\\\\server\\share\\b", "c:/kiosk", true},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        const std::string path = "C:\\Kiosk\\app" + std::to_string(index++) + ".exe";
+        SCOPED_TRACE(path + " from '" + c.backup + "' to '" + c.restore + "'");
+        ModuleEntry& module = List(path);
+        module.CopyBeforeStart = 1;
+        module.CopyAfter = 1;
+        module.CheckInterval = 10000;
+        module.BackupFolder = c.backup;
+        module.RestoreFolder = c.restore;
+        sys.actions.clear();
+        engine.Sweep();  // the start
+        const std::uint32_t id = AliveId(path);
+        ASSERT_NE(id, 0u);
+        engine.OnAliveMessage(10, id);
+        sys.now += 11000;
+        Pass();  // the restart after a failure
+        EXPECT_EQ(Count(sys.actions, "restore"), c.copied ? 2 : 0);
+        EXPECT_EQ(Count(sys.actions, "start " + path), 2) << "started all the same";
+        EXPECT_EQ(Count(sys.logs, "copy-refused 0 " + path), c.copied ? 0 : 1) << "one line per program";
+        module.ControlEnabled = 0;  // out of the way of the next cases
+    }
 }
 
 TEST_F(EngineTest, AProgramRunningForMonthsIsStillJudged) {

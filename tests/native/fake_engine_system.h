@@ -88,8 +88,11 @@ public:
         actions.push_back("start " + path + " " + parameters + " -> " + std::to_string(id));
         return true;
     }
-    bool Terminate(std::uint32_t id) override {
-        if (unkillable.count(id) != 0 || processes.erase(id) == 0) return false;
+    bool Terminate(std::uint32_t id, std::uint32_t& error) override {
+        if (unkillable.count(id) != 0 || processes.erase(id) == 0) {
+            error = 5;  // access denied
+            return false;
+        }
         actions.push_back("terminate " + std::to_string(id));
         return true;
     }
@@ -150,6 +153,8 @@ public:
             case EngineEvent::CardRebootFailed: return "card-reboot-failed";
             case EngineEvent::SoftwareRebootFailed: return "software-reboot-failed";
             case EngineEvent::HardwareReboot: return "hardware-reboot";
+            case EngineEvent::KillFailed: return "kill-failed";
+            case EngineEvent::CopyFoldersRefused: return "copy-refused";
         }
         return "?";
     }
