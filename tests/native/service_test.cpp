@@ -103,10 +103,12 @@ TEST(ServiceSetup, AutostartValueIsNamedByTheFileName) {
         const char* command;
     };
     const Case cases[] = {
-        {"C:\\Kiosk\\mrwd.exe", "", "mrwd.exe", "C:\\Kiosk\\mrwd.exe"},
-        {"C:/Kiosk/MRWD.EXE", "", "MRWD.EXE", "C:/Kiosk/MRWD.EXE"},
-        {"D:mrwd.exe", "", "mrwd.exe", "D:mrwd.exe"},
-        {"C:\\Kiosk\\mrwd.exe", "/a", "mrwd.exe/a", "C:\\Kiosk\\mrwd.exe /a"},
+        {"C:\\Kiosk\\mrwd.exe", "", "mrwd.exe", "\"C:\\Kiosk\\mrwd.exe\""},
+        {"C:/Kiosk/MRWD.EXE", "", "MRWD.EXE", "\"C:/Kiosk/MRWD.EXE\""},
+        {"D:mrwd.exe", "", "mrwd.exe", "\"D:mrwd.exe\""},
+        {"C:\\Kiosk\\mrwd.exe", "/a", "mrwd.exe/a", "\"C:\\Kiosk\\mrwd.exe\" /a"},
+        // Blanks in the path: unquoted, Windows would try "C:\Program.exe" first.
+        {"C:\\Program Files\\Marotel\\mrwd.exe", "", "mrwd.exe", "\"C:\\Program Files\\Marotel\\mrwd.exe\""},
     };
     for (const Case& c : cases) {
         const AutostartEntry entry = MakeAutostartEntry(c.path, c.arguments);

@@ -29,6 +29,11 @@ bool ReadString(HKEY root, const char* key, const char* name, std::string* value
     return true;
 }
 
+bool WriteString(HKEY root, const char* key, const char* name, const std::string& value) {
+    return ::RegSetKeyValueA(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1)) ==
+           ERROR_SUCCESS;
+}
+
 TEST(Win9xService, WithoutRegisterServiceProcessTheServerDoesNotRun) {
     // Had the server run, it would hold the mutex and this call would not return.
     EXPECT_FALSE(RunServiceProcess(nullptr));
@@ -74,10 +79,15 @@ TEST(Autostart, RunValueIsNamedByTheFileAndHoldsTheFullPath) {
     ASSERT_TRUE(SetAutostart(true, kiosk));
     std::string stored;
     ASSERT_TRUE(ReadString(HKEY_CURRENT_USER, kRunKey, "mrwd.exe", &stored));
-    EXPECT_EQ(stored, kiosk);
+    EXPECT_EQ(stored, "\"" + kiosk + "\"");
     EXPECT_TRUE(IsAutostart(kiosk));
     EXPECT_TRUE(IsAutostart("c:\\kiosk apps\\MRWD.EXE"));
     // A copy of the program elsewhere is not the one that starts.
+    EXPECT_FALSE(IsAutostart("D:\\Copy\\mrwd.exe"));
+
+    // The unquoted path earlier versions wrote still counts.
+    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, kRunKey, "mrwd.exe", kiosk));
+    EXPECT_TRUE(IsAutostart(kiosk));
     EXPECT_FALSE(IsAutostart("D:\\Copy\\mrwd.exe"));
 
     ASSERT_TRUE(SetAutostart(false, kiosk));
