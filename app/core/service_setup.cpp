@@ -19,10 +19,12 @@ ServiceRecovery WatchdogServiceRecovery() {
 }
 
 AutostartEntry MakeAutostartEntry(const std::string& executablePath, const std::string& arguments) {
-    AutostartEntry entry{FileNamePart(executablePath), executablePath};
+    if (executablePath.empty()) return AutostartEntry();
+    AutostartEntry entry{FileNamePart(executablePath), "\"" + executablePath + "\"", executablePath};
     if (!arguments.empty()) {
         entry.valueName += arguments;
         entry.command += " " + arguments;
+        entry.unquotedCommand += " " + arguments;
     }
     return entry;
 }

@@ -24,11 +24,14 @@ struct ServiceRecovery {
 ServiceRecovery WatchdogServiceRecovery();
 
 // The logon autostart value: named after the executable's file name (with
-// the extra arguments appended directly), holding the path (with a blank and
-// the arguments).
+// the extra arguments appended directly), holding the path in quotes, as the
+// service's command line (with a blank and the arguments). Earlier versions
+// wrote the path without quotes: that form still counts as set. Empty when
+// the path is unknown.
 struct AutostartEntry {
     std::string valueName;
     std::string command;
+    std::string unquotedCommand;
 };
 
 AutostartEntry MakeAutostartEntry(const std::string& executablePath, const std::string& arguments);

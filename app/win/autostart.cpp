@@ -53,7 +53,7 @@ bool IsAutostart(const std::string& executablePath, const std::string& arguments
         (type != REG_SZ && type != REG_EXPAND_SZ)) {
         return false;
     }
-    return ::lstrcmpiA(stored, entry.command.c_str()) == 0;
+    return ::lstrcmpiA(stored, entry.command.c_str()) == 0 || ::lstrcmpiA(stored, entry.unquotedCommand.c_str()) == 0;
 }
 
 }  // namespace mrwd

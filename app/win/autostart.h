@@ -12,8 +12,9 @@ constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 bool SetAutostart(bool enable, const std::string& executablePath = std::string(),
                   const std::string& arguments = std::string());
 
-// True when the Run value holds exactly this command, compared without regard
-// to case; a value that starts another copy of the program gives false.
+// True when the Run value holds exactly this command, quoted or (as earlier
+// versions wrote it) not, compared without regard to case; a value that
+// starts another copy of the program gives false.
 bool IsAutostart(const std::string& executablePath = std::string(), const std::string& arguments = std::string());
 
 }  // namespace mrwd

@@ -101,19 +101,22 @@ TEST(ServiceSetup, AutostartValueIsNamedByTheFileName) {
         const char* arguments;
         const char* valueName;
         const char* command;
+        const char* unquoted;
     };
     const Case cases[] = {
-        {"C:\\Kiosk\\mrwd.exe", "", "mrwd.exe", "\"C:\\Kiosk\\mrwd.exe\""},
-        {"C:/Kiosk/MRWD.EXE", "", "MRWD.EXE", "\"C:/Kiosk/MRWD.EXE\""},
-        {"D:mrwd.exe", "", "mrwd.exe", "\"D:mrwd.exe\""},
-        {"C:\\Kiosk\\mrwd.exe", "/a", "mrwd.exe/a", "\"C:\\Kiosk\\mrwd.exe\" /a"},
+        {"C:\\Kiosk\\mrwd.exe", "", "mrwd.exe", "\"C:\\Kiosk\\mrwd.exe\"", "C:\\Kiosk\\mrwd.exe"},
+        {"C:/Kiosk/MRWD.EXE", "", "MRWD.EXE", "\"C:/Kiosk/MRWD.EXE\"", "C:/Kiosk/MRWD.EXE"},
+        {"D:mrwd.exe", "", "mrwd.exe", "\"D:mrwd.exe\"", "D:mrwd.exe"},
+        {"C:\\Kiosk\\mrwd.exe", "/a", "mrwd.exe/a", "\"C:\\Kiosk\\mrwd.exe\" /a", "C:\\Kiosk\\mrwd.exe /a"},
         // Blanks in the path: unquoted, Windows would try "C:\Program.exe" first.
-        {"C:\\Program Files\\Marotel\\mrwd.exe", "", "mrwd.exe", "\"C:\\Program Files\\Marotel\\mrwd.exe\""},
+        {"C:\\Program Files\\Marotel\\mrwd.exe", "", "mrwd.exe", "\"C:\\Program Files\\Marotel\\mrwd.exe\"",
+         "C:\\Program Files\\Marotel\\mrwd.exe"},
     };
     for (const Case& c : cases) {
         const AutostartEntry entry = MakeAutostartEntry(c.path, c.arguments);
         EXPECT_EQ(entry.valueName, c.valueName) << c.path;
         EXPECT_EQ(entry.command, c.command) << c.path;
+        EXPECT_EQ(entry.unquotedCommand, c.unquoted) << c.path;
     }
 }
 
