@@ -89,14 +89,14 @@ bool ScriptedMailServer::WaitForClosedSessions(std::size_t count, DWORD timeoutM
         timeoutMs);
 }
 
-RealMailServer::RealMailServer() {
-    const std::string folder = Environment("MRWD_REALSMTP_DIR");
+RealMailServer::RealMailServer(const std::string& variables) {
+    const std::string folder = Environment((variables + "_DIR").c_str());
     if (folder.empty()) return;
     folder_ = WindowsPathOf(folder) + "\\";
-    port_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_REALSMTP_PORT").c_str()));
-    tlsPort_ = static_cast<std::uint16_t>(std::atoi(Environment("MRWD_REALSMTP_TLS_PORT").c_str()));
-    user_ = Environment("MRWD_REALSMTP_USER");
-    password_ = Environment("MRWD_REALSMTP_PASSWORD");
+    port_ = static_cast<std::uint16_t>(std::atoi(Environment((variables + "_PORT").c_str()).c_str()));
+    tlsPort_ = static_cast<std::uint16_t>(std::atoi(Environment((variables + "_TLS_PORT").c_str()).c_str()));
+    user_ = Environment((variables + "_USER").c_str());
+    password_ = Environment((variables + "_PASSWORD").c_str());
     // The server numbers its mail on; earlier tests' mail stays out of sight.
     firstMail_ = 1;
     while (fs::exists(folder_ + "mail-" + std::to_string(firstMail_) + ".txt")) ++firstMail_;

@@ -66,8 +66,10 @@ struct DeliveredMail {
 
 class RealMailServer {
 public:
-    // Forgets the mail and sessions of earlier tests.
-    RealMailServer();
+    // Forgets the mail and sessions of earlier tests. `variables` names the
+    // environment that describes the server: VARIABLES_DIR, _PORT, _USER and
+    // _PASSWORD (the private exim's mail is filed the same way, MRWD_EXIM).
+    explicit RealMailServer(const std::string& variables = "MRWD_REALSMTP");
     bool Available() const { return !folder_.empty(); }
     std::uint16_t Port() const { return port_; }
     // The same server, requiring STARTTLS before AUTH; its certificate is for "localhost".

@@ -72,36 +72,40 @@ class RecordingSMTP(SMTP):
         super().connection_lost(error)
 
 
+def file_message(raw, mail_from, rcpt_tos):
+    """Files one message as mail-N.* in state_dir; mail-N.txt comes last."""
+    number = next_number("mail")
+    write(f"mail-{number}.eml", raw)
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+    body = ""
+    attachments = []
+    for part in message.walk():
+        if part.is_multipart():
+            continue
+        if part.get_content_disposition() == "attachment":
+            attachments.append((part.get_filename() or "", part.get_payload(decode=True) or b""))
+        elif part.get_content_type() == "text/plain" and not body:
+            charset = part.get_content_charset() or "us-ascii"
+            body = (part.get_payload(decode=True) or b"").decode(charset, errors="replace")
+    write(f"mail-{number}.body", body)
+    for index, (name, data) in enumerate(attachments, start=1):
+        write(f"mail-{number}.att-{index}", data)
+        write(f"mail-{number}.att-{index}.name", name)
+    summary = [
+        f"from {message.get('From', '')}",
+        f"to {message.get('To', '')}",
+        f"subject {message.get('Subject', '')}",
+        f"date {message.get('Date', '')}",
+        f"attachments {len(attachments)}",
+        f"envelope-from {mail_from}",
+        f"envelope-to {','.join(rcpt_tos)}",
+    ]
+    write(f"mail-{number}.txt", "\n".join(summary) + "\n")
+
+
 class Filing:
     async def handle_DATA(self, server, session, envelope):
-        number = next_number("mail")
-        raw = envelope.original_content or envelope.content
-        write(f"mail-{number}.eml", raw)
-        message = email.message_from_bytes(raw, policy=email.policy.default)
-        body = ""
-        attachments = []
-        for part in message.walk():
-            if part.is_multipart():
-                continue
-            if part.get_content_disposition() == "attachment":
-                attachments.append((part.get_filename() or "", part.get_payload(decode=True) or b""))
-            elif part.get_content_type() == "text/plain" and not body:
-                charset = part.get_content_charset() or "us-ascii"
-                body = (part.get_payload(decode=True) or b"").decode(charset, errors="replace")
-        write(f"mail-{number}.body", body)
-        for index, (name, data) in enumerate(attachments, start=1):
-            write(f"mail-{number}.att-{index}", data)
-            write(f"mail-{number}.att-{index}.name", name)
-        summary = [
-            f"from {message.get('From', '')}",
-            f"to {message.get('To', '')}",
-            f"subject {message.get('Subject', '')}",
-            f"date {message.get('Date', '')}",
-            f"attachments {len(attachments)}",
-            f"envelope-from {envelope.mail_from}",
-            f"envelope-to {','.join(envelope.rcpt_tos)}",
-        ]
-        write(f"mail-{number}.txt", "\n".join(summary) + "\n")
+        file_message(envelope.original_content or envelope.content, envelope.mail_from, envelope.rcpt_tos)
         return "250 2.0.0 Message accepted for delivery"
 
 
