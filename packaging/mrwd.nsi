@@ -213,7 +213,9 @@ Section "!$(NameProgram)" SecProgram
 SectionEnd
 
 Section /o "$(NameAutostart)" SecAutostart
-  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" "$INSTDIR\mrwd.exe"
+  ; Quoted, as the program writes it: a path with blanks would otherwise be
+  ; split at the first blank.
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\mrwd.exe"'
 SectionEnd
 
 Section /o "$(NameService)" SecService
@@ -234,7 +236,8 @@ SectionEnd
 Section "-Unchosen"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
     ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-    ${If} $0 == "$INSTDIR\mrwd.exe"
+    ${If} $0 == '"$INSTDIR\mrwd.exe"'
+  ${OrIf} $0 == "$INSTDIR\mrwd.exe"
       DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
     ${EndIf}
   ${EndIf}
@@ -290,7 +293,8 @@ Function .onInit
     !insertmacro SelectSection ${SecService}
   ${EndIf}
   ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-  ${If} $0 == "$INSTDIR\mrwd.exe"
+  ${If} $0 == '"$INSTDIR\mrwd.exe"'
+  ${OrIf} $0 == "$INSTDIR\mrwd.exe"
     !insertmacro SelectSection ${SecAutostart}
   ${EndIf}
   ; Silent installs choose the optional parts on the command line.
@@ -331,7 +335,8 @@ Section "!un.$(NameProgram)" UnSecProgram
     ExecWait '"$INSTDIR\mrwd.exe" /r'
   ${EndIf}
   ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-  ${If} $0 == "$INSTDIR\mrwd.exe"
+  ${If} $0 == '"$INSTDIR\mrwd.exe"'
+  ${OrIf} $0 == "$INSTDIR\mrwd.exe"
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${EndIf}
 
