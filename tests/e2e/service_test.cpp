@@ -230,7 +230,8 @@ TEST_F(Service, SupervisesAHungProgramAsTheDesktopDoes) {
 TEST_F(Service, CommandsWithoutAnInstalledServiceFailCleanly) {
     EXPECT_EQ(sandbox_.Run("/s"), 0u);
     EXPECT_TRUE(sandbox_.WaitForLog("Ошибка запуска сервиса Marotel ZedevUdo Server!"));
-    EXPECT_EQ(sandbox_.Run("/r"), 0u);
+    // A removal that failed tells whoever ran it by its exit code.
+    EXPECT_EQ(sandbox_.Run("/r"), 1u);
     EXPECT_TRUE(sandbox_.WaitForLog("Ошибка удаления сервиса Marotel ZedevUdo Server!"));
     EXPECT_EQ(sandbox_.Run("/k"), 0u);
     EXPECT_EQ(sandbox_.CountInLog("Выгрузка Watchdog Server из памяти..."), 2);
