@@ -140,6 +140,8 @@
 /* The engine's log lines about what it could not do for a program. */
 #define IDS_KILL_FAILED 400
 #define IDS_COPY_FOLDERS_REFUSED 401
+/* The program dialog's copy that did not copy. */
+#define IDS_MAKE_COPIES_FAILED 420
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */

@@ -135,5 +135,21 @@ TEST_F(ProgramDialog, MakeCopiesFillsABackupFolderThatDoesNotExistYet) {
     EXPECT_EQ(ReadWholeFile(backup + "\\sub\\more.ini"), "b=2");
 }
 
+TEST_F(ProgramDialog, MakeCopiesThatCopiedNothingWarnsInsteadOfReportingSuccess) {
+    path_ = program_;
+    // A file stands where the backup folder would be made: the shell cannot copy into it.
+    const std::string occupied = folder_ + "\\occupied";
+    std::ofstream(occupied) << "a file, not a folder";
+    Run([&](ModalDialog& d) {
+        d.Click(IDC_COPY_FILES);
+        d.Type(IDC_RESTORE_FOLDER, WidenText(folder_ + "\\data", CP_ACP).c_str());
+        d.Type(IDC_BACKUP_FOLDER, WidenText(occupied, CP_ACP).c_str());
+        d.Click(IDC_MAKE_COPIES);
+        d.Click(IDCANCEL);
+    });
+    EXPECT_EQ(prompts_.shown, (std::vector<UINT>{IDS_MAKE_COPIES_FAILED}));
+    EXPECT_EQ(ReadWholeFile(occupied), "a file, not a folder");
+}
+
 }  // namespace
 }  // namespace mrwd::testing
