@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "tests/harness/win_harness.h"
@@ -72,6 +73,32 @@ TEST(StartFailureNotice, OneBoxPerProgramOnItsOwnThreadUntilClosed) {
     }
     EXPECT_TRUE(WaitUntil([&] { return !StartFailureShown(path) && !StartFailureShown("C:\\Kiosk\\other.exe"); },
                           kDeadlineMs));
+}
+
+// The box runs on a thread of its own: it may not own (and so disable) the
+// main dialog, a window of the window thread.
+TEST(StartFailureNotice, LeavesTheWindowsOfOtherThreadsAlone) {
+    const HWND mainDialog = ::CreateWindowExW(0, L"STATIC", L"main dialog", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                              nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(mainDialog, nullptr);
+    const std::string path = "C:\\Kiosk\\owned.exe";
+    ShowStartFailure(mainDialog, path);
+    // This thread answers its window's messages while it waits.
+    const auto pumped = [&](const std::function<bool()>& condition) {
+        return WaitUntil([&] {
+            MSG message;
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+            return condition();
+        }, kDeadlineMs);
+    };
+    ASSERT_TRUE(pumped([&] { return BoxesAbout(L"owned.exe").size() == 1; }));
+    const HWND box = BoxesAbout(L"owned.exe").front();
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(mainDialog));
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(pumped([&] { return !StartFailureShown(path); }));
+    EXPECT_TRUE(::IsWindowEnabled(mainDialog));
+    ::DestroyWindow(mainDialog);
 }
 
 }  // namespace
