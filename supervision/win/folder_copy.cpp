@@ -81,19 +81,22 @@ void BuildCopyList(const std::string& source, const std::string& destination, Co
     } while (::FindNextFileA(search.get(), &found));
 }
 
-void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
+bool CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
                 bool onlyDifferent, const char* progressText, const EventLog& log, ShellErrors errors) {
     const std::string source = WithoutTrailingBackslash(sourceFolder);
     const std::string destination = WithoutTrailingBackslash(destinationFolder);
     const std::string pattern = CopyAllPattern(source);
-    if (RefuseIfTooLong(sourceFolder, pattern, log) || RefuseIfTooLong(destinationFolder, destination, log)) return;
+    if (RefuseIfTooLong(sourceFolder, pattern, log) || RefuseIfTooLong(destinationFolder, destination, log)) {
+        return false;
+    }
     // Nobody would close an error box of the engine's copy: it would stop
     // supervision for good. Its failures go to the log instead.
     const FILEOP_FLAGS quiet = errors == ShellErrors::Logged ? FOF_NOERRORUI : 0;
-    auto logFailure = [&](int result) {
-        if (result != 0 && errors == ShellErrors::Logged) {
-            log.WriteLogString(IDS_COPY_FAILED, source.c_str(), destination.c_str(), static_cast<long>(result));
-        }
+    // The shell's own boxes do not say which restore failed: the log line does, in either mode.
+    auto copied = [&](int result) {
+        if (result == 0) return true;
+        log.WriteLogString(IDS_COPY_FAILED, source.c_str(), destination.c_str(), static_cast<long>(result));
+        return false;
     };
 
     if (onlyDifferent) {
@@ -102,12 +105,11 @@ void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& 
             const ProgressWindow progress(owner, progressText);
             BuildCopyList(source, destination, list, subfolders);
         }
-        if (list.Empty()) return;
+        if (list.Empty()) return true;
         const std::string sources = list.ShellSources();
         const std::string destinations = list.ShellDestinations(source, destination);
-        logFailure(ShellCopy(owner, sources.c_str(), destinations.c_str(),
-                             FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | quiet));
-        return;
+        return copied(ShellCopy(owner, sources.c_str(), destinations.c_str(),
+                                FOF_MULTIDESTFILES | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | quiet));
     }
 
     // Zero-filled buffers of the shell's size: the text and its double zero.
@@ -117,7 +119,7 @@ void CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& 
     std::memcpy(to, destination.data(), destination.size());
     FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     if (!subfolders) flags |= FOF_FILESONLY;
-    logFailure(ShellCopy(owner, from, to, flags));
+    return copied(ShellCopy(owner, from, to, flags));
 }
 
 }  // namespace mrwd

@@ -105,9 +105,13 @@ void MakeCopies(HWND dialog, DialogState& state) {
         Warn(dialog, state, *warning);
         return;
     }
-    // A person is at the dialog: the shell shows its own progress and errors.
-    CopyFolder(dialog, restore, backup, state.model.Checked(F::CopySubfolders), false, nullptr, state.context.log,
-               ShellErrors::Shown);
+    // A person is at the dialog: the shell shows its own progress, and a
+    // copy that failed is never reported as finished.
+    if (!CopyFolder(dialog, restore, backup, state.model.Checked(F::CopySubfolders), false, nullptr,
+                    state.context.log, ShellErrors::Shown)) {
+        state.context.prompts.Warn(dialog, IDS_MAKE_COPIES_FAILED);
+        return;
+    }
     state.context.prompts.Inform(dialog, IDS_COPY_FINISHED);
 }
 
