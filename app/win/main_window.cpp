@@ -54,7 +54,7 @@ void DeliverWorkerReports() {
     if (reports.modemStatus) ShowModemStatus();
     if (reports.floatState) ShowFloatState(*reports.floatState);
     if (reports.supervisionSwitched) ShowSupervisionSwitch();
-    for (const std::string& path : reports.startFailures) ShowStartFailure(MainDialogWindow(), path);
+    for (const std::string& path : reports.startFailures) ShowStartFailure(path);
 }
 
 }  // namespace

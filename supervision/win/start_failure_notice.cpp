@@ -24,7 +24,7 @@ std::set<std::string, SystemPathLess>& OpenBoxes() {
 
 }  // namespace
 
-void ShowStartFailure(HWND owner, const std::string& path) {
+void ShowStartFailure(const std::string& path) {
     {
         std::lock_guard<std::mutex> lock(OpenBoxesLock());
         if (!OpenBoxes().insert(path).second) return;
@@ -33,8 +33,9 @@ void ShowStartFailure(HWND owner, const std::string& path) {
     const std::wstring text = FillWideText(IDS_FILE_NOT_FOUND, WidenText(path, CP_ACP));
     const std::wstring caption = LoadWideText(IDS_ERROR_CAPTION);
 
-    auto showBox = [owner, path, text, caption] {
-        ::MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+    auto showBox = [path, text, caption] {
+        // In front, since nothing owns it.
+        ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
         std::lock_guard<std::mutex> lock(OpenBoxesLock());
         OpenBoxes().erase(path);
     };

@@ -10,8 +10,10 @@
 
 namespace mrwd {
 
-// `path` in the system's ANSI code page; `owner` may be null.
-void ShowStartFailure(HWND owner, const std::string& path);
+// `path` in the system's ANSI code page. The box has no owner: a window of
+// its thread may not own or disable one of the window thread, such as the
+// open main dialog.
+void ShowStartFailure(const std::string& path);
 
 // True while a box about `path` is open (for tests and the log).
 bool StartFailureShown(const std::string& path);
