@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <optional>
 #include <vector>
 
@@ -51,12 +53,15 @@ public:
     // (path and changes) or a Cancel.
     bool EditProgram(HWND, std::string& path, ModuleEntry& entry) override {
         seenPaths.push_back(path);
+        if (whileOpen) whileOpen();
         if (!confirmWith) return false;
         path = confirmWith->first;
         entry.Parameters = confirmWith->second;
         return true;
     }
     std::optional<std::pair<std::string, std::string>> confirmWith;
+    // What other threads do while the dialog is open.
+    std::function<void()> whileOpen;
     std::vector<std::string> seenPaths;
 
     std::vector<DWORD> trayOperations;
@@ -389,6 +394,36 @@ TEST_F(MainDialogTest, ParametersMoveTheProgramToItsNewPathArmed) {
     ModuleStore(HKEY_CURRENT_USER).Load(stored);
     ASSERT_NE(stored.Find("C:\\Kiosk\\beta2.exe"), nullptr);
     EXPECT_EQ(stored.Find("C:\\Kiosk\\gamma.exe")->Parameters, "");
+}
+
+TEST_F(MainDialogTest, ParametersKeepWhatTheEngineChangedWhileTheDialogWasOpen) {
+    const std::string alpha = "C:\\Kiosk\\alpha.exe";
+    supervision_.modules.Find(alpha)->AliveSeen = 0;
+    MainDialogContext context = Context();
+    OpenMainDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    HWND list = dialog.Control(IDC_PROGRAM_LIST);
+    for (int row = 0; row < 3; ++row) {
+        if (Cell(list, row, 0) == L"alpha.exe") Select(list, row);
+    }
+    // The program registers while the user edits its parameters.
+    host_.whileOpen = [&] {
+        std::lock_guard<std::mutex> guard(supervision_.lock);
+        supervision_.modules.Find(alpha)->AliveSeen = 1;
+    };
+    host_.confirmWith.emplace(alpha, "--edited");
+    dialog.Click(IDC_PARAMETERS_BUTTON);
+    ASSERT_EQ(host_.seenPaths.back(), alpha);
+    {
+        std::lock_guard<std::mutex> guard(supervision_.lock);
+        EXPECT_EQ(supervision_.modules.Find(alpha)->AliveSeen, 1);
+        EXPECT_EQ(supervision_.modules.Find(alpha)->Parameters, "--edited");
+    }
+    ModuleList stored;
+    ModuleStore(HKEY_CURRENT_USER).Load(stored);
+    ASSERT_NE(stored.Find(alpha), nullptr);
+    EXPECT_EQ(stored.Find(alpha)->AliveSeen, 1);
+    EXPECT_EQ(stored.Find(alpha)->Parameters, "--edited");
 }
 
 TEST_F(MainDialogTest, CloseProgramEndsEveryProcessOfTheSelectedProgram) {
