@@ -172,5 +172,49 @@ TEST(ProgramModel, StoresSecondsAsMillisecondsAndOffActionsAsTheirMarks) {
     EXPECT_EQ(ParseCount("12x", 100), std::nullopt);
 }
 
+// The dialog ran on a copy; the engine went on with the record meanwhile.
+TEST(ProgramModel, AnEditTakesOnlyTheDialogsFieldsIntoTheRecordAsItIsNow) {
+    ModuleEntry before = Stored();
+    before.Armed = 0;
+    ModuleEntry current = before;
+    current.AliveSeen = 1;          // a registration
+    current.IconIndex = 6;          // its icon, added to the list
+    current.CheckInterval = 45000;  // announced by a heartbeat
+    current.Armed = 1;              // registered again
+    struct Case {
+        const char* what;
+        bool noAliveSupport;
+        std::uint32_t interval;
+        std::int32_t armed;
+    };
+    const Case cases[] = {
+        {"no interval stored without its switch; the click arms", false, 45000, 1},
+        {"the interval stored under its switch; arming left as it is now", true, 20000, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ProgramModel model("C:\\Kiosk\\app.exe", before, true);
+        if (model.Checked(F::NoAliveSupport) != c.noAliveSupport) model.Click(F::NoAliveSupport, c.noAliveSupport);
+        model.SetText(F::CheckInterval, "20");
+        model.SetText(F::Parameters, "--edited");
+        ModuleEntry result = current;
+        ApplyProgramEdit(before, model.Result(), result);
+        EXPECT_EQ(result.Parameters, "--edited");
+        EXPECT_EQ(result.AliveSeen, 1);
+        EXPECT_EQ(result.IconIndex, 6);
+        EXPECT_EQ(result.CheckInterval, c.interval);
+        EXPECT_EQ(result.Armed, c.armed);
+        EXPECT_EQ(result.RunPath, "C:\\Tools\\fix.bat");
+    }
+    // Disarmed meanwhile, armed again by a click in the dialog.
+    current.Armed = 0;
+    ProgramModel model("C:\\Kiosk\\app.exe", before, true);
+    model.Click(F::ControlEnabled, true);
+    ModuleEntry result = current;
+    ApplyProgramEdit(before, model.Result(), result);
+    EXPECT_EQ(result.Armed, 1);
+    EXPECT_EQ(result.ControlEnabled, 1);
+}
+
 }  // namespace
 }  // namespace mrwd

@@ -10,6 +10,7 @@
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/module_store.h"
+#include "ui/core/program_model.h"
 #include "ui/win/dialog_state.h"
 #include "ui/win/main_dialog_state.h"
 
@@ -252,26 +253,36 @@ void EditSelectedProgram(HWND dialog, MainDialogState& state) {
     const ProgramRow* row = SelectedRow(dialog, state);
     if (row == nullptr) return;
     const std::string oldPath = row->path;
-    ModuleEntry entry;
+    ModuleEntry before;
     {
         std::lock_guard<std::mutex> guard(state.context.supervision.lock);
         const ModuleEntry* listed = state.context.supervision.modules.Find(oldPath);
         if (listed == nullptr) return;
-        entry = *listed;
+        before = *listed;
     }
     std::string path = oldPath;
-    if (!state.context.host.EditProgram(dialog, path, entry)) return;
+    ModuleEntry edited = before;
+    if (!state.context.host.EditProgram(dialog, path, edited)) return;
     bool taken = false;
+    bool gone = false;
+    ModuleEntry entry;
     {
         std::lock_guard<std::mutex> guard(state.context.supervision.lock);
         ModuleList& modules = state.context.supervision.modules;
         // Moving onto another listed program would lose this one's record.
         taken = !modules.SamePath(path, oldPath) && modules.Find(path) != nullptr;
-        if (!taken) {
+        // The engine went on while the dialog was open: only the dialog's
+        // own fields go into the record as it is now.
+        const ModuleEntry* current = modules.Find(oldPath);
+        gone = current == nullptr;
+        if (!taken && !gone) {
+            entry = *current;
+            ApplyProgramEdit(before, edited, entry);
             modules.Replace(oldPath, path, entry);
             entry = *modules.Find(path);
         }
     }
+    if (gone) return;
     if (taken) {
         state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED);
         return;
