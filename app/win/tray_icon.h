@@ -9,4 +9,8 @@ namespace mrwd {
 // the main window, showing the current supervision state in icon and tip.
 bool UpdateTrayIcon(DWORD operation);
 
+// The record the shell is given for the icon of `owner`: id, callback
+// message, the icon and the tip of the supervision state.
+NOTIFYICONDATAA TrayIconRecord(HWND owner, HINSTANCE instance, bool supervisionOn);
+
 }  // namespace mrwd
