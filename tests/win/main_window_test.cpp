@@ -8,6 +8,8 @@
 
 #include "base/win/center_window.h"
 #include "app/win/server_process.h"
+#include "app/win/tray_icon.h"
+#include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "tests/harness/win_harness.h"
 
@@ -140,6 +142,16 @@ TEST(TrayMenu, EnablesExactlyTheSwitchThatChangesTheState) {
         EXPECT_EQ(offGrayed, !on) << "supervision " << (on ? "on" : "off");
         EXPECT_FALSE(::GetMenuState(menu.get(), IDM_UNLOAD, MF_BYCOMMAND) & MF_GRAYED);
     }
+}
+
+std::wstring TipOf(const NOTIFYICONDATAA& record) { return WidenText(record.szTip, CP_ACP); }
+std::wstring TipOf(const NOTIFYICONDATAW& record) { return record.szTip; }
+
+// Also run under code page 1252: the tip is Russian text on screen too.
+TEST(TrayIcon, ScreenTextsReadRightInAnyCodePage) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    EXPECT_EQ(TipOf(TrayIconRecord(nullptr, instance, true)), L"Marotel ZedevUdo Server - включен");
+    EXPECT_EQ(TipOf(TrayIconRecord(nullptr, instance, false)), L"Marotel ZedevUdo Server - выключен");
 }
 
 TEST(CenterWindow, KeepsAPopupCentredInsideTheWorkArea) {
