@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 namespace mrwd {
 
@@ -11,6 +12,6 @@ bool UpdateTrayIcon(DWORD operation);
 
 // The record the shell is given for the icon of `owner`: id, callback
 // message, the icon and the tip of the supervision state.
-NOTIFYICONDATAA TrayIconRecord(HWND owner, HINSTANCE instance, bool supervisionOn);
+NOTIFYICONDATAW TrayIconRecord(HWND owner, HINSTANCE instance, bool supervisionOn);
 
 }  // namespace mrwd

@@ -64,7 +64,9 @@ public:
     // False, with the system's error code, when the process could not be killed.
     virtual bool Terminate(std::uint32_t processId, std::uint32_t& error) = 0;
     virtual void RunAndWait(const std::string& path) = 0;
-    // Copies the program's backup folder into its restore folder.
+    // Copies the program's backup folder into its restore folder. The
+    // progress texts are screen texts in UTF-8: the engine passes them on
+    // untouched, and they must read right whatever the system's code page.
     virtual void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) = 0;
     // The progress text of a restore after a failure of `path`.
     virtual std::string RestoreCaption(const std::string& path) = 0;

@@ -14,12 +14,12 @@ namespace {
 // The modeless "building the list" window, gone when this goes out of scope.
 class ProgressWindow {
 public:
-    ProgressWindow(HWND owner, const char* text) {
+    ProgressWindow(HWND owner, const wchar_t* text) {
         if (text == nullptr) return;
-        window_ = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_COPY_PROGRESS), owner,
+        window_ = ::CreateDialogParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COPY_PROGRESS), owner,
                                        nullptr, 0);
         if (window_ == nullptr) return;
-        ::SetDlgItemTextA(window_, IDC_COPY_PROGRESS_TEXT, text);
+        ::SetDlgItemTextW(window_, IDC_COPY_PROGRESS_TEXT, text);
         ::UpdateWindow(window_);
     }
     ~ProgressWindow() {
@@ -82,7 +82,7 @@ void BuildCopyList(const std::string& source, const std::string& destination, Co
 }
 
 bool CopyFolder(HWND owner, const std::string& sourceFolder, const std::string& destinationFolder, bool subfolders,
-                bool onlyDifferent, const char* progressText, const EventLog& log, ShellErrors errors) {
+                bool onlyDifferent, const wchar_t* progressText, const EventLog& log, ShellErrors errors) {
     const std::string source = WithoutTrailingBackslash(sourceFolder);
     const std::string destination = WithoutTrailingBackslash(destinationFolder);
     const std::string pattern = CopyAllPattern(source);

@@ -16,13 +16,14 @@ namespace mrwd {
 // at the dialog, or a line in the log, for the engine, which nobody watches.
 enum class ShellErrors { Shown, Logged };
 
-// Blocks until the shell has copied. `progressText` (may be null) is shown
+// Blocks until the shell has copied. `progressText` (UTF-16, so that it reads
+// right on any code page; may be null) is shown
 // while the list of differing files is built. Folders too long for the
 // shell's buffers are refused with a line in `log`, and nothing is copied.
 // True when every file that had to be copied was; a failed or refused copy,
 // whoever hears of it, also logs its line.
 bool CopyFolder(HWND owner, const std::string& source, const std::string& destination, bool subfolders,
-                bool onlyDifferent, const char* progressText, const EventLog& log, ShellErrors errors);
+                bool onlyDifferent, const wchar_t* progressText, const EventLog& log, ShellErrors errors);
 
 // Appends to `list` every file under `source` that differs from its
 // counterpart under `destination` (recursing into subfolders whose names do

@@ -80,15 +80,18 @@ void WinEngineSystem::RunAndWait(const std::string& path) {
 }
 
 void WinEngineSystem::RestoreFiles(const ModuleEntry& entry, const std::string& progressText) {
-    CopyFolder(services_.ownerWindow, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
-               entry.CopyOnlyDifferent != 0, progressText.c_str(), services_.log, ShellErrors::Logged);
+    const std::wstring text = WidenText(progressText, CP_UTF8);
+    // No owner: the main window belongs to the window thread, and a window
+    // of this thread owned by it would tie the two threads' input together.
+    CopyFolder(nullptr, entry.BackupFolder, entry.RestoreFolder, entry.CopySubfolders != 0,
+               entry.CopyOnlyDifferent != 0, text.c_str(), services_.log, ShellErrors::Logged);
 }
 
 std::string WinEngineSystem::RestoreCaption(const std::string& path) {
-    return FillText(IDS_RESTORING_FILES, path, true);
+    return NarrowText(FillWideText(IDS_RESTORING_FILES, WidenText(path, CP_ACP)), CP_UTF8);
 }
 
-std::string WinEngineSystem::CopyingCaption() { return LoadScreenText(IDS_COPYING_FILES); }
+std::string WinEngineSystem::CopyingCaption() { return NarrowText(LoadWideText(IDS_COPYING_FILES), CP_UTF8); }
 
 void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::string& path) {
     const long n = static_cast<long>(number);

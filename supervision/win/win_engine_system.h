@@ -27,8 +27,8 @@ struct EngineServices {
     const EventLog& log;
     NotificationSender& notifications;
     UiEvents& ui;
-    // The owner of the shell's copy progress and of the programs it runs: the
-    // main window once it exists.
+    // The window the shell is given when a recovery program is run: the main
+    // window once it exists. The engine's own windows have no owner.
     const std::atomic<HWND>& ownerWindow;
     // The reboot controller; null when this process has none.
     ControllerCommands* controller = nullptr;

@@ -78,7 +78,7 @@ TEST_F(FolderCopyTest, OnlyDifferentCopiesWhatDiffersAndIsMissing) {
     EXPECT_NE(list.Entries().find(Path("Backup\\changed.txt")), std::string::npos);
     EXPECT_NE(list.Entries().find(Path("Backup\\sub\\deep.txt")), std::string::npos);
 
-    CopyFolder(nullptr, Path("Backup") + "\\", Path("Work"), true, true, "restoring", log, ShellErrors::Shown);
+    CopyFolder(nullptr, Path("Backup") + "\\", Path("Work"), true, true, L"restoring", log, ShellErrors::Shown);
     EXPECT_EQ(Read("Work\\changed.txt"), "good");
     EXPECT_EQ(Read("Work\\new.txt"), "new");
     EXPECT_EQ(Read("Work\\sub\\deep.txt"), "deep");  // a missing subfolder is created
@@ -170,7 +170,7 @@ TEST_F(FolderCopyTest, RestoreOverAFileStillInUseReturnsAndIsLogged) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     const std::string backup = Path("Backup"), work = Path("Work");
     std::thread([=] {
-        CopyFolder(nullptr, backup, work, true, true, "restoring", log, ShellErrors::Logged);
+        CopyFolder(nullptr, backup, work, true, true, L"restoring", log, ShellErrors::Logged);
         *done = true;
     }).detach();
     ASSERT_TRUE(testing::WaitUntil([&] { return done->load(); }, testing::kDeadlineMs))

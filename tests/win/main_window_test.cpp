@@ -144,14 +144,11 @@ TEST(TrayMenu, EnablesExactlyTheSwitchThatChangesTheState) {
     }
 }
 
-std::wstring TipOf(const NOTIFYICONDATAA& record) { return WidenText(record.szTip, CP_ACP); }
-std::wstring TipOf(const NOTIFYICONDATAW& record) { return record.szTip; }
-
 // Also run under code page 1252: the tip is Russian text on screen too.
 TEST(TrayIcon, ScreenTextsReadRightInAnyCodePage) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    EXPECT_EQ(TipOf(TrayIconRecord(nullptr, instance, true)), L"Marotel ZedevUdo Server - включен");
-    EXPECT_EQ(TipOf(TrayIconRecord(nullptr, instance, false)), L"Marotel ZedevUdo Server - выключен");
+    EXPECT_STREQ(TrayIconRecord(nullptr, instance, true).szTip, L"Marotel ZedevUdo Server - включен");
+    EXPECT_STREQ(TrayIconRecord(nullptr, instance, false).szTip, L"Marotel ZedevUdo Server - выключен");
 }
 
 TEST(CenterWindow, KeepsAPopupCentredInsideTheWorkArea) {
