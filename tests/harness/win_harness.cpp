@@ -28,6 +28,16 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD po
     }
 }
 
+bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            MSG message;
+            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+            return condition();
+        },
+        timeoutMs, 5);
+}
+
 namespace {
 
 std::wstring Widen(const std::string& bytes, UINT codePage) {

@@ -16,6 +16,9 @@ namespace mrwd::testing {
 
 // Polls `condition` every `pollMs` until it holds or `timeoutMs` has passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs = 25);
+// The same, dispatching this thread's messages meanwhile: for a test whose
+// own windows must answer while it waits.
+bool PumpMessagesUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Generous deadlines: a loaded CI machine running Wine can be slow.
 constexpr DWORD kDeadlineMs = 30000;

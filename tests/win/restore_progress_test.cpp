@@ -79,19 +79,10 @@ protected:
             ::UnhookWindowsHookEx(hook);
             done = true;
         });
-        PumpUntil([&] { return done.load(); }, kDeadlineMs);
+        PumpMessagesUntil([&] { return done.load(); }, kDeadlineMs);
         engine.join();
         if (seen.ownerThread == engineThread) seen.ownerThread = 0;  // its own window is no other thread's
         return seen;
-    }
-
-    static void PumpUntil(const std::function<bool()>& condition, DWORD deadlineMs) {
-        const DWORD start = ::GetTickCount();
-        while (!condition() && ::GetTickCount() - start < deadlineMs) {
-            MSG message;
-            while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
-            ::Sleep(5);
-        }
     }
 
     std::string folder_;

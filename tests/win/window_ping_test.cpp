@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/harness/win_harness.h"
 #include "tests/native/fake_engine_system.h"
 
 namespace mrwd {
@@ -22,11 +23,7 @@ TEST(WindowPing, AnAnswerReachesTheEngineAPingThatCannotBeSentIsReported) {
     HWND window = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(SendPing(window, kProcess));
-    MSG message;
-    for (int i = 0; i < 100 && state.alive[kProcess].LastAlive == 0; ++i) {
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
-        ::Sleep(10);
-    }
+    testing::PumpMessagesUntil([&] { return state.alive[kProcess].LastAlive != 0; }, 1000);
     EXPECT_EQ(state.alive[kProcess].LastAlive, system.now) << "the answer refreshed the process";
 
     // The window is gone between the search and the ping.
