@@ -126,6 +126,38 @@ TEST_F(Supervision, ProgramThatStopsBeatingIsRestartedAndCounted) {
     EXPECT_TRUE(WaitUntil([&] { return Processes(app).size() == 1; }, kDeadlineMs));
 }
 
+// A recovery program that never ends holds up only its own program: the
+// others are still started as they die, and the hung one is started again
+// once its recovery program has ended.
+TEST_F(Supervision, ARecoveryProgramThatNeverEndsHoldsUpNoOtherProgram) {
+    const std::string hung = sandbox_.AddProgram("hangs.exe");
+    const std::string fix = sandbox_.AddProgram("fix.exe");
+    const std::string dies = sandbox_.AddProgram("dies.exe");
+    ModuleEntry hangs = AliveProgram("--hang-after 0");
+    hangs.RunAfter = 1;
+    hangs.RunPath = fix;
+    ASSERT_TRUE(store_.Store(hung, hangs));
+    ASSERT_TRUE(store_.Store(dies, WindowProgram("--no-alive --exit-after 2000 --exit silent", 60000)));
+    // The shell opens the recovery program without arguments: these make it run on.
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive");
+    StartServer();
+    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+    ASSERT_TRUE(Logged(Restart(1, hung)));
+    ASSERT_TRUE(WaitUntil([&] { return Processes(fix).size() == 1; }, kDeadlineMs));
+
+    const int startsBefore = sandbox_.CountInLog(Utf8FromCp1251(dies));
+    EXPECT_TRUE(WaitUntil([&] { return sandbox_.CountInLog(Utf8FromCp1251(dies)) >= startsBefore + 2; }, 20000))
+        << "the program that keeps dying was left dead while the recovery program ran";
+    EXPECT_TRUE(Processes(hung).empty()) << "started before its recovery program ended";
+
+    for (const std::uint32_t id : Processes(fix)) {
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        ::TerminateProcess(process.get(), 0);
+        ::WaitForSingleObject(process.get(), kDeadlineMs);
+    }
+    EXPECT_TRUE(WaitUntil([&] { return Processes(hung).size() == 1; }, kDeadlineMs));
+}
+
 TEST_F(Supervision, AnnouncedEndIsRespectedASilentExitIsNot) {
     const std::string leaves = sandbox_.AddProgram("leaves.exe");
     const std::string quits = sandbox_.AddProgram("quits.exe");
