@@ -140,6 +140,7 @@
 /* The engine's log lines about what it could not do for a program. */
 #define IDS_KILL_FAILED 400
 #define IDS_COPY_FOLDERS_REFUSED 401
+#define IDS_RECOVERY_OVERDUE 402
 /* The program dialog's copy that did not copy. */
 #define IDS_MAKE_COPIES_FAILED 420
 

@@ -90,7 +90,7 @@ void RunServer() {
     server.controller = std::make_unique<CController>(server.settings, server.supervisionOn, server.Store(),
                                                       server.log, server.uiEvents);
     const EngineServices services{server.settings, server.Store(),   server.log,
-                                  server.notifications, server.uiEvents, server.mainWindow,
+                                  server.notifications, server.uiEvents,
                                   server.controller.get()};
     server.rebootMarker.Arm();
     server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);

@@ -309,7 +309,8 @@ void SupervisionEngine::KeepCopiesStarted() {
             const ModuleEntry& entry = it->second;
             if (entry.ControlEnabled == 0 || entry.Armed == 0 || entry.Copies == 0) continue;
             if (state_.modules.SamePath(it->first, server.executablePath)) continue;
-            std::uint32_t running = 0;
+            // A copy waiting for its recovery program is started by its own restart.
+            std::uint32_t running = RecoveriesOf(it->first);
             for (const auto& alive : state_.alive) {
                 if (state_.modules.SamePath(alive.second.ExePath, it->first)) ++running;
             }
@@ -364,7 +365,60 @@ bool SupervisionEngine::ClockCheck() {
     return stands;
 }
 
+void SupervisionEngine::RestoreAndStart(const std::string& key, const ModuleEntry& module, const AliveEntry& hung) {
+    const bool restored = module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter);
+    if (restored) {
+        state_.failureActionInProgress = true;
+        RestoreFiles(key, module, system_.RestoreCaption(hung.ExePath));
+    }
+    // Files restored before every start the engine makes, this one too.
+    if (module.CopyBeforeStart != 0 && !restored) RestoreFiles(key, module, system_.CopyingCaption());
+
+    // The replacement inherits the interval and the failure count.
+    AliveEntry replacement = NewAliveEntry(hung.ExePath, hung.AliveInterval, system_.Now());
+    replacement.Failures = hung.Failures;
+    std::uint32_t newProcessId = 0;
+    if (system_.StartProgram(key, module.Parameters, newProcessId)) {
+        Lock lock(state_.lock);
+        state_.alive[newProcessId] = std::move(replacement);
+    }
+}
+
+void SupervisionEngine::FinishRecoveries() {
+    for (auto it = recoveries_.begin(); it != recoveries_.end();) {
+        if (!system_.Pause()) return;
+        const std::uint32_t bound = it->module.CheckInterval > kRecoveryWaitMs ? it->module.CheckInterval
+                                                                               : kRecoveryWaitMs;
+        const bool ended = system_.RecoveryEnded(it->token);
+        if (!ended && !Elapsed(it->started, bound, system_.Now())) {
+            ++it;
+            continue;
+        }
+        if (!ended) system_.Log(EngineEvent::RecoveryOverdue, bound / 1000, it->module.RunPath);
+        system_.ReleaseRecovery(it->token);
+        const Recovery recovery = std::move(*it);
+        it = recoveries_.erase(it);
+        bool stillControlled = false;
+        {
+            // Removed from the list or switched off meanwhile: not started again.
+            Lock lock(state_.lock);
+            const ModuleEntry* listed = state_.modules.Find(recovery.key);
+            stillControlled = listed != nullptr && listed->ControlEnabled != 0;
+        }
+        if (stillControlled) RestoreAndStart(recovery.key, recovery.module, recovery.hung);
+    }
+}
+
+std::uint32_t SupervisionEngine::RecoveriesOf(const std::string& key) const {
+    std::uint32_t count = 0;
+    for (const Recovery& recovery : recoveries_) {
+        if (state_.modules.SamePath(recovery.key, key)) ++count;
+    }
+    return count;
+}
+
 bool SupervisionEngine::CheckPass() {
+    FinishRecoveries();
     bool reboot = false;
     // Processes that brought the reboot: a pass started over after a restart
     // must not judge them again (one decision, one line, one mail).
@@ -463,29 +517,18 @@ bool SupervisionEngine::CheckPass() {
                 if (first) system_.Log(EngineEvent::KillFailed, error, hung.ExePath);
                 continue;
             }
-            if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter)) {
-                state_.failureActionInProgress = true;
-                system_.RunAndWait(module.RunPath);
-            }
-            const bool restored = module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter);
-            if (restored) {
-                state_.failureActionInProgress = true;
-                RestoreFiles(key, module, system_.RestoreCaption(hung.ExePath));
-            }
-            // Files restored before every start the engine makes, this one too.
-            if (module.CopyBeforeStart != 0 && !restored) RestoreFiles(key, module, system_.CopyingCaption());
-
-            // The replacement inherits the interval and the failure count.
-            AliveEntry replacement = NewAliveEntry(hung.ExePath, hung.AliveInterval, system_.Now());
-            replacement.Failures = hung.Failures;
             {
                 Lock lock(state_.lock);
                 state_.alive.erase(processId);
             }
-            std::uint32_t newProcessId = 0;
-            if (system_.StartProgram(key, module.Parameters, newProcessId)) {
-                Lock lock(state_.lock);
-                state_.alive[newProcessId] = std::move(replacement);
+            std::uint32_t token = 0;
+            if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter) &&
+                system_.StartRecovery(module.RunPath, token)) {
+                // The rest waits for the recovery program; the others are
+                // judged meanwhile, as they would be without it.
+                recoveries_.push_back(Recovery{key, module, hung, token, system_.Now()});
+            } else {
+                RestoreAndStart(key, module, hung);
             }
             restart = true;
             break;

@@ -21,6 +21,11 @@ namespace mrwd {
 // saturates instead of wrapping into a short one).
 std::uint32_t IntervalFromSeconds(std::uint64_t seconds);
 
+// How long a hung program waits for its recovery program before its files
+// are restored and it is started again all the same; a program whose check
+// interval is longer waits that long.
+constexpr std::uint32_t kRecoveryWaitMs = 5 * 60 * 1000;
+
 class SupervisionEngine {
 public:
     SupervisionEngine(SupervisionState& state, EngineSystem& system, const Settings& settings)
@@ -71,12 +76,31 @@ private:
     // Copies the program's backup folder into its restore folder, unless a
     // damaged record names one of them by less than a full path.
     void RestoreFiles(const std::string& key, const ModuleEntry& module, const std::string& progressText);
+    // The failure actions after the recovery program: the restore, then the
+    // start of a replacement that inherits the count.
+    void RestoreAndStart(const std::string& key, const ModuleEntry& module, const AliveEntry& hung);
+    // Hung programs whose recovery program has ended or run past its bound go on.
+    void FinishRecoveries();
+    // Hung programs of this list key waiting for their recovery program.
+    std::uint32_t RecoveriesOf(const std::string& key) const;
+
+    // A killed program waiting for its recovery program. It counts as one of
+    // its program's copies meanwhile, so none is started in its place.
+    struct Recovery {
+        std::string key;
+        ModuleEntry module;
+        AliveEntry hung;
+        std::uint32_t token;
+        Tick started;
+    };
 
     SupervisionState& state_;
     EngineSystem& system_;
     const Settings& settings_;
     // Programs whose copy folders were refused (logged once each; engine thread only).
     std::set<std::string> copyRefused_;
+    // The recovery programs running (engine thread only).
+    std::vector<Recovery> recoveries_;
 };
 
 }  // namespace mrwd

@@ -29,6 +29,7 @@ enum class EngineEvent {
     HardwareReboot,      // -: the previous run ended without an orderly stop
     KillFailed,          // the system's error code, path: a hung process could not be killed
     CopyFoldersRefused,  // -, list key: its backup or restore folder is not a full path
+    RecoveryOverdue,     // seconds waited, path of the recovery program: it still runs
 };
 
 // The mails the engine sends.
@@ -63,7 +64,14 @@ public:
     virtual bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) = 0;
     // False, with the system's error code, when the process could not be killed.
     virtual bool Terminate(std::uint32_t processId, std::uint32_t& error) = 0;
-    virtual void RunAndWait(const std::string& path) = 0;
+    // Starts a recovery program without waiting for it. True when it runs as
+    // a process of its own: `token` then names it until ReleaseRecovery.
+    // False when it could not be started, or was handed to a program that
+    // already runs (there is nothing to wait for).
+    virtual bool StartRecovery(const std::string& path, std::uint32_t& token) = 0;
+    virtual bool RecoveryEnded(std::uint32_t token) = 0;
+    // Forgets a recovery program; one still running is left to run.
+    virtual void ReleaseRecovery(std::uint32_t token) = 0;
     // Copies the program's backup folder into its restore folder. The
     // progress texts are screen texts in UTF-8: the engine passes them on
     // untouched, and they must read right whatever the system's code page.

@@ -283,22 +283,19 @@ bool TerminateProcessById(std::uint32_t processId, std::uint32_t* error) {
     return true;
 }
 
-RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait) {
+RunResult RunWithShell(const std::string& path, UniqueHandle& process) {
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     // No error box from the shell: on an unattended computer nobody would
-    // close it, and the engine would wait behind it for ever.
+    // close it.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_DDEWAIT | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = owner;
+    info.hwnd = nullptr;
     info.lpVerb = "open";
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWDEFAULT;
     if (!::ShellExecuteExA(&info)) return RunResult::NotStarted;
-    UniqueHandle process(info.hProcess);
-    if (!process) return RunResult::NothingToWaitFor;
-    const HANDLE waitFor[2] = {process.get(), abandonWait};
-    const DWORD result = ::WaitForMultipleObjects(abandonWait != nullptr ? 2 : 1, waitFor, FALSE, INFINITE);
-    return result == WAIT_OBJECT_0 ? RunResult::Ended : RunResult::Abandoned;
+    process.reset(info.hProcess);
+    return process ? RunResult::Started : RunResult::NothingToWaitFor;
 }
 
 bool ChooseFolder(HWND owner, const std::string& title, std::string& folder) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/win/handles.h"
 #include "supervision/core/process_tree.h"
 #include "supervision/core/supervision_state.h"
 #include "supervision/win/process_listing.h"
@@ -58,14 +59,13 @@ bool TerminateProcessById(std::uint32_t processId, std::uint32_t* error = nullpt
 
 enum class RunResult {
     NotStarted,         // the shell could not open the path
-    Ended,              // the process it started has ended
+    Started,            // `process` holds the process it started
     NothingToWaitFor,   // handed to an application that already runs: no new process
-    Abandoned,          // `abandonWait` was signalled first
 };
 
-// Opens `path` with the shell and waits until the process it started ends,
-// or until `abandonWait` (may be null) is signalled.
-RunResult RunAndWait(HWND owner, const std::string& path, HANDLE abandonWait);
+// Opens `path` with the shell, without waiting for what it starts and
+// without a window to own the shell's own: the caller may be any thread.
+RunResult RunWithShell(const std::string& path, UniqueHandle& process);
 
 // The shell's folder browser; true with the chosen file-system folder.
 bool ChooseFolder(HWND owner, const std::string& title, std::string& folder);

@@ -75,9 +75,20 @@ bool WinEngineSystem::Terminate(std::uint32_t processId, std::uint32_t& error) {
     return TerminateProcessById(processId, &error);
 }
 
-void WinEngineSystem::RunAndWait(const std::string& path) {
-    mrwd::RunAndWait(services_.ownerWindow, path, abandonWaits_);
+bool WinEngineSystem::StartRecovery(const std::string& path, std::uint32_t& token) {
+    UniqueHandle process;
+    if (RunWithShell(path, process) != RunResult::Started) return false;
+    token = ++lastRecoveryToken_;
+    recoveries_[token] = std::move(process);
+    return true;
 }
+
+bool WinEngineSystem::RecoveryEnded(std::uint32_t token) {
+    auto it = recoveries_.find(token);
+    return it == recoveries_.end() || ::WaitForSingleObject(it->second.get(), 0) != WAIT_TIMEOUT;
+}
+
+void WinEngineSystem::ReleaseRecovery(std::uint32_t token) { recoveries_.erase(token); }
 
 void WinEngineSystem::RestoreFiles(const ModuleEntry& entry, const std::string& progressText) {
     const std::wstring text = WidenText(progressText, CP_UTF8);
@@ -141,6 +152,9 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
             break;
         case EngineEvent::CopyFoldersRefused:
             services_.log.WriteLogString(IDS_COPY_FOLDERS_REFUSED, path.c_str());
+            break;
+        case EngineEvent::RecoveryOverdue:
+            services_.log.WriteLogString(IDS_RECOVERY_OVERDUE, path.c_str(), static_cast<unsigned long>(number));
             break;
     }
 }

@@ -6,11 +6,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 
 #include "base/core/controller_commands.h"
 #include "base/core/settings.h"
 #include "base/core/ui_events.h"
 #include "base/win/event_log.h"
+#include "base/win/handles.h"
 #include "base/win/settings_store.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/engine.h"
@@ -27,9 +29,6 @@ struct EngineServices {
     const EventLog& log;
     NotificationSender& notifications;
     UiEvents& ui;
-    // The window the shell is given when a recovery program is run: the main
-    // window once it exists. The engine's own windows have no owner.
-    const std::atomic<HWND>& ownerWindow;
     // The reboot controller; null when this process has none.
     ControllerCommands* controller = nullptr;
 };
@@ -41,9 +40,8 @@ bool SendPing(HWND window, std::uint32_t processId);
 
 class WinEngineSystem final : public EngineSystem {
 public:
-    // `abandonWaits`: signalled when the engine must stop; a failure program
-    // is then no longer waited for, and a pass in progress ends. So does one
-    // once `supervisionOn` goes off.
+    // `abandonWaits`: signalled when the engine must stop; a pass in
+    // progress then ends. So does one once `supervisionOn` goes off.
     WinEngineSystem(const EngineServices& services, HANDLE abandonWaits, const std::atomic<bool>& supervisionOn);
 
     // Routes the answers to window pings sent from the calling thread.
@@ -57,7 +55,9 @@ public:
     bool PingWindow(std::uint32_t processId) override;
     bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) override;
     bool Terminate(std::uint32_t processId, std::uint32_t& error) override;
-    void RunAndWait(const std::string& path) override;
+    bool StartRecovery(const std::string& path, std::uint32_t& token) override;
+    bool RecoveryEnded(std::uint32_t token) override;
+    void ReleaseRecovery(std::uint32_t token) override;
     void RestoreFiles(const ModuleEntry& entry, const std::string& progressText) override;
     std::string RestoreCaption(const std::string& path) override;
     std::string CopyingCaption() override;
@@ -87,6 +87,9 @@ private:
     // (engine thread only).
     ProcessListing listing_;
     ProcessNameCache names_;
+    // The recovery programs the engine follows, by token (engine thread only).
+    std::map<std::uint32_t, UniqueHandle> recoveries_;
+    std::uint32_t lastRecoveryToken_ = 0;
 };
 
 }  // namespace mrwd

@@ -15,6 +15,7 @@ using testing::FakeEngineSystem;
 
 const std::string kApp = "C:\\Kiosk\\app.exe";
 const std::string kOther = "C:\\Kiosk\\other.exe";
+const std::string kFix = "C:\\Tools\\fix.bat";
 
 // Records every call the engine makes while it holds the table lock; the
 // lock must be free for all of them (they may block or wait on other threads).
@@ -31,9 +32,9 @@ public:
         Check("start");
         return FakeEngineSystem::StartProgram(p, a, id);
     }
-    void RunAndWait(const std::string& p) override {
+    bool StartRecovery(const std::string& p, std::uint32_t& token) override {
         Check("run");
-        FakeEngineSystem::RunAndWait(p);
+        return FakeEngineSystem::StartRecovery(p, token);
     }
     void RestoreFiles(const ModuleEntry& e, const std::string& t) override {
         Check("restore");
@@ -303,7 +304,8 @@ TEST_F(EngineTest, FailuresStopGrowingOnlyWhenAllThreeLimitsAreReached) {
     module.CopyAfter = 1;
     Register(kApp);
     sys.now += 20000;
-    Pass();  // failure 1: restart with both actions
+    Pass();  // failure 1: the recovery program runs
+    Pass();  // it has ended: the restore and the restart
     sys.now += 20000;
     EXPECT_TRUE(Pass());  // failure 2: reboot
     const std::uint32_t id = AliveId(kApp);
@@ -318,11 +320,12 @@ TEST_F(EngineTest, FailuresStopGrowingOnlyWhenAllThreeLimitsAreReached) {
     EXPECT_EQ(state.alive[id].Failures, 3u);
 }
 
-TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
+TEST_F(EngineTest, FailureActionsRunInOrderWhileTheOthersAreStillJudged) {
     ModuleEntry& app = ListAliveProgram(kApp);
     app.RunAfter = 2;
     app.CopyAfter = 2;
-    app.RunPath = "C:\\Tools\\fix.bat";
+    app.Copies = 1;
+    app.RunPath = kFix;
     app.BackupFolder = "D:\\Backup";
     app.RestoreFolder = "C:\\Kiosk";
     ListAliveProgram(kOther);
@@ -332,24 +335,77 @@ TEST_F(EngineTest, FailureActionsRunInOrderAndHoldOffOtherJudgements) {
     sys.now += 20000;
     Pass();  // failure 1 of both: plain restarts
     EXPECT_EQ(Count(sys.actions, "terminate"), 2);
-    EXPECT_FALSE(state.failureActionInProgress);
     const std::uint32_t app2 = AliveId(kApp);
     const std::uint32_t other2 = AliveId(kOther);
     ASSERT_LT(app2, other2);
 
+    // Failure 2 of both: app.exe's recovery program starts and runs on;
+    // other.exe is restarted all the same, and no copy takes app.exe's place.
     sys.actions.clear();
-    sys.runDurationMs = 30000;
+    sys.endlessRecoveries.insert(kFix);
     sys.now += 20000;
-    Pass();  // failure 2 of app.exe: the actions run; other.exe waits
+    Pass();
+    engine.Sweep();
     ASSERT_EQ(sys.actions.size(), 4u);
     EXPECT_EQ(sys.actions[0], "terminate " + std::to_string(app2));
-    EXPECT_EQ(sys.actions[1], "run C:\\Tools\\fix.bat");
-    EXPECT_EQ(sys.actions[2], "restore D:\\Backup -> C:\\Kiosk failure of " + kApp);
-    EXPECT_EQ(sys.actions[3].compare(0, 6 + kApp.size(), "start " + kApp), 0);
+    EXPECT_EQ(sys.actions[1], "run " + kFix);
+    EXPECT_EQ(sys.actions[2], "terminate " + std::to_string(other2));
+    EXPECT_EQ(sys.actions[3].compare(0, 6 + kOther.size(), "start " + kOther), 0);
+    EXPECT_EQ(AliveId(kApp), 0u);
+    EXPECT_FALSE(state.failureActionInProgress) << "nobody was held up";
+
+    // The recovery program ends: the restore, then the start.
+    sys.actions.clear();
+    sys.endlessRecoveries.clear();
+    sys.now += 2000;
+    Pass();
+    ASSERT_EQ(sys.actions.size(), 3u);
+    EXPECT_EQ(sys.actions[0], "release " + kFix);
+    EXPECT_EQ(sys.actions[1], "restore D:\\Backup -> C:\\Kiosk failure of " + kApp);
+    EXPECT_EQ(sys.actions[2].compare(0, 6 + kApp.size(), "start " + kApp), 0);
     EXPECT_TRUE(state.failureActionInProgress);
-    EXPECT_EQ(state.alive[other2].Failures, 1u);
-    EXPECT_EQ(state.alive[other2].LastAlive, sys.now) << "refreshed instead of judged";
     EXPECT_EQ(state.alive[AliveId(kApp)].Failures, 2u);
+    EXPECT_EQ(Count(sys.logs, "recovery-overdue"), 0);
+}
+
+// A recovery program still running after its bound (five minutes, or the
+// program's longer check interval) is logged and left to run; the restart
+// goes on as if it had ended.
+TEST(EngineRecovery, ARecoveryProgramPastItsBoundIsLeftRunningAndTheRestartGoesOn) {
+    const struct {
+        std::uint64_t announcedSeconds;
+        std::uint32_t boundMs;
+    } cases[] = {{10, kRecoveryWaitMs}, {600, 600000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.announcedSeconds);
+        SupervisionState state;
+        FakeEngineSystem sys;
+        Settings settings;
+        SupervisionEngine engine{state, sys, settings};
+        ModuleEntry entry = RegisteredEntry(10000);
+        entry.Copies = 0;
+        entry.RunAfter = 1;
+        entry.RunPath = kFix;
+        state.modules.Add(kApp, entry);
+        const std::uint32_t id = sys.Spawn(kApp);
+        engine.OnAliveMessage(c.announcedSeconds, id);
+        sys.endlessRecoveries.insert(kFix);
+
+        sys.now += 2 * static_cast<std::uint32_t>(c.announcedSeconds) * 1000 + 1000;  // its grace, then its interval
+        engine.CheckPass();
+        ASSERT_EQ(sys.recoveries.size(), 1u);
+        const Tick started = sys.now;
+        sys.now = started + c.boundMs;
+        engine.CheckPass();
+        EXPECT_EQ(sys.actions.back(), "run " + kFix) << "started again before its bound was over";
+
+        sys.now += 1;
+        engine.CheckPass();
+        EXPECT_EQ(sys.logs.back(), "recovery-overdue " + std::to_string(c.boundMs / 1000) + " " + kFix);
+        EXPECT_TRUE(sys.recoveries.empty()) << "let go of";
+        EXPECT_EQ(sys.actions.back().compare(0, 6 + kApp.size(), "start " + kApp), 0);
+        EXPECT_EQ(std::count(sys.actions.begin(), sys.actions.end(), "terminate " + std::to_string(id)), 1);
+    }
 }
 
 // A process that cannot be killed (another account's, an elevated one) keeps

@@ -21,8 +21,11 @@ public:
     std::set<std::string> missingFiles;
     std::set<std::uint32_t> unkillable;
     std::uint32_t nextProcessId = 500;
-    // Clock advance during each failure program run, to see the engine held up.
-    std::uint32_t runDurationMs = 0;
+    // Recovery programs that run on until a test ends them (by path); the
+    // others have ended by the engine's next look. Running ones by token.
+    std::set<std::string> endlessRecoveries;
+    std::map<std::uint32_t, std::string> recoveries;
+    std::uint32_t lastToken = 0;
     // Supervision switched off or the server stopping: every pass ends.
     bool stopping = false;
     // The reboot's outcome: whether the card answers its orders, whether
@@ -32,7 +35,8 @@ public:
     std::uint32_t rebootError = 1314;
 
     // What the engine did, in order: "start <path> <params> -> <pid>",
-    // "terminate <pid>", "run <path>", "restore <from> -> <to> <text>".
+    // "terminate <pid>", "run <path>", "release <path>",
+    // "restore <from> -> <to> <text>".
     std::vector<std::string> actions;
     std::vector<std::string> logs;     // "<event> <number> <path>"
     std::vector<std::string> notices;  // "<notice> <number> <path> wait|background"
@@ -96,9 +100,19 @@ public:
         actions.push_back("terminate " + std::to_string(id));
         return true;
     }
-    void RunAndWait(const std::string& path) override {
+    bool StartRecovery(const std::string& path, std::uint32_t& token) override {
         actions.push_back("run " + path);
-        now += runDurationMs;
+        token = ++lastToken;
+        recoveries[token] = path;
+        return true;
+    }
+    bool RecoveryEnded(std::uint32_t token) override {
+        auto it = recoveries.find(token);
+        return it == recoveries.end() || endlessRecoveries.count(it->second) == 0;
+    }
+    void ReleaseRecovery(std::uint32_t token) override {
+        actions.push_back("release " + recoveries[token]);
+        recoveries.erase(token);
     }
     void RestoreFiles(const ModuleEntry& entry, const std::string& text) override {
         actions.push_back("restore " + entry.BackupFolder + " -> " + entry.RestoreFolder + " " + text);
@@ -155,6 +169,7 @@ public:
             case EngineEvent::HardwareReboot: return "hardware-reboot";
             case EngineEvent::KillFailed: return "kill-failed";
             case EngineEvent::CopyFoldersRefused: return "copy-refused";
+            case EngineEvent::RecoveryOverdue: return "recovery-overdue";
         }
         return "?";
     }

@@ -87,8 +87,7 @@ TEST_F(Notifications, EveryMailOfTheEngineArrivesWithItsSubjectAndBody) {
         {EngineNotice::CardReboot, true, "Перезагрузка системы", "Перезагрузка Windows при помощи контроллера..."},
     };
     QuietUiEvents ui;
-    const std::atomic<HWND> noOwner{nullptr};
-    const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui, noOwner};
+    const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui};
     const std::atomic<bool> supervisionOn{true};
     WinEngineSystem system(services, nullptr, supervisionOn);
     std::size_t sent = 0;

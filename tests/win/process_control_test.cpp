@@ -185,46 +185,31 @@ TEST_F(ProcessControlTest, TopLevelWindowBelongsToItsProcess) {
     EXPECT_EQ(TopLevelWindowOfProcess(0xFFFFFFF0u), nullptr);
 }
 
-TEST_F(ProcessControlTest, RunAndWaitWaitsForTheProgramAndReleasesIt) {
+TEST_F(ProcessControlTest, RunWithShellHandsOverTheProcessItStarted) {
     const std::string path = Program("fix.exe");
     // The shell passes no arguments: the stand-in takes them from here.
     ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive --exit-after 700 --exit silent");
     DWORD handlesBefore = 0, handlesAfter = 0;
     ::GetProcessHandleCount(::GetCurrentProcess(), &handlesBefore);
     const ULONGLONG started = ::GetTickCount64();
-    EXPECT_EQ(RunAndWait(nullptr, path, nullptr), RunResult::Ended);
-    EXPECT_GE(::GetTickCount64() - started, 650u) << "returned before the program ended";
-    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+    {
+        UniqueHandle process;
+        EXPECT_EQ(RunWithShell(path, process), RunResult::Started);
+        EXPECT_LT(::GetTickCount64() - started, 650u) << "waited for the program";
+        ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
+        EXPECT_EQ(::WaitForSingleObject(process.get(), kDeadlineMs), WAIT_OBJECT_0);
+    }
     EXPECT_NE(Record().find("started"), std::string::npos);
     ::GetProcessHandleCount(::GetCurrentProcess(), &handlesAfter);
-    EXPECT_LE(handlesAfter, handlesBefore) << "the process handle waited on is closed";
+    EXPECT_LE(handlesAfter, handlesBefore) << "the process handle is closed with its owner";
 
-    EXPECT_EQ(RunAndWait(nullptr, folder_ + "\\missing.exe", nullptr), RunResult::NotStarted);
-}
-
-TEST_F(ProcessControlTest, RunAndWaitCanBeAbandoned) {
-    const std::string path = Program("endless.exe");
-    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive");
-    UniqueHandle stop(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::thread stopper([&] {
-        ::Sleep(300);
-        ::SetEvent(stop.get());
-    });
-    EXPECT_EQ(RunAndWait(nullptr, path, stop.get()), RunResult::Abandoned);
-    stopper.join();
-    ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", nullptr);
-    // The program it ran is not killed by the abandoned wait.
-    ProcessSnapshot snapshot;
-    RebuildProcessSnapshot(snapshot);
-    for (const auto& p : snapshot) {
-        if (::lstrcmpiA(p.second.c_str(), path.c_str()) == 0) started_.push_back(p.first);
-    }
-    EXPECT_EQ(started_.size(), 1u);
+    UniqueHandle none;
+    EXPECT_EQ(RunWithShell(folder_ + "\\missing.exe", none), RunResult::NotStarted);
 }
 
 // A document opened in an application that already runs and takes it over
 // DDE starts no process: there is nothing to wait for.
-TEST_F(ProcessControlTest, RunAndWaitReturnsAtOnceForADocumentTakenOverByARunningProgram) {
+TEST_F(ProcessControlTest, RunWithShellHasNothingToWaitForWhenARunningProgramTakesTheDocument) {
     const std::string viewer = Program("viewer.exe");
     const std::string document = folder_ + "\\report.mrwdtest";
     std::ofstream(document) << "report";
@@ -254,7 +239,9 @@ TEST_F(ProcessControlTest, RunAndWaitReturnsAtOnceForADocumentTakenOverByARunnin
     ASSERT_TRUE(WaitUntil([&] { return Record().find("started") != std::string::npos; }, kDeadlineMs));
     ::Sleep(300);  // let it register its DDE service
 
-    EXPECT_EQ(RunAndWait(nullptr, document, nullptr), RunResult::NothingToWaitFor);
+    UniqueHandle process;
+    EXPECT_EQ(RunWithShell(document, process), RunResult::NothingToWaitFor);
+    EXPECT_FALSE(process.valid());
     EXPECT_TRUE(WaitUntil([&] { return Record().find("dde-execute") != std::string::npos; }, kDeadlineMs));
     const std::string record = Record();
     size_t starts = 0;

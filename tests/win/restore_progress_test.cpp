@@ -54,10 +54,9 @@ protected:
         entry_.RestoreFolder = folder_ + "\\program";
         entry_.CopyAfter = 1;
         entry_.CopyOnlyDifferent = 1;  // the mode that shows the window
-        // The main window the engine is given: one of this, the window thread.
+        // A window of this thread, as the server's main window is of the window thread.
         mainWindow_ = ::CreateWindowExW(0, L"STATIC", L"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                         ::GetModuleHandleW(nullptr), nullptr);
-        owner_ = mainWindow_;
     }
     ~RestoreProgress() override { ::DestroyWindow(mainWindow_); }
 
@@ -72,7 +71,7 @@ protected:
             engineThread = ::GetCurrentThreadId();
             const HHOOK hook = ::SetWindowsHookExW(WH_CBT, NoteProgressWindow, nullptr, engineThread);
             watching = &seen;
-            const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui_, owner_};
+            const EngineServices services{settings_, SettingsStore(false), log_, sender_, ui_};
             WinEngineSystem system(services, nullptr, supervisionOn_);
             system.RestoreFiles(entry_, failedPath.empty() ? system.CopyingCaption() : system.RestoreCaption(failedPath));
             watching = nullptr;
@@ -88,7 +87,6 @@ protected:
     std::string folder_;
     ModuleEntry entry_ = UserAddedEntry();
     HWND mainWindow_ = nullptr;
-    std::atomic<HWND> owner_{nullptr};
     Settings settings_;
     std::atomic<std::uint32_t> logOn_{0};
     EventLog log_{logOn_};
