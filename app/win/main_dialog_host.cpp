@@ -91,7 +91,8 @@ void BringUpMainDialog(HWND owner) {
     VersionInfo version;
     ReadVersionInfo(version);
     MainDialogContext context{server.instance, server.settings, server.Store(), server.supervisionOn,
-                              server.supervision, host, prompts, VersionTitle(version)};
+                              server.supervision, host, prompts, VersionTitle(version),
+                              &server.uiEvents};
     ShowMainDialog(owner, context);
 }
 

@@ -68,8 +68,4 @@ void WindowUiEvents::EndServer() {
     if (window_ != nullptr) ::PostMessageA(window_, WM_CLOSE, 0, 0);
 }
 
-std::int32_t WindowUiEvents::AppendProgramIcon(const std::string& path) {
-    return mrwd::AppendProgramIcon(path);
-}
-
 }  // namespace mrwd

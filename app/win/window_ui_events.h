@@ -42,7 +42,6 @@ public:
     void SupervisionSwitched() override;
     void ProgramStartFailed(const std::string& path) override;
     void EndServer() override;
-    std::int32_t AppendProgramIcon(const std::string& path) override;
 
 private:
     // Call with lock_ held: posts one message unless one is on its way.

@@ -34,10 +34,6 @@ public:
     virtual void ProgramStartFailed(const std::string& path) = 0;
     // The reboot sequence is done: the server ends in order.
     virtual void EndServer() = 0;
-    // Window thread only (alive messages are handled there): appends the
-    // program's small icon to the open main dialog's image list and returns
-    // its index; 0 while the dialog is closed.
-    virtual std::int32_t AppendProgramIcon(const std::string& path) = 0;
 };
 
 }  // namespace mrwd

@@ -147,11 +147,7 @@ void SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t proc
         ModuleEntry* module = state_.modules.Find(path);
         if (module == nullptr) {
             stored = RegisteredEntry(interval);
-            lock.unlock();
-            stored.IconIndex = system_.AppendProgramIcon(path);
-            lock.lock();
             created = state_.modules.Add(path, stored);
-            if (!created) module = state_.modules.Find(path);  // listed meanwhile by the user
         }
         if (module != nullptr) {
             if (module->NoAliveSupport != 0) {

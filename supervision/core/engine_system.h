@@ -88,8 +88,6 @@ public:
     virtual void ReportStartFailure(const std::string& path) = 0;
     // Writes an entry created by a registration to the settings.
     virtual void StoreModule(const std::string& path, const ModuleEntry& entry) = 0;
-    // The main dialog's icon index for a newly listed program (0 while it is closed).
-    virtual std::int32_t AppendProgramIcon(const std::string& path) = 0;
     virtual void RefreshMainDialog() = 0;
     // The float window shows that the previous run ended in a hardware reset.
     virtual void ShowHardwareReboot() = 0;

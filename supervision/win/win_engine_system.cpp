@@ -196,7 +196,6 @@ void WinEngineSystem::StoreModule(const std::string& path, const ModuleEntry& en
     ModuleStore(services_.store.Root()).Store(path, entry);
 }
 
-std::int32_t WinEngineSystem::AppendProgramIcon(const std::string& path) { return services_.ui.AppendProgramIcon(path); }
 
 void WinEngineSystem::RefreshMainDialog() { services_.ui.RefreshMainDialog(); }
 

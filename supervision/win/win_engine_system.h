@@ -65,7 +65,6 @@ public:
     void Notify(EngineNotice notice, std::uint32_t number, const std::string& path, bool wait) override;
     void ReportStartFailure(const std::string& path) override;
     void StoreModule(const std::string& path, const ModuleEntry& entry) override;
-    std::int32_t AppendProgramIcon(const std::string& path) override;
     void RefreshMainDialog() override;
     void ShowHardwareReboot() override;
     std::uint32_t ServerProcessId() override;

@@ -17,7 +17,6 @@ public:
     void SupervisionSwitched() override {}
     void ProgramStartFailed(const std::string&) override {}
     void EndServer() override {}
-    std::int32_t AppendProgramIcon(const std::string&) override { return 0; }
 };
 
 }  // namespace mrwd::testing

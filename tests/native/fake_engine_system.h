@@ -129,7 +129,6 @@ public:
     }
     void ReportStartFailure(const std::string& path) override { startFailureBoxes.push_back(path); }
     void StoreModule(const std::string& path, const ModuleEntry& entry) override { stored[path] = entry; }
-    std::int32_t AppendProgramIcon(const std::string&) override { return 0; }
     void RefreshMainDialog() override { ++refreshes; }
     void ShowHardwareReboot() override { floatShowsReboot = true; }
     std::uint32_t ServerProcessId() override { return serverId; }

@@ -106,6 +106,7 @@ void ShowStatusText(HWND dialog, int textId, const StatusLine* line, std::wstrin
 }
 
 void Refresh(HWND dialog, MainDialogState& state) {
+    if (state.icons) state.icons->TakeFetched();
     ReloadProgramList(dialog, state);
     // The switch may have moved without the dialog (the end of the session, a reboot that failed).
     ShowSupervisionState(dialog, state, state.context.supervisionOn);
@@ -238,7 +239,6 @@ void AddProgram(HWND dialog, MainDialogState& state) {
         ApplyEnableRules(dialog, state);
         return;
     }
-    entry.IconIndex = AddProgramIcon(state, path);
     {
         std::lock_guard<std::mutex> guard(state.context.supervision.lock);
         state.context.supervision.modules.Add(path, entry);
@@ -542,12 +542,6 @@ void ShowControllerStatus() {
 
 void ShowModemStatus() {
     if (openDialog != nullptr) ::InvalidateRect(::GetDlgItem(openDialog, IDC_MODEM_STATUS_BOX), nullptr, TRUE);
-}
-
-std::int32_t AppendProgramIcon(const std::string& path) {
-    if (openDialog == nullptr) return 0;
-    MainDialogState* state = StateOf(openDialog);
-    return state != nullptr ? AddProgramIcon(*state, path) : 0;
 }
 
 }  // namespace mrwd

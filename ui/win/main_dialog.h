@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/core/settings.h"
+#include "base/core/ui_events.h"
 #include "base/win/settings_store.h"
 #include "hardware/core/status_line.h"
 #include "supervision/core/supervision_state.h"
@@ -58,6 +59,9 @@ struct MainDialogContext {
     DialogPrompts& prompts;
     // The title's version text; empty keeps the template's title.
     std::wstring title;
+    // The route by which the icons looked up off this thread come to it;
+    // without one they show at the next refresh.
+    UiEvents* ui = nullptr;
 };
 
 // Runs the dialog modally; returns when it ends.
@@ -73,10 +77,6 @@ void RefreshMainDialog();
 // A status line changed: its colour box is repainted, which puts the text in.
 void ShowControllerStatus();
 void ShowModemStatus();
-
-// Puts a program's small icon into the open dialog's image list; its index,
-// or 0 when the dialog is not open (the list is rebuilt when it opens).
-std::int32_t AppendProgramIcon(const std::string& path);
 
 // The dialog's procedure, for tests that make it modeless.
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -63,7 +63,9 @@ void AnswerDisplayInfo(MainDialogState& state, NMLVDISPINFOW& info) {
     if ((item.mask & LVIF_IMAGE) != 0) {
         // Only the first two columns carry a picture.
         item.iImage = I_IMAGENONE;
-        if (item.iSubItem == static_cast<int>(ProgramColumn::Program)) item.iImage = row.iconIndex;
+        if (item.iSubItem == static_cast<int>(ProgramColumn::Program) && state.icons) {
+            item.iImage = state.icons->IndexOf(row.path);
+        }
         if (item.iSubItem == static_cast<int>(ProgramColumn::Control)) item.iImage = row.controlOn ? kMarkOn : kMarkOff;
     }
 }
@@ -97,21 +99,22 @@ LRESULT CustomDraw(const MainDialogState& state, NMLVCUSTOMDRAW& draw) {
     }
 }
 
-}  // namespace
-
-std::int32_t AddProgramIcon(MainDialogState& state, const std::string& path) {
-    // A program whose file has no icon (or is missing) shows none, rather
-    // than a mark that means something else.
-    if (state.images == nullptr) return I_IMAGENONE;
+// The shell's icon of programs in general, found by the name's ending alone:
+// no file is read for it. Shown until a program's own icon is known.
+int DefaultProgramIcon(HIMAGELIST images) {
     SHFILEINFOW info{};
-    if (::SHGetFileInfoW(Screen(path).c_str(), 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON) == 0 ||
+    if (images == nullptr ||
+        ::SHGetFileInfoW(L"program.exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) == 0 ||
         info.hIcon == nullptr) {
         return I_IMAGENONE;
     }
-    const int index = ::ImageList_AddIcon(state.images, info.hIcon);
+    const int index = ::ImageList_AddIcon(images, info.hIcon);
     ::DestroyIcon(info.hIcon);
     return index < 0 ? I_IMAGENONE : index;
 }
+
+}  // namespace
 
 void SetUpProgramList(HWND dialog, MainDialogState& state) {
     HWND list = ListOf(dialog);
@@ -129,21 +132,10 @@ void SetUpProgramList(HWND dialog, MainDialogState& state) {
 
     state.images = ::ImageList_LoadImageW(state.context.instance, MAKEINTRESOURCEW(IDB_CONTROL_MARKS), 16, 0,
                                           kMaskColour, IMAGE_BITMAP, LR_CREATEDIBSECTION);
-    // The icons are fetched without the lock (the shell may take a while);
-    // the indices are put back under it, for the programs still listed.
-    std::vector<std::string> paths;
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        for (const auto& entry : state.context.supervision.modules) paths.push_back(entry.first);
-    }
-    std::vector<std::int32_t> indices;
-    for (const std::string& path : paths) indices.push_back(AddProgramIcon(state, path));
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        for (size_t i = 0; i < paths.size(); ++i) {
-            if (ModuleEntry* entry = state.context.supervision.modules.Find(paths[i])) entry->IconIndex = indices[i];
-        }
-    }
+    UiEvents* ui = state.context.ui;
+    state.icons = std::make_unique<ProgramIcons>(state.images, DefaultProgramIcon(state.images), LookUpSmallIcon, [ui] {
+        if (ui != nullptr) ui->RefreshMainDialog();
+    });
     ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(state.images));
 }
 

@@ -5,18 +5,21 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/win/handles.h"
 #include "ui/core/main_dialog_model.h"
 #include "ui/win/main_dialog.h"
+#include "ui/win/program_icons.h"
 
 namespace mrwd {
 
 struct MainDialogState {
     explicit MainDialogState(MainDialogContext& c) : context(c) {}
     ~MainDialogState() {
+        icons.reset();
         if (images != nullptr) ::ImageList_Destroy(images);
     }
     MainDialogState(const MainDialogState&) = delete;
@@ -28,6 +31,8 @@ struct MainDialogState {
     UniqueGdiObject redBrush;
     // Shared with the list view (it does not destroy it): marks, then one icon per program.
     HIMAGELIST images = nullptr;
+    // The programs' icons in `images`, looked up off the window thread.
+    std::unique_ptr<ProgramIcons> icons;
     // The list as last taken under the supervision lock; the cells come from here.
     std::vector<ProgramRow> rows;
     // Set while the dialog itself puts text into an edit: that is no user's change.
@@ -49,6 +54,5 @@ const ProgramRow* SelectedRow(HWND dialog, const MainDialogState& state);
 // The list view's notifications; true when the message was handled and its
 // result set.
 bool OnProgramListNotify(HWND dialog, MainDialogState& state, NMHDR* header, LRESULT* result);
-std::int32_t AddProgramIcon(MainDialogState& state, const std::string& path);
 
 }  // namespace mrwd

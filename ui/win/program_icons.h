@@ -1,0 +1,42 @@
+// The main dialog's program icons, looked up by the shell when a row is
+// first drawn.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace mrwd {
+
+// The shell's small icon of the file (owned by the caller), or null when it has none.
+HICON LookUpSmallIcon(const std::string& path);
+
+class ProgramIcons {
+public:
+    using LookUp = std::function<HICON(const std::string& path)>;
+
+    // `images` stays the caller's. `fetched` is called on the look-up thread
+    // each time icons are waiting to be taken: it must only pass the word on.
+    ProgramIcons(HIMAGELIST images, int defaultIndex, LookUp lookUp, std::function<void()> fetched);
+    ~ProgramIcons();
+    ProgramIcons(const ProgramIcons&) = delete;
+    ProgramIcons& operator=(const ProgramIcons&) = delete;
+
+    // The image index of the program's icon (I_IMAGENONE for a file without one).
+    int IndexOf(const std::string& path);
+    // Puts the icons found since the last call into the image list; true when there were any.
+    bool TakeFetched();
+
+private:
+    struct Shared;
+    HIMAGELIST images_;
+    int defaultIndex_;
+    std::map<std::string, int> known_;  // by path, as the list spells it
+    std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace mrwd
