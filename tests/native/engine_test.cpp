@@ -128,6 +128,14 @@ TEST(Interval, AtLeastTenSecondsAndSaturating) {
     EXPECT_EQ(IntervalFromSeconds(2147484), kLongestTickSpan);
 }
 
+// Finding a new process's executable may wait for a network share: the
+// window thread, which takes every heartbeat, must leave it to the engine thread.
+TEST_F(EngineTest, ARegistrationLooksNothingUpOnTheWindowThread) {
+    const std::uint32_t id = sys.Spawn(kApp);
+    engine.OnAliveMessage(10, id);
+    EXPECT_EQ(sys.pathLookUps, 0) << "the window thread waited for the file system";
+}
+
 TEST_F(EngineTest, RegistrationOfAnUnlistedProgramListsAndStoresIt) {
     const std::uint32_t id = Register(kApp, 3);
     ASSERT_EQ(state.alive.count(id), 1u);

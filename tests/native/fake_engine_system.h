@@ -54,6 +54,7 @@ public:
     std::vector<std::string> rebootSteps;
 
     int snapshots = 0;  // how often the engine named every process
+    int pathLookUps = 0;  // how often it asked for one process's executable
 
     std::uint32_t Spawn(const std::string& path) {
         const std::uint32_t id = nextProcessId++;
@@ -73,6 +74,7 @@ public:
         for (const auto& p : processes) snapshot[p.first] = p.second;
     }
     bool ExecutablePath(std::uint32_t id, std::string& path) override {
+        ++pathLookUps;
         auto it = processes.find(id);
         if (it == processes.end()) return false;
         path = it->second;
