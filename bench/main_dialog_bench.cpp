@@ -1,6 +1,6 @@
 // Times the main dialog with a long program list, in this process under
-// Wine: opening it (every program's icon fetched), one refresh (the rows
-// taken under the supervision lock), and painting every visible row.
+// Wine: opening it, one refresh (the rows taken under the supervision lock),
+// and painting every visible row (its icon looked up off this thread).
 //   main_dialog_bench.exe [PROGRAMS]   (default 500)
 #include <windows.h>
 

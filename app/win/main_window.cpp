@@ -72,9 +72,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     if (server.aliveMessage != 0 && message == server.aliveMessage) {
         // wParam: seconds until the next message (0: the program ends its
         // control); the low 32 bits of lParam: the sender's process id.
-        if (server.engine) {
-            server.engine->Engine().OnAliveMessage(static_cast<std::uint64_t>(wParam),
-                                                   static_cast<std::uint32_t>(lParam & 0xFFFFFFFF));
+        const auto seconds = static_cast<std::uint64_t>(wParam);
+        const auto processId = static_cast<std::uint32_t>(lParam & 0xFFFFFFFF);
+        if (server.engine && !server.engine->Engine().OnAliveMessage(seconds, processId)) {
+            server.engine->QueueRegistration(seconds, processId);
         }
         return 0;
     }

@@ -83,13 +83,13 @@ std::uint32_t IntervalFromSeconds(std::uint64_t seconds) {
     return static_cast<std::uint32_t>(ms < kMinimumCheckInterval ? kMinimumCheckInterval : ms);
 }
 
-void SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t processId) {
+bool SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t processId) {
     Outbox outbox(system_);
     if (seconds == 0) {
         {
             Lock lock(state_.lock);
             auto it = state_.alive.find(processId);
-            if (it == state_.alive.end()) return;
+            if (it == state_.alive.end()) return true;
             outbox.Log(EngineEvent::ProcessReleased, processId, it->second.ExePath);
             // The program says it is ending: it is not restarted, nor started
             // again as a missing copy, until it registers again.
@@ -98,32 +98,39 @@ void SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t proc
         }
         outbox.Flush();
         system_.RefreshMainDialog();
-        return;
+        return true;
     }
 
     const std::uint32_t interval = IntervalFromSeconds(seconds);
-    {
-        Lock lock(state_.lock);
-        auto it = state_.alive.find(processId);
-        if (it != state_.alive.end()) {
-            // A heartbeat.
-            ModuleEntry* module = state_.modules.Find(it->second.ExePath);
-            if (module == nullptr) return;
-            module->AliveSeen = 1;
-            // A program checked through its window lives by the pings alone.
-            if (module->NoAliveSupport != 0) return;
-            it->second.LastAlive = system_.Now();
-            it->second.AliveInterval = interval;
-            module->CheckInterval = interval;
-            if (module->Armed == 0) {
-                module->Armed = 1;
-                outbox.Log(EngineEvent::ProcessRegistered, processId, it->second.ExePath);
-            }
-            return;
-        }
+    Lock lock(state_.lock);
+    auto it = state_.alive.find(processId);
+    if (it == state_.alive.end()) {
+        // Refused once: asked again, it is refused without a look.
+        return state_.refusedProcesses.count(processId) != 0;
     }
+    // A heartbeat.
+    ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+    if (module == nullptr) return true;
+    module->AliveSeen = 1;
+    // A program checked through its window lives by the pings alone.
+    if (module->NoAliveSupport != 0) return true;
+    it->second.LastAlive = system_.Now();
+    it->second.AliveInterval = interval;
+    module->CheckInterval = interval;
+    if (module->Armed == 0) {
+        module->Armed = 1;
+        outbox.Log(EngineEvent::ProcessRegistered, processId, it->second.ExePath);
+    }
+    return true;
+}
 
-    // A registration. Finding the path may touch the file system: not under the lock.
+void SupervisionEngine::RegisterProcess(std::uint64_t seconds, std::uint32_t processId) {
+    // Under control by now (found by a sweep, or an earlier message of its
+    // own was taken first): the message is a heartbeat.
+    if (OnAliveMessage(seconds, processId)) return;
+    Outbox outbox(system_);
+    const std::uint32_t interval = IntervalFromSeconds(seconds);
+    // Finding the path may touch the file system: not under the lock.
     std::string path;
     if (!system_.ExecutablePath(processId, path)) return;
     if (IsProtectedProgram(processId, path, Identity(), state_.modules)) {

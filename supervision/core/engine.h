@@ -32,8 +32,14 @@ public:
         : state_(state), system_(system), settings_(settings) {}
 
     // "app.alive.msg" (user-interface thread): `seconds` until the next message
-    // (0 = the program ends its control), `processId` the sender.
-    void OnAliveMessage(std::uint64_t seconds, std::uint32_t processId);
+    // (0 = the program ends its control), `processId` the sender. Heartbeats
+    // and ends are taken at once. False for a process not yet under control:
+    // its registration looks up its executable, which may take long on a
+    // network share or a slow disk, and so is left to RegisterProcess on the
+    // engine thread.
+    bool OnAliveMessage(std::uint64_t seconds, std::uint32_t processId);
+    // The registration of a process that sent an alive message (engine thread).
+    void RegisterProcess(std::uint64_t seconds, std::uint32_t processId);
 
     // A pinged window answered (engine thread).
     void OnPingAnswered(std::uint32_t processId);

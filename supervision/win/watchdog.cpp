@@ -13,7 +13,8 @@ CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, st
       ui_(services.ui),
       system_(services, StopEvent(), supervisionOn),
       engine_(state, system_, services.settings),
-      dailyLog_(services.settings, services.store, services.notifications, services.log) {}
+      dailyLog_(services.settings, services.store, services.notifications, services.log),
+      registrationsWaiting_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 CWatchDog::~CWatchDog() {
     // The thread first: it creates the marker when it begins, and a marker
@@ -37,7 +38,7 @@ void CWatchDog::Run() {
     dailyLog_.UpdateLastDay();
     CheckRebootMarker();
 
-    const HANDLE waits[] = {StopEvent(), endWatch_.EndedEvent()};
+    const HANDLE waits[] = {StopEvent(), endWatch_.EndedEvent(), registrationsWaiting_.get()};
     constexpr DWORD kWaitCount = sizeof waits / sizeof waits[0];
     for (;;) {
         const std::int32_t left = TickDiff(deadline, ::GetTickCount());
@@ -50,6 +51,10 @@ void CWatchDog::Run() {
         }
         if (result == WAIT_OBJECT_0 + 1) {
             OnProcessesEnded();
+            continue;
+        }
+        if (result == WAIT_OBJECT_0 + 2) {
+            RegisterQueuedProcesses();
             continue;
         }
         if (result != WAIT_TIMEOUT) break;
@@ -75,6 +80,23 @@ void CWatchDog::RunCycle() {
     // reboot decision tries again.
     supervisionOn_ = true;
     ui_.SupervisionSwitched();
+}
+
+void CWatchDog::QueueRegistration(std::uint64_t seconds, std::uint32_t processId) {
+    {
+        std::lock_guard<std::mutex> guard(registrationsLock_);
+        registrations_[processId] = seconds;
+    }
+    ::SetEvent(registrationsWaiting_.get());
+}
+
+void CWatchDog::RegisterQueuedProcesses() {
+    std::map<std::uint32_t, std::uint64_t> taken;
+    {
+        std::lock_guard<std::mutex> guard(registrationsLock_);
+        taken.swap(registrations_);
+    }
+    for (const auto& registration : taken) engine_.RegisterProcess(registration.second, registration.first);
 }
 
 void CWatchDog::OnProcessesEnded() {

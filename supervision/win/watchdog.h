@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -38,6 +39,9 @@ public:
 
     // Alive messages and the user's switch reach the engine through this.
     SupervisionEngine& Engine() { return engine_; }
+    // The alive message of a process not yet under control (any thread): it
+    // is registered on this thread, which may wait for the file system.
+    void QueueRegistration(std::uint64_t seconds, std::uint32_t processId);
 
     void Run() override;
 
@@ -45,6 +49,7 @@ private:
     void CheckRebootMarker();
     void RunCycle();
     void OnProcessesEnded();
+    void RegisterQueuedProcesses();
 
     SupervisionState& state_;
     std::atomic<bool>& supervisionOn_;
@@ -54,6 +59,11 @@ private:
     SupervisionEngine engine_;
     DailyLogMail dailyLog_;
     ProcessEndWatch endWatch_;
+    // Registrations waiting for this thread: one per process, its latest
+    // interval (so a process that keeps asking fills nothing).
+    std::mutex registrationsLock_;
+    std::map<std::uint32_t, std::uint64_t> registrations_;
+    UniqueHandle registrationsWaiting_;
 };
 
 }  // namespace mrwd

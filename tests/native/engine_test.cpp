@@ -17,6 +17,12 @@ const std::string kApp = "C:\\Kiosk\\app.exe";
 const std::string kOther = "C:\\Kiosk\\other.exe";
 const std::string kFix = "C:\\Tools\\fix.bat";
 
+// An alive message as the server takes it: on the window thread, and when
+// the sender is not under control yet, its registration on the engine thread.
+void Alive(SupervisionEngine& engine, std::uint64_t seconds, std::uint32_t processId) {
+    if (!engine.OnAliveMessage(seconds, processId)) engine.RegisterProcess(seconds, processId);
+}
+
 // Records every call the engine makes while it holds the table lock; the
 // lock must be free for all of them (they may block or wait on other threads).
 class CheckedSystem : public FakeEngineSystem {
@@ -100,7 +106,7 @@ protected:
     }
     std::uint32_t Register(const std::string& path, std::uint64_t seconds = 10) {
         const std::uint32_t id = sys.Spawn(path);
-        engine.OnAliveMessage(seconds, id);
+        Alive(engine, seconds, id);
         return id;
     }
     // The process with the given path in the alive table (0 when none).
@@ -129,11 +135,20 @@ TEST(Interval, AtLeastTenSecondsAndSaturating) {
 }
 
 // Finding a new process's executable may wait for a network share: the
-// window thread, which takes every heartbeat, must leave it to the engine thread.
+// window thread, which takes every heartbeat, leaves it to the engine thread.
 TEST_F(EngineTest, ARegistrationLooksNothingUpOnTheWindowThread) {
     const std::uint32_t id = sys.Spawn(kApp);
-    engine.OnAliveMessage(10, id);
-    EXPECT_EQ(sys.pathLookUps, 0) << "the window thread waited for the file system";
+    EXPECT_FALSE(engine.OnAliveMessage(10, id));
+    EXPECT_EQ(sys.pathLookUps, 0);
+    EXPECT_TRUE(state.alive.empty());
+    engine.RegisterProcess(10, id);
+    EXPECT_EQ(sys.pathLookUps, 1);
+    ASSERT_EQ(state.alive.count(id), 1u);
+    EXPECT_TRUE(engine.OnAliveMessage(10, id)) << "its heartbeats are taken at once";
+    engine.RegisterProcess(10, id);  // a second message queued before the first was taken
+    EXPECT_TRUE(engine.OnAliveMessage(0, id));
+    EXPECT_EQ(sys.pathLookUps, 1);
+    EXPECT_EQ(Count(sys.logs, "registered"), 1);
 }
 
 TEST_F(EngineTest, RegistrationOfAnUnlistedProgramListsAndStoresIt) {
@@ -153,7 +168,7 @@ TEST_F(EngineTest, RegistrationOfAnUnlistedProgramListsAndStoresIt) {
 }
 
 TEST_F(EngineTest, RegistrationWithoutAKnownPathIsIgnored) {
-    engine.OnAliveMessage(10, 4242);  // no such process
+    Alive(engine, 10, 4242);  // no such process
     EXPECT_TRUE(state.alive.empty());
     EXPECT_TRUE(state.modules.Empty());
     EXPECT_TRUE(sys.logs.empty());
@@ -171,7 +186,7 @@ TEST_F(EngineTest, FirstMessageOfAListedProgramDoesNotMarkItSeenTheSecondDoes) {
     EXPECT_TRUE(sys.stored.empty());  // a listed program is not stored again
 
     sys.now += 5000;
-    engine.OnAliveMessage(20, id);
+    Alive(engine, 20, id);
     EXPECT_EQ(module.AliveSeen, 1);
     EXPECT_EQ(state.alive[id].LastAlive, sys.now);
     EXPECT_EQ(state.alive[id].AliveInterval, 20000u);
@@ -186,7 +201,7 @@ TEST_F(EngineTest, HeartbeatOfAWindowCheckedProgramOnlyMarksItSeen) {
     const Tick registered = state.alive[id].LastAlive;
 
     sys.now += 5000;
-    engine.OnAliveMessage(60, id);
+    Alive(engine, 60, id);
     EXPECT_EQ(module.AliveSeen, 1);
     EXPECT_EQ(state.alive[id].LastAlive, registered);
     EXPECT_EQ(state.alive[id].AliveInterval, 15000u);
@@ -196,10 +211,10 @@ TEST_F(EngineTest, HeartbeatOfAWindowCheckedProgramOnlyMarksItSeen) {
 TEST_F(EngineTest, HeartbeatRearmsAProgramThatHadEndedItsControl) {
     ListAliveProgram(kApp);
     const std::uint32_t id = Register(kApp);
-    engine.OnAliveMessage(0, id);
+    Alive(engine, 0, id);
     EXPECT_EQ(state.modules.Find(kApp)->Armed, 0);
     sys.logs.clear();
-    engine.OnAliveMessage(10, id);
+    Alive(engine, 10, id);
     EXPECT_EQ(state.modules.Find(kApp)->Armed, 1);
     EXPECT_EQ(sys.logs, std::vector<std::string>{"registered " + std::to_string(id) + " " + kApp});
 }
@@ -208,7 +223,7 @@ TEST_F(EngineTest, EndOfControlDisarmsAndIsNeitherRestartedNorStartedAgain) {
     ModuleEntry& module = ListAliveProgram(kApp);
     module.Copies = 1;
     const std::uint32_t id = Register(kApp);
-    engine.OnAliveMessage(0, id);
+    Alive(engine, 0, id);
     EXPECT_EQ(module.Armed, 0);
     EXPECT_EQ(state.alive.count(id), 1u);  // stays until the process is gone
     EXPECT_EQ(sys.logs.back(), "released " + std::to_string(id) + " " + kApp);
@@ -223,7 +238,7 @@ TEST_F(EngineTest, EndOfControlDisarmsAndIsNeitherRestartedNorStartedAgain) {
     EXPECT_TRUE(sys.actions.empty());
 
     // Ending control of an unknown process does nothing.
-    engine.OnAliveMessage(0, 9999);
+    Alive(engine, 0, 9999);
     EXPECT_EQ(Count(sys.logs, "released"), 1);
 }
 
@@ -396,7 +411,7 @@ TEST(EngineRecovery, ARecoveryProgramPastItsBoundIsLeftRunningAndTheRestartGoesO
         entry.RunPath = kFix;
         state.modules.Add(kApp, entry);
         const std::uint32_t id = sys.Spawn(kApp);
-        engine.OnAliveMessage(c.announcedSeconds, id);
+        Alive(engine, c.announcedSeconds, id);
         sys.endlessRecoveries.insert(kFix);
 
         sys.now += 2 * static_cast<std::uint32_t>(c.announcedSeconds) * 1000 + 1000;  // its grace, then its interval
@@ -624,7 +639,7 @@ TEST_F(EngineTest, AServerWithNothingToWatchNamesNoProcesses) {
 
     // A refused process must still be seen to end, so that its id can be refused again.
     const std::uint32_t server = sys.Spawn(sys.ServerExecutablePath());
-    engine.OnAliveMessage(10, server);
+    Alive(engine, 10, server);
     ASSERT_EQ(state.refusedProcesses.size(), 1u);
     engine.Sweep();
     EXPECT_EQ(sys.snapshots, 1);
@@ -644,7 +659,7 @@ TEST_F(EngineTest, EverythingHoldsAcrossTheTickWrap) {
     Pass();
     EXPECT_EQ(state.alive[id].Failures, 0u);
     EXPECT_TRUE(sys.actions.empty());
-    engine.OnAliveMessage(10, id);  // heartbeat after the wrap
+    Alive(engine, 10, id);  // heartbeat after the wrap
     sys.now += 9999;
     Pass();
     EXPECT_TRUE(sys.actions.empty());
@@ -715,7 +730,7 @@ TEST_F(EngineTest, RebootMailsOnlyWithNotifyReboot) {
             entry.Notify = 1;
             entry.RebootAfter = 2;
             freshState.modules.Add(kApp, entry);
-            e.OnAliveMessage(10, fresh.Spawn(kApp));
+            Alive(e, 10, fresh.Spawn(kApp));
             fresh.now += 20000;
             EXPECT_FALSE(e.CheckPass());
             fresh.now += 20000;
@@ -887,7 +902,7 @@ TEST_F(EngineTest, EmptyOrRelativeCopyFoldersAreNeverCopied) {
         engine.Sweep();  // the start
         const std::uint32_t id = AliveId(path);
         ASSERT_NE(id, 0u);
-        engine.OnAliveMessage(10, id);
+        Alive(engine, 10, id);
         sys.now += 11000;
         Pass();  // the restart after a failure
         EXPECT_EQ(Count(sys.actions, "restore"), c.copied ? 2 : 0);
@@ -901,13 +916,13 @@ TEST_F(EngineTest, AProgramRunningForMonthsIsStillJudged) {
     ListAliveProgram(kApp);
     const std::uint32_t id = Register(kApp);
     sys.now += 5000;
-    engine.OnAliveMessage(10, id);
+    Alive(engine, 10, id);
     sys.now += 5001;  // the grace is over; the last heartbeat is recent
     Pass();
     // Beating for 24.8 days and more: past that span the start tick no longer
     // compares as long ago.
     sys.now += 0x80000000u;
-    engine.OnAliveMessage(10, id);
+    Alive(engine, 10, id);
     EXPECT_FALSE(Pass());
     EXPECT_EQ(state.alive[id].Failures, 0u);
     sys.now += 10001;  // now it hangs
@@ -950,8 +965,8 @@ TEST_F(EngineTest, TheServerAndTheSystemsOwnProcessesAreNeverPutUnderControl) {
     };
     for (const auto& r : refused) {
         sys.processes[r.id] = r.path;
-        engine.OnAliveMessage(10, r.id);
-        engine.OnAliveMessage(30, r.id);  // asking again adds no second line
+        Alive(engine, 10, r.id);
+        Alive(engine, 30, r.id);  // asking again adds no second line
     }
     EXPECT_EQ(state.alive.size(), 0u);
     EXPECT_EQ(state.modules.Size(), 1u) << "nothing was listed or stored";

@@ -2,8 +2,14 @@
 
 #include <shellapi.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <set>
 #include <utility>
+#include <vector>
 
+#include "base/win/background_work.h"
 #include "base/win/texts.h"
 
 namespace mrwd {
@@ -16,9 +22,43 @@ HICON LookUpSmallIcon(const std::string& path) {
     return info.hIcon;
 }
 
+// What the dialog and its look-up thread share. The thread holds it too, so
+// that it may outlive the dialog while a look-up hangs.
 struct ProgramIcons::Shared {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<std::string> queued;
+    std::vector<std::pair<std::string, HICON>> found;
+    bool threadRuns = false;
+    bool closed = false;  // the dialog is gone: nothing more is looked up or reported
     LookUp lookUp;
     std::function<void()> fetched;
+
+    ~Shared() {
+        for (const auto& icon : found) {
+            if (icon.second != nullptr) ::DestroyIcon(icon.second);
+        }
+    }
+
+    void Run() {
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            wake.wait(guard, [&] { return closed || !queued.empty(); });
+            if (closed) return;
+            const std::string path = std::move(queued.front());
+            queued.pop_front();
+            guard.unlock();
+            HICON icon = lookUp(path);
+            guard.lock();
+            if (closed) {
+                if (icon != nullptr) ::DestroyIcon(icon);
+                return;
+            }
+            found.emplace_back(path, icon);
+            // Under the lock: once the dialog has closed, the word is never passed on.
+            fetched();
+        }
+    }
 };
 
 ProgramIcons::ProgramIcons(HIMAGELIST images, int defaultIndex, LookUp lookUp, std::function<void()> fetched)
@@ -27,25 +67,56 @@ ProgramIcons::ProgramIcons(HIMAGELIST images, int defaultIndex, LookUp lookUp, s
     shared_->fetched = std::move(fetched);
 }
 
-ProgramIcons::~ProgramIcons() = default;
+ProgramIcons::~ProgramIcons() {
+    {
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        shared_->closed = true;
+    }
+    shared_->wake.notify_all();
+}
 
 int ProgramIcons::IndexOf(const std::string& path) {
     auto it = known_.find(path);
     if (it != known_.end()) return it->second;
-    // Looked up on the calling thread, as the dialog always has.
-    HICON icon = shared_->lookUp(path);
-    int index = I_IMAGENONE;
-    if (icon != nullptr) {
-        // A program whose file has no icon (or is missing) shows none,
-        // rather than a mark that means something else.
-        const int added = images_ != nullptr ? ::ImageList_AddIcon(images_, icon) : -1;
-        ::DestroyIcon(icon);
-        if (added >= 0) index = added;
+    known_[path] = defaultIndex_;  // asked for once
+    bool start = false;
+    {
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        shared_->queued.push_back(path);
+        start = !shared_->threadRuns;
+        shared_->threadRuns = true;
     }
-    known_[path] = index;
-    return index;
+    if (start) {
+        std::shared_ptr<Shared> shared = shared_;
+        // Left to run by itself: the dialog never waits for it.
+        if (!StartBackgroundWork([shared] { shared->Run(); })) {
+            std::lock_guard<std::mutex> guard(shared_->lock);
+            shared_->threadRuns = false;
+        }
+    } else {
+        shared_->wake.notify_one();
+    }
+    return defaultIndex_;
 }
 
-bool ProgramIcons::TakeFetched() { return false; }
+bool ProgramIcons::TakeFetched() {
+    std::vector<std::pair<std::string, HICON>> found;
+    {
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        found.swap(shared_->found);
+    }
+    for (const auto& icon : found) {
+        int index = I_IMAGENONE;
+        if (icon.second != nullptr) {
+            // A program whose file has no icon (or is missing) shows none,
+            // rather than a mark that means something else.
+            const int added = images_ != nullptr ? ::ImageList_AddIcon(images_, icon.second) : -1;
+            ::DestroyIcon(icon.second);
+            if (added >= 0) index = added;
+        }
+        known_[icon.first] = index;
+    }
+    return !found.empty();
+}
 
 }  // namespace mrwd

@@ -1,5 +1,7 @@
-// The main dialog's program icons, looked up by the shell when a row is
-// first drawn.
+// The main dialog's program icons. The shell's look-up of a file's icon may
+// touch a network share or a slow disk, so it is made on a thread of its own,
+// never on the window thread (which also receives every program's
+// heartbeats): a program shows the default icon until its own is known.
 #pragma once
 
 #include <windows.h>
@@ -22,11 +24,13 @@ public:
     // `images` stays the caller's. `fetched` is called on the look-up thread
     // each time icons are waiting to be taken: it must only pass the word on.
     ProgramIcons(HIMAGELIST images, int defaultIndex, LookUp lookUp, std::function<void()> fetched);
+    // Never waits for a look-up under way: that one ends on its own, and its icon is dropped.
     ~ProgramIcons();
     ProgramIcons(const ProgramIcons&) = delete;
     ProgramIcons& operator=(const ProgramIcons&) = delete;
 
-    // The image index of the program's icon (I_IMAGENONE for a file without one).
+    // The image index of the program's icon (I_IMAGENONE for a file without
+    // one); the default index, with a look-up queued, until it is known.
     int IndexOf(const std::string& path);
     // Puts the icons found since the last call into the image list; true when there were any.
     bool TakeFetched();
