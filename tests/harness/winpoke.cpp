@@ -15,12 +15,17 @@
 //   winpoke post-message NAME COUNT PAUSE_MS
 //        the registered window message NAME posted COUNT times to the server's
 //        window, PAUSE_MS apart (as programs asking for a modem reset do)
+//   winpoke hold-server READY_FILE SECONDS
+//        a server whose window thread is stuck, as an unload sees it: holds
+//        the server's mutex and window for SECONDS and never takes a message;
+//        READY_FILE is made once both are there
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/win/server_process.h"
 #include "base/win/settings_store.h"
 #include "supervision/core/module_entry.h"
 #include "supervision/win/module_store.h"
@@ -67,6 +72,23 @@ int main(int argc, char** argv) {
         mrwd::ModuleEntry entry = mrwd::RegisteredEntry(10000);
         entry.ControlEnabled = 0;
         return mrwd::ModuleStore(HKEY_CURRENT_USER).Store(argv[2], entry) ? 0 : 1;
+    }
+    if (command == "hold-server" && argc == 4) {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcA;
+        windowClass.hInstance = ::GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = mrwd::kServerName;
+        ::RegisterClassA(&windowClass);
+        HWND window = ::CreateWindowA(mrwd::kServerName, "", 0, 0, 0, 0, 0, nullptr, nullptr, windowClass.hInstance,
+                                      nullptr);
+        HANDLE mutex = ::CreateMutexA(nullptr, FALSE, mrwd::kServerName);
+        if (window == nullptr || mutex == nullptr) return 1;
+        HANDLE ready = ::CreateFileA(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (ready == INVALID_HANDLE_VALUE) return 1;
+        ::CloseHandle(ready);
+        ::Sleep(std::strtoul(argv[3], nullptr, 10) * 1000);
+        ::CloseHandle(mutex);
+        return 0;
     }
     if (command == "set-mail" && argc == 5) {
         const auto port = static_cast<std::uint16_t>(std::strtoul(argv[2], nullptr, 10));
