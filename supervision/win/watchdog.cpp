@@ -38,8 +38,10 @@ void CWatchDog::Run() {
     dailyLog_.UpdateLastDay();
     CheckRebootMarker();
 
+    // Without its event (none could be made) registrations are taken at once
+    // instead; a null handle in the wait would end this thread.
     const HANDLE waits[] = {StopEvent(), endWatch_.EndedEvent(), registrationsWaiting_.get()};
-    constexpr DWORD kWaitCount = sizeof waits / sizeof waits[0];
+    const DWORD kWaitCount = registrationsWaiting_ ? 3 : 2;
     for (;;) {
         const std::int32_t left = TickDiff(deadline, ::GetTickCount());
         const DWORD result = ::MsgWaitForMultipleObjects(kWaitCount, waits, FALSE,
@@ -83,6 +85,10 @@ void CWatchDog::RunCycle() {
 }
 
 void CWatchDog::QueueRegistration(std::uint64_t seconds, std::uint32_t processId) {
+    if (!registrationsWaiting_) {
+        engine_.RegisterProcess(seconds, processId);
+        return;
+    }
     {
         std::lock_guard<std::mutex> guard(registrationsLock_);
         registrations_[processId] = seconds;

@@ -103,15 +103,11 @@ LRESULT CustomDraw(const MainDialogState& state, NMLVCUSTOMDRAW& draw) {
 // no file is read for it. Shown until a program's own icon is known.
 int DefaultProgramIcon(HIMAGELIST images) {
     SHFILEINFOW info{};
-    if (images == nullptr ||
-        ::SHGetFileInfoW(L"program.exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
-                         SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) == 0 ||
-        info.hIcon == nullptr) {
+    if (::SHGetFileInfoW(L"program.exe", FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON) == 0) {
         return I_IMAGENONE;
     }
-    const int index = ::ImageList_AddIcon(images, info.hIcon);
-    ::DestroyIcon(info.hIcon);
-    return index < 0 ? I_IMAGENONE : index;
+    return AddOwnedIcon(images, info.hIcon);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -13,6 +12,13 @@
 #include "base/win/texts.h"
 
 namespace mrwd {
+
+int AddOwnedIcon(HIMAGELIST images, HICON icon) {
+    if (icon == nullptr) return I_IMAGENONE;
+    const int index = images != nullptr ? ::ImageList_AddIcon(images, icon) : -1;
+    ::DestroyIcon(icon);
+    return index < 0 ? I_IMAGENONE : index;
+}
 
 HICON LookUpSmallIcon(const std::string& path) {
     SHFILEINFOW info{};
@@ -105,17 +111,9 @@ bool ProgramIcons::TakeFetched() {
         std::lock_guard<std::mutex> guard(shared_->lock);
         found.swap(shared_->found);
     }
-    for (const auto& icon : found) {
-        int index = I_IMAGENONE;
-        if (icon.second != nullptr) {
-            // A program whose file has no icon (or is missing) shows none,
-            // rather than a mark that means something else.
-            const int added = images_ != nullptr ? ::ImageList_AddIcon(images_, icon.second) : -1;
-            ::DestroyIcon(icon.second);
-            if (added >= 0) index = added;
-        }
-        known_[icon.first] = index;
-    }
+    // A program whose file has no icon (or is missing) shows none, rather
+    // than a mark that means something else.
+    for (const auto& icon : found) known_[icon.first] = AddOwnedIcon(images_, icon.second);
     return !found.empty();
 }
 

@@ -14,6 +14,10 @@
 
 namespace mrwd {
 
+// Adds `icon` to `images` and destroys it; its index, or I_IMAGENONE when
+// there was no icon or it could not be added.
+int AddOwnedIcon(HIMAGELIST images, HICON icon);
+
 // The shell's small icon of the file (owned by the caller), or null when it has none.
 HICON LookUpSmallIcon(const std::string& path);
 
