@@ -141,6 +141,8 @@
 #define IDS_KILL_FAILED 400
 #define IDS_COPY_FOLDERS_REFUSED 401
 #define IDS_RECOVERY_OVERDUE 402
+#define IDS_CRASH_LOOP_BEGUN 403
+#define IDS_CRASH_LOOP_ENDED 404
 /* The program dialog's copy that did not copy. */
 #define IDS_MAKE_COPIES_FAILED 420
 

@@ -224,6 +224,7 @@ void SupervisionEngine::Sweep() {
     }
     PruneEndedProcesses();
     DiscoverAndPing();
+    EndSteadyCrashLoops();
     KeepCopiesStarted();
     system_.RefreshMainDialog();
 }
@@ -242,11 +243,57 @@ void SupervisionEngine::PruneEndedProcesses() {
             first = false;
             cursor = it->first;
             if (state_.snapshot.count(it->first) == 0) {
+                // Only the deaths of copies the engine keeps started count
+                // towards the spacing; a killed one never comes here.
+                const std::string* key = state_.modules.KeyOf(it->second.ExePath);
+                const ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+                std::string died;
+                bool quick = false;
+                const Tick startedAt = it->second.StartTick;
+                if (key != nullptr && module->ControlEnabled != 0 && module->Armed != 0 && module->Copies != 0) {
+                    died = *key;
+                    quick = !NoteStartDelayOver(it->second, module->StartDelay, system_.Now());
+                }
                 state_.alive.erase(it);
+                lock.unlock();
+                if (!died.empty()) NoteDeath(died, quick, startedAt);
                 erased = true;  // and start over from the first entry
                 break;
             }
         }
+    }
+}
+
+void SupervisionEngine::NoteDeath(const std::string& key, bool quick, Tick startedAt) {
+    std::uint32_t delayMs = 0;
+    if (crashLoops_.OnDeath(key, quick, startedAt, system_.Now(), delayMs) == CrashLoopChange::Begun) {
+        system_.Log(EngineEvent::CrashLoopBegun, delayMs / 1000, key);
+    }
+}
+
+void SupervisionEngine::EndSteadyCrashLoops() {
+    std::vector<std::string> steady;
+    {
+        Lock lock(state_.lock);
+        const Tick now = system_.Now();
+        crashLoops_.ForEachProgram([&](const std::string& key) {
+            const ModuleEntry* module = state_.modules.Find(key);
+            if (module == nullptr || module->ControlEnabled == 0 || module->Armed == 0 || module->Copies == 0) {
+                steady.push_back(key);
+                return;
+            }
+            const std::uint64_t up = std::uint64_t{module->StartDelay} + module->CheckInterval;
+            const std::uint32_t span = up < kLongestTickSpan ? static_cast<std::uint32_t>(up) : kLongestTickSpan;
+            for (const auto& alive : state_.alive) {
+                if (state_.modules.SamePath(alive.second.ExePath, key) && Elapsed(alive.second.StartTick, span, now)) {
+                    steady.push_back(key);
+                    return;
+                }
+            }
+        });
+    }
+    for (const std::string& key : steady) {
+        if (crashLoops_.End(key)) system_.Log(EngineEvent::CrashLoopEnded, 0, key);
     }
 }
 
@@ -318,6 +365,7 @@ void SupervisionEngine::KeepCopiesStarted() {
                 if (state_.modules.SamePath(alive.second.ExePath, it->first)) ++running;
             }
             if (running >= entry.Copies) continue;
+            if (!crashLoops_.MayStart(it->first, system_.Now())) continue;
             key = it->first;
             module = entry;
         }

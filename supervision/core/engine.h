@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/core/settings.h"
+#include "supervision/core/crash_loop.h"
 #include "supervision/core/engine_system.h"
 #include "supervision/core/protected_programs.h"
 #include "supervision/core/supervision_state.h"
@@ -77,6 +78,11 @@ private:
     // The server itself, never put under control.
     ServerIdentity Identity();
     void PruneEndedProcesses();
+    // A copy that died is noted for the spacing of its program's starts.
+    void NoteDeath(const std::string& key, bool quick, Tick startedAt);
+    // Programs with a copy up past its start delay and check interval, or no
+    // longer kept started, are spaced no more.
+    void EndSteadyCrashLoops();
     void DiscoverAndPing();
     void KeepCopiesStarted();
     // Copies the program's backup folder into its restore folder, unless a
@@ -107,6 +113,8 @@ private:
     std::set<std::string> copyRefused_;
     // The recovery programs running (engine thread only).
     std::vector<Recovery> recoveries_;
+    // Programs dying at their start (engine thread only).
+    CrashLoopSpacing crashLoops_;
 };
 
 }  // namespace mrwd

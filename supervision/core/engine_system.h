@@ -30,6 +30,8 @@ enum class EngineEvent {
     KillFailed,          // the system's error code, path: a hung process could not be killed
     CopyFoldersRefused,  // -, list key: its backup or restore folder is not a full path
     RecoveryOverdue,     // seconds waited, path of the recovery program: it still runs
+    CrashLoopBegun,      // seconds to the next start, list key: it keeps dying at its start
+    CrashLoopEnded,      // -, list key: a copy has stayed up
 };
 
 // The mails the engine sends.

@@ -156,6 +156,12 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
         case EngineEvent::RecoveryOverdue:
             services_.log.WriteLogString(IDS_RECOVERY_OVERDUE, path.c_str(), static_cast<unsigned long>(number));
             break;
+        case EngineEvent::CrashLoopBegun:
+            services_.log.WriteLogString(IDS_CRASH_LOOP_BEGUN, path.c_str(), static_cast<unsigned long>(number));
+            break;
+        case EngineEvent::CrashLoopEnded:
+            services_.log.WriteLogString(IDS_CRASH_LOOP_ENDED, path.c_str());
+            break;
     }
 }
 

@@ -492,11 +492,61 @@ TEST_F(EngineTest, CopiesAreStartedOnePerSweep) {
     EXPECT_EQ(state.alive.size(), 3u);
     EXPECT_EQ(Count(sys.logs, "begun"), 3);
 
-    // One dies: the next sweep starts it again.
+    // One dies: the next sweep, a cycle later, starts it again.
     sys.processes.erase(state.alive.begin()->first);
+    sys.now += 2000;
     engine.Sweep();
     EXPECT_EQ(Count(sys.actions, "start"), 4);
     EXPECT_EQ(state.alive.size(), 3u);
+}
+
+TEST(CrashLoop, TheWaitBetweenStartsDoublesFromTwoSecondsUpToAMinute) {
+    const std::pair<std::uint32_t, std::uint32_t> table[] = {
+        {0, 2000}, {1, 2000}, {2, 4000}, {3, 8000}, {4, 16000}, {5, 32000}, {6, 60000}, {7, 60000}, {0xFFFFFFFFu, 60000},
+    };
+    for (const auto& row : table) EXPECT_EQ(CrashLoopDelayMs(row.first), row.second) << row.first << " deaths";
+}
+
+// A copy that dies before its start delay is over, sweep after sweep; then
+// one that stays up; then one that dies after its start delay.
+TEST_F(EngineTest, ACopyThatKeepsDyingAtItsStartIsStartedLessAndLessOften) {
+    ModuleEntry& module = List(kApp);
+    module.Copies = 1;
+    module.StartDelay = 30000;
+    module.CheckInterval = 10000;
+    std::vector<Tick> starts;
+    const auto cycle = [&](bool dies) {
+        sys.now += 2000;
+        if (dies) sys.processes.clear();
+        const int before = Count(sys.actions, "start");
+        engine.Sweep();
+        if (Count(sys.actions, "start") > before) starts.push_back(sys.now);
+    };
+    for (int i = 0; i < 120; ++i) cycle(true);
+    std::vector<Tick> gaps;
+    for (std::size_t i = 1; i < starts.size(); ++i) gaps.push_back(starts[i] - starts[i - 1]);
+    ASSERT_GE(gaps.size(), 7u);
+    EXPECT_EQ(std::vector<Tick>(gaps.begin(), gaps.begin() + 7),
+              (std::vector<Tick>{2000, 4000, 8000, 16000, 32000, 60000, 60000}));
+    EXPECT_EQ(Count(sys.logs, "crash-loop "), 1) << "one line when the spacing begins, none per start";
+    EXPECT_NE(std::find(sys.logs.begin(), sys.logs.end(), "crash-loop 4 " + kApp), sys.logs.end());
+
+    // The next copy stays up: past its start delay plus its check interval
+    // the spacing ends, once.
+    while (state.alive.empty()) cycle(false);
+    for (int i = 0; i < 20; ++i) cycle(false);
+    EXPECT_EQ(Count(sys.logs, "crash-loop-ended"), 0) << "up 40 s, not longer";
+    cycle(false);
+    cycle(false);
+    EXPECT_EQ(Count(sys.logs, "crash-loop-ended"), 1);
+    // It dies past its start delay: started again in the same sweep, and
+    // the next death at its start is not spaced yet.
+    starts.clear();
+    const Tick died = sys.now + 2000;
+    cycle(true);
+    cycle(true);
+    EXPECT_EQ(starts, (std::vector<Tick>{died, died + 2000}));
+    EXPECT_EQ(Count(sys.logs, "crash-loop "), 1);
 }
 
 // Whether a process's end wakes the engine for a sweep at once.

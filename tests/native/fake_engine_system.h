@@ -171,6 +171,8 @@ public:
             case EngineEvent::KillFailed: return "kill-failed";
             case EngineEvent::CopyFoldersRefused: return "copy-refused";
             case EngineEvent::RecoveryOverdue: return "recovery-overdue";
+            case EngineEvent::CrashLoopBegun: return "crash-loop";
+            case EngineEvent::CrashLoopEnded: return "crash-loop-ended";
         }
         return "?";
     }
