@@ -137,7 +137,10 @@ TEST_F(Supervision, ARecoveryProgramThatNeverEndsHoldsUpNoOtherProgram) {
     hangs.RunAfter = 1;
     hangs.RunPath = fix;
     ASSERT_TRUE(store_.Store(hung, hangs));
-    ASSERT_TRUE(store_.Store(dies, WindowProgram("--no-alive --exit-after 2000 --exit silent", 60000)));
+    // It dies after its start delay: started again at once each time, not spaced.
+    ModuleEntry dying = WindowProgram("--no-alive --exit-after 2000 --exit silent", 60000);
+    dying.StartDelay = 1000;
+    ASSERT_TRUE(store_.Store(dies, dying));
     // The shell opens the recovery program without arguments: these make it run on.
     ::SetEnvironmentVariableA("MRWD_STANDIN_ARGS", "--no-alive");
     StartServer();
