@@ -589,6 +589,25 @@ bool SupervisionEngine::CheckPass() {
     return reboot;
 }
 
+bool SupervisionEngine::NextJudgement(Tick& when) {
+    bool found = false;
+    Lock lock(state_.lock);
+    for (const auto& alive : state_.alive) {
+        const AliveEntry& entry = alive.second;
+        const ModuleEntry* module = state_.modules.Find(entry.ExePath);
+        if (module == nullptr || module->ControlEnabled == 0 || module->Armed == 0) continue;
+        // Judged once the span lies before the moment, so one tick after its end.
+        Tick due = After(entry.LastAlive, entry.AliveInterval) + 1;
+        if (!entry.GraceOver) {
+            const Tick graceEnd = After(entry.StartTick, module->CheckInterval) + 1;
+            if (TickBefore(due, graceEnd)) due = graceEnd;
+        }
+        if (!found || TickBefore(due, when)) when = due;
+        found = true;
+    }
+    return found;
+}
+
 void SupervisionEngine::ReportHardwareReset() {
     if (settings_.NotifyReboot != 0) {
         system_.Log(EngineEvent::HardwareReboot, 0, std::string());

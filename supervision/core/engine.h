@@ -57,6 +57,11 @@ public:
     // program that crashes at start is not started more often than before.
     bool EndCallsForSweep(std::uint32_t processId);
 
+    // The earliest moment a supervised process's interval runs out, so that
+    // the engine thread wakes then and judges it (Sweep and CheckPass) rather
+    // than at the next cycle. False when nothing is supervised.
+    bool NextJudgement(Tick& when);
+
     // One cycle's work (engine thread). Each of the last two returns true when
     // the computer must be rebooted.
     void Sweep();

@@ -42,8 +42,11 @@ void CWatchDog::Run() {
     // instead; a null handle in the wait would end this thread.
     const HANDLE waits[] = {StopEvent(), endWatch_.EndedEvent(), registrationsWaiting_.get()};
     const DWORD kWaitCount = registrationsWaiting_ ? 3 : 2;
+    lastJudgement_ = ::GetTickCount();
     for (;;) {
-        const std::int32_t left = TickDiff(deadline, ::GetTickCount());
+        Tick wake = deadline;
+        const bool judgement = JudgementBefore(deadline, wake);
+        const std::int32_t left = TickDiff(wake, ::GetTickCount());
         const DWORD result = ::MsgWaitForMultipleObjects(kWaitCount, waits, FALSE,
                                                          left > 0 ? static_cast<DWORD>(left) : 0, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0 + kWaitCount) {
@@ -60,6 +63,10 @@ void CWatchDog::Run() {
             continue;
         }
         if (result != WAIT_TIMEOUT) break;
+        if (judgement) {
+            RunDueJudgement();
+            continue;
+        }
         deadline = ::GetTickCount() + kEngineCyclePeriodMs;
         if (supervisionOn_) RunCycle();
         endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
@@ -75,6 +82,29 @@ void CWatchDog::RunCycle() {
     if (!supervisionOn_) return;
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();
+    RebootIfDecided(reboot);
+}
+
+bool CWatchDog::JudgementBefore(Tick cycle, Tick& when) {
+    Tick due = 0;
+    if (!supervisionOn_ || !engine_.NextJudgement(due)) return false;
+    if (!TickBefore(due, cycle) || !TickBefore(lastJudgement_, due)) return false;
+    when = due;
+    return true;
+}
+
+void CWatchDog::RunDueJudgement() {
+    lastJudgement_ = ::GetTickCount();
+    // As a cycle does, without the clock check (it compares whole cycles):
+    // the sweep first, so that a process that has died is not judged hung.
+    state_.failureActionInProgress = false;
+    engine_.Sweep();
+    if (!supervisionOn_) return;
+    RebootIfDecided(engine_.CheckPass());
+    endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
+}
+
+void CWatchDog::RebootIfDecided(bool reboot) {
     if (!reboot || !supervisionOn_) return;
     supervisionOn_ = false;  // nothing is judged or restarted any more
     if (engine_.RebootSequence()) return;  // the server ends

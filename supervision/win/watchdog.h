@@ -1,7 +1,8 @@
 // CWatchDog: the supervision engine's thread. Every 2 seconds while
 // supervision is on it sweeps the processes, checks the clock and judges every
 // supervised process; between cycles it delivers the answers to window pings,
-// and sweeps at once when a supervised process dies.
+// sweeps at once when a supervised process dies, and judges a process at the
+// moment its interval runs out.
 // It also keeps the reboot marker that tells the next start whether this run
 // ended in order.
 #pragma once
@@ -48,6 +49,12 @@ public:
 private:
     void CheckRebootMarker();
     void RunCycle();
+    // A supervised process's interval ran out between cycles: it is judged now.
+    void RunDueJudgement();
+    // A pass asked for a reboot: the sequence, and watching again should it fail.
+    void RebootIfDecided(bool reboot);
+    // The moment to wake for a judgement before the cycle at `cycle`; false when none is due sooner.
+    bool JudgementBefore(Tick cycle, Tick& when);
     void OnProcessesEnded();
     void RegisterQueuedProcesses();
 
@@ -64,6 +71,9 @@ private:
     std::mutex registrationsLock_;
     std::map<std::uint32_t, std::uint64_t> registrations_;
     UniqueHandle registrationsWaiting_;
+    // When the last judgement between cycles ran: a moment not later than it
+    // was judged already, and waking for it again would only spin.
+    Tick lastJudgement_ = 0;
 };
 
 }  // namespace mrwd

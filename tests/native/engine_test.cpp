@@ -434,6 +434,41 @@ TEST(EngineRecovery, ARecoveryProgramPastItsBoundIsLeftRunningAndTheRestartGoesO
 // A process that cannot be killed (another account's, an elevated one) keeps
 // its count, so that the reboot limit is reached; it is judged again one
 // interval later, and mailed about once.
+// The moment the engine thread wakes to judge between its cycles, and what
+// is judged then: only what is due, and nothing again by the next cycle.
+TEST_F(EngineTest, AProcessIsJudgedWhenItsIntervalRunsOutAndNotAgainByTheCycle) {
+    Tick when = 0;
+    EXPECT_FALSE(engine.NextJudgement(when)) << "nothing supervised";
+    ListAliveProgram(kApp);
+    const std::uint32_t app = Register(kApp, 10);
+    ASSERT_TRUE(engine.NextJudgement(when));
+    EXPECT_EQ(when, 11001u) << "one tick past its first interval";
+    sys.now += 4000;
+    Alive(engine, 20, app);
+    ASSERT_TRUE(engine.NextJudgement(when));
+    EXPECT_EQ(when, 25001u) << "a heartbeat moves it";
+    ListAliveProgram(kOther);
+    const std::uint32_t other = Register(kOther, 10);
+    ASSERT_TRUE(engine.NextJudgement(when));
+    EXPECT_EQ(when, 15001u) << "the earliest of all";
+    state.modules.Find(kOther)->ControlEnabled = 0;
+    ASSERT_TRUE(engine.NextJudgement(when));
+    EXPECT_EQ(when, 25001u) << "a program not under control wakes nobody";
+    state.modules.Find(kOther)->ControlEnabled = 1;
+
+    sys.now = 15000;
+    Pass();
+    EXPECT_EQ(Count(sys.actions, "terminate"), 0) << "judged before its interval ran out";
+    sys.now = 15001;
+    Pass();
+    EXPECT_EQ(sys.actions.size(), 2u);
+    EXPECT_EQ(sys.actions[0], "terminate " + std::to_string(other));
+    sys.now += 1;  // the cycle that comes next
+    Pass();
+    EXPECT_EQ(Count(sys.actions, "terminate"), 1);
+    EXPECT_EQ(AliveId(kApp), app);
+}
+
 TEST_F(EngineTest, AProcessThatCannotBeKilledKeepsItsCountAndIsMailedOnce) {
     ModuleEntry& module = ListAliveProgram(kApp);
     module.Notify = 1;
