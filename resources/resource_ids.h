@@ -143,6 +143,7 @@
 #define IDS_RECOVERY_OVERDUE 402
 #define IDS_CRASH_LOOP_BEGUN 403
 #define IDS_CRASH_LOOP_ENDED 404
+#define IDS_JOB_REFUSED 405
 /* The program dialog's copy that did not copy. */
 #define IDS_MAKE_COPIES_FAILED 420
 

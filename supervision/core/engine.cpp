@@ -392,6 +392,38 @@ void SupervisionEngine::KeepCopiesStarted() {
     }
 }
 
+bool SupervisionEngine::EndDescendants(std::uint32_t processId) {
+    const ServerIdentity server = Identity();
+    bool spared = false;
+    for (const std::uint32_t id : system_.Descendants(processId)) {
+        std::string path;
+        {
+            Lock lock(state_.lock);
+            auto named = state_.snapshot.find(id);
+            if (named != state_.snapshot.end()) path = named->second;
+        }
+        // One whose executable cannot be read is another account's or the
+        // system's: it is left alone.
+        if (path.empty() && !system_.ExecutablePath(id, path)) {
+            spared = true;
+            continue;
+        }
+        bool isProtected = false;
+        {
+            Lock lock(state_.lock);
+            isProtected = IsProtectedProgram(id, path, server, state_.modules);
+        }
+        if (isProtected) {
+            spared = true;
+            continue;
+        }
+        // One that cannot be ended is left; the hung process still is.
+        std::uint32_t error = 0;
+        system_.Terminate(id, false, error);
+    }
+    return spared;
+}
+
 void SupervisionEngine::RestoreFiles(const std::string& key, const ModuleEntry& module,
                                      const std::string& progressText) {
     if (!IsFullFolderPath(module.BackupFolder) || !IsFullFolderPath(module.RestoreFolder)) {
@@ -550,7 +582,8 @@ bool SupervisionEngine::CheckPass() {
             if (processId == 0) continue;
 
             std::uint32_t error = 0;
-            if (!system_.Terminate(processId, error)) {
+            const bool spared = EndDescendants(processId);
+            if (!system_.Terminate(processId, !spared, error)) {
                 // Not ours to kill (another account's, an elevated one). It
                 // keeps its count, so that the reboot limit is still reached,
                 // and is judged again one interval from now, not at every

@@ -90,6 +90,10 @@ private:
     void EndSteadyCrashLoops();
     void DiscoverAndPing();
     void KeepCopiesStarted();
+    // Ends what a hung process started, deepest first, but never the server,
+    // another process of its executable or one of the system's own. True
+    // when one was spared: the hung process's job is then not ended whole.
+    bool EndDescendants(std::uint32_t processId);
     // Copies the program's backup folder into its restore folder, unless a
     // damaged record names one of them by less than a full path.
     void RestoreFiles(const std::string& key, const ModuleEntry& module, const std::string& progressText);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/core/ticks.h"
 #include "supervision/core/module_entry.h"
@@ -64,8 +65,14 @@ public:
     // back through SupervisionEngine::OnPingAnswered. False when it has none.
     virtual bool PingWindow(std::uint32_t processId) = 0;
     virtual bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) = 0;
-    // False, with the system's error code, when the process could not be killed.
-    virtual bool Terminate(std::uint32_t processId, std::uint32_t& error) = 0;
+    // What the process started, what those started and so on, deepest
+    // first; for a process started by StartProgram, also whatever else its
+    // job holds. Never the process itself.
+    virtual std::vector<std::uint32_t> Descendants(std::uint32_t processId) = 0;
+    // False, with the system's error code, when the process could not be
+    // killed. `wholeJob`: a process started by StartProgram is ended with
+    // everything in its job.
+    virtual bool Terminate(std::uint32_t processId, bool wholeJob, std::uint32_t& error) = 0;
     // Starts a recovery program without waiting for it. True when it runs as
     // a process of its own: `token` then names it until ReleaseRecovery.
     // False when it could not be started, or was handed to a program that

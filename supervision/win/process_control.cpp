@@ -12,6 +12,7 @@
 #include "base/win/executable_path.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
+#include "supervision/win/started_programs.h"
 
 namespace mrwd {
 namespace {
@@ -251,23 +252,6 @@ HWND TopLevelWindowOfProcess(std::uint32_t processId) {
     return search.found;
 }
 
-bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) {
-    // The blank stays even without parameters: programs may rely on the form.
-    std::string commandLine = "\"" + path + "\" " + parameters;
-    const std::string folder = FolderPart(path);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                          &info)) {
-        return false;
-    }
-    const UniqueHandle thread(info.hThread);
-    const UniqueHandle process(info.hProcess);
-    processId = info.dwProcessId;
-    return true;
-}
-
 bool TerminateProcessById(std::uint32_t processId, std::uint32_t* error) {
     UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
     const bool canWait = process.valid();
@@ -293,6 +277,8 @@ RunResult RunWithShell(const std::string& path, UniqueHandle& process) {
     info.lpVerb = "open";
     info.lpFile = path.c_str();
     info.nShow = SW_SHOWDEFAULT;
+    // What it starts inherits the server's error mode: no crash box either.
+    ::SetErrorMode(kQuietErrorMode);
     if (!::ShellExecuteExA(&info)) return RunResult::NotStarted;
     process.reset(info.hProcess);
     return process ? RunResult::Started : RunResult::NothingToWaitFor;

@@ -47,9 +47,6 @@ std::string ServerExecutableLongPath();
 // The first top-level window, visible or not, owned by the process; null when none.
 HWND TopLevelWindowOfProcess(std::uint32_t processId);
 
-// Starts "\"path\" parameters" in the folder of the path.
-bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId);
-
 // How long a termination waits for the process to be gone.
 constexpr DWORD kTerminationWaitMs = 5000;
 

@@ -1,5 +1,7 @@
 #include "win_engine_system.h"
 
+#include <algorithm>
+
 #include "base/win/executable_path.h"
 #include "base/win/texts.h"
 #include "notify/core/support_address.h"
@@ -44,7 +46,10 @@ bool WinEngineSystem::Pause() {
 
 bool WinEngineSystem::Stopping() { return ::WaitForSingleObject(abandonWaits_, 0) == WAIT_OBJECT_0; }
 
-void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) { RebuildProcessSnapshot(snapshot, listing_, names_); }
+void WinEngineSystem::RebuildSnapshot(ProcessSnapshot& snapshot) {
+    started_.Prune();
+    RebuildProcessSnapshot(snapshot, listing_, names_);
+}
 
 bool WinEngineSystem::ExecutablePath(std::uint32_t processId, std::string& path) {
     std::string reported;
@@ -68,10 +73,31 @@ bool WinEngineSystem::PingWindow(std::uint32_t processId) {
 }
 
 bool WinEngineSystem::StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) {
-    return mrwd::StartProgram(path, parameters, processId);
+    StartedProcess started;
+    if (!StartInJob(path, parameters, started)) return false;
+    if (started.jobRefused != 0 && !jobRefusalLogged_) {
+        // Once: it holds for every program while the server runs where it does.
+        jobRefusalLogged_ = true;
+        services_.log.WriteLogString(IDS_JOB_REFUSED, path.c_str(), static_cast<unsigned long>(started.jobRefused));
+    }
+    processId = started.id;
+    started_.Add(std::move(started));
+    return true;
 }
 
-bool WinEngineSystem::Terminate(std::uint32_t processId, std::uint32_t& error) {
+std::vector<std::uint32_t> WinEngineSystem::Descendants(std::uint32_t processId) {
+    std::vector<RunningProcess> running;
+    std::vector<std::uint32_t> found;
+    if (listing_.List(running)) found = DescendantsOf(processId, running);
+    // What its job holds is found even when the process between has ended.
+    for (const std::uint32_t member : started_.JobMembers(processId)) {
+        if (std::find(found.begin(), found.end(), member) == found.end()) found.push_back(member);
+    }
+    return found;
+}
+
+bool WinEngineSystem::Terminate(std::uint32_t processId, bool wholeJob, std::uint32_t& error) {
+    if (wholeJob && started_.EndJob(processId, kTerminationWaitMs, error)) return true;
     return TerminateProcessById(processId, &error);
 }
 

@@ -18,6 +18,7 @@
 #include "supervision/core/engine.h"
 #include "supervision/core/process_tree.h"
 #include "supervision/win/process_listing.h"
+#include "supervision/win/started_programs.h"
 
 namespace mrwd {
 
@@ -54,7 +55,8 @@ public:
     bool ExecutablePath(std::uint32_t processId, std::string& path) override;
     bool PingWindow(std::uint32_t processId) override;
     bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& processId) override;
-    bool Terminate(std::uint32_t processId, std::uint32_t& error) override;
+    std::vector<std::uint32_t> Descendants(std::uint32_t processId) override;
+    bool Terminate(std::uint32_t processId, bool wholeJob, std::uint32_t& error) override;
     bool StartRecovery(const std::string& path, std::uint32_t& token) override;
     bool RecoveryEnded(std::uint32_t token) override;
     void ReleaseRecovery(std::uint32_t token) override;
@@ -86,6 +88,10 @@ private:
     // (engine thread only).
     ProcessListing listing_;
     ProcessNameCache names_;
+    // The programs the engine started, with their jobs (engine thread
+    // only), and whether a start without a job has been logged.
+    StartedPrograms started_;
+    bool jobRefusalLogged_ = false;
     // The recovery programs the engine follows, by token (engine thread only).
     std::map<std::uint32_t, UniqueHandle> recoveries_;
     std::uint32_t lastRecoveryToken_ = 0;

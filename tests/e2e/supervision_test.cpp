@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 
 #include "supervision/win/module_store.h"
 #include "supervision/win/process_control.h"
@@ -159,6 +160,92 @@ TEST_F(Supervision, ARecoveryProgramThatNeverEndsHoldsUpNoOtherProgram) {
         ::WaitForSingleObject(process.get(), kDeadlineMs);
     }
     EXPECT_TRUE(WaitUntil([&] { return Processes(hung).size() == 1; }, kDeadlineMs));
+}
+
+// A stand-in's record line: "<process id> <event> <ms since 1970>[ <detail>]".
+struct RecordLine {
+    std::string process, event, detail;
+    unsigned long long ms = 0;
+};
+
+std::vector<RecordLine> RecordLines(const std::string& record) {
+    std::vector<RecordLine> found;
+    std::istringstream lines(ReadWholeFile(record));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        RecordLine parsed;
+        if (!(words >> parsed.process >> parsed.event >> parsed.ms)) continue;
+        words >> parsed.detail;
+        found.push_back(parsed);
+    }
+    return found;
+}
+
+bool Running(std::uint32_t id) {
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    return process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+// A hung launcher goes with what it started: one the server started (in its
+// job), and one it did not (found by its parent id).
+TEST_F(Supervision, AHungProgramIsEndedWithItsChildren) {
+    const std::string started = sandbox_.AddProgram("launcher.exe");
+    const std::string found = sandbox_.AddProgram("found.exe");
+    const std::string child = sandbox_.AddProgram("child.exe");
+    const std::string record = sandbox_.Folder() + "record.txt";
+    ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", record.c_str());
+    const std::string launches = "--hang-after 0 --child \"" + child + "\"";
+    ASSERT_TRUE(store_.Store(started, AliveProgram(launches)));
+    StartServer();
+    ChildProcess& outsider = sandbox_.StartProgram(found, launches);
+    ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", nullptr);
+    ASSERT_TRUE(Logged(Restart(1, started)));
+    ASSERT_TRUE(Logged(Restart(1, found)));
+    ASSERT_TRUE(outsider.WaitForExit(kDeadlineMs));
+
+    // The first child of each: the server's first launcher and the outsider.
+    std::string first, outsiders;
+    for (const RecordLine& line : RecordLines(record)) {
+        if (line.event != "child") continue;
+        std::string& slot = line.process == std::to_string(outsider.Id()) ? outsiders : first;
+        if (slot.empty()) slot = line.detail;
+    }
+    ASSERT_FALSE(first.empty() || outsiders.empty()) << ReadWholeFile(record);
+    for (const std::string& id : {first, outsiders}) {
+        const auto childId = static_cast<std::uint32_t>(std::stoul(id));
+        EXPECT_TRUE(WaitUntil([&] { return !Running(childId); }, kDeadlineMs)) << "child " << id << " lives on";
+    }
+}
+
+// A crash ends the program at once, with Wine's crash handling as a user
+// has it (its debugger not switched off), and the copy is started again.
+TEST_F(Supervision, AProgramThatCrashesIsStartedAgainAtOnce) {
+    const std::string crashes = sandbox_.AddProgram("crashes.exe");
+    const std::string record = sandbox_.Folder() + "record.txt";
+    ModuleEntry entry = WindowProgram("--no-alive --exit-after 1500 --exit crash", 60000);
+    entry.StartDelay = 500;
+    ASSERT_TRUE(store_.Store(crashes, entry));
+    char overrides[512] = {};
+    ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
+    ::SetEnvironmentVariableA("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", record.c_str());
+    StartServer();
+    ::SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
+    ::SetEnvironmentVariableA("MRWD_STANDIN_RECORD", nullptr);
+    std::vector<unsigned long long> crashedAt, startedAt;
+    ASSERT_TRUE(WaitUntil([&] {
+        crashedAt.clear();
+        startedAt.clear();
+        for (const RecordLine& line : RecordLines(record)) {
+            if (line.event == "ending") crashedAt.push_back(line.ms);
+            if (line.event == "started") startedAt.push_back(line.ms);
+        }
+        return startedAt.size() >= 4;
+    }, 40000)) << ReadWholeFile(record);
+    // From each crash to the next start: the engine's wake on the end, not a cycle later or never.
+    for (std::size_t i = 0; i + 1 < startedAt.size() && i < crashedAt.size(); ++i) {
+        EXPECT_LT(startedAt[i + 1] - crashedAt[i], 2000u) << "crash " << i << " held the program";
+    }
 }
 
 TEST_F(Supervision, AnnouncedEndIsRespectedASilentExitIsNot) {

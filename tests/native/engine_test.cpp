@@ -30,9 +30,9 @@ public:
     explicit CheckedSystem(SupervisionState& state) : state_(state) {}
     std::vector<std::string> heldDuring;
 
-    bool Terminate(std::uint32_t id, std::uint32_t& error) override {
+    bool Terminate(std::uint32_t id, bool wholeJob, std::uint32_t& error) override {
         Check("terminate");
-        return FakeEngineSystem::Terminate(id, error);
+        return FakeEngineSystem::Terminate(id, wholeJob, error);
     }
     bool StartProgram(const std::string& p, const std::string& a, std::uint32_t& id) override {
         Check("start");
@@ -467,6 +467,49 @@ TEST_F(EngineTest, AProcessIsJudgedWhenItsIntervalRunsOutAndNotAgainByTheCycle) 
     Pass();
     EXPECT_EQ(Count(sys.actions, "terminate"), 1);
     EXPECT_EQ(AliveId(kApp), app);
+}
+
+// A hung process goes with what it started, deepest first, and with its whole
+// job when none of it had to be spared.
+TEST(EngineTree, AHungProcessGoesWithWhatItStartedButNeverWithTheServerOrTheSystem) {
+    struct Case {
+        const char* what;
+        std::string path;  // empty: its executable cannot be read
+        bool serversOwnProcess;
+        bool ended;
+    } const cases[] = {
+        {"a child of its own", "C:\\Kiosk\\renderer.exe", false, true},
+        {"another process of the server's executable", "C:\\Watchdog\\MRWD.EXE", false, false},
+        {"the server's own process", "C:\\Watchdog\\mrwd.exe", true, false},
+        {"one of the system's critical processes", "C:\\Windows\\System32\\csrss.exe", false, false},
+        {"one another account runs", "", false, false},
+    };
+    for (const Case& c : cases) {
+        SupervisionState state;
+        FakeEngineSystem sys;
+        Settings settings;
+        SupervisionEngine engine(state, sys, settings);
+        ModuleEntry entry = RegisteredEntry(10000);
+        entry.Copies = 0;
+        state.modules.Add(kApp, entry);
+        const std::uint32_t app = sys.Spawn(kApp);
+        Alive(engine, 10, app);
+        const std::uint32_t grandchild = sys.Spawn("C:\\Kiosk\\helper.exe");
+        std::uint32_t child = sys.serverId;
+        if (c.serversOwnProcess) sys.processes[child] = c.path;
+        if (!c.serversOwnProcess) child = c.path.empty() ? 4242 : sys.Spawn(c.path);
+        sys.descendants[app] = {grandchild, child};
+        sys.now += 10001;
+        state.failureActionInProgress = false;
+        engine.CheckPass();
+
+        std::vector<std::string> expected{"terminate " + std::to_string(grandchild)};
+        if (c.ended) expected.push_back("terminate " + std::to_string(child));
+        expected.push_back("terminate " + std::to_string(app));
+        const std::vector<std::string> terminated(sys.actions.begin(), sys.actions.begin() + expected.size());
+        EXPECT_EQ(terminated, expected) << c.what;
+        EXPECT_EQ(sys.wholeJobs, c.ended ? std::vector<std::uint32_t>{app} : std::vector<std::uint32_t>{}) << c.what;
+    }
 }
 
 TEST_F(EngineTest, AProcessThatCannotBeKilledKeepsItsCountAndIsMailedOnce) {

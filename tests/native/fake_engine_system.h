@@ -20,6 +20,10 @@ public:
     std::set<std::uint32_t> windows;
     std::set<std::string> missingFiles;
     std::set<std::uint32_t> unkillable;
+    // What each process started, deepest first, as the system reports it;
+    // the processes ended with their whole job.
+    std::map<std::uint32_t, std::vector<std::uint32_t>> descendants;
+    std::vector<std::uint32_t> wholeJobs;
     std::uint32_t nextProcessId = 500;
     // Recovery programs that run on until a test ends them (by path); the
     // others have ended by the engine's next look. Running ones by token.
@@ -94,7 +98,12 @@ public:
         actions.push_back("start " + path + " " + parameters + " -> " + std::to_string(id));
         return true;
     }
-    bool Terminate(std::uint32_t id, std::uint32_t& error) override {
+    std::vector<std::uint32_t> Descendants(std::uint32_t id) override {
+        auto it = descendants.find(id);
+        return it == descendants.end() ? std::vector<std::uint32_t>() : it->second;
+    }
+    bool Terminate(std::uint32_t id, bool wholeJob, std::uint32_t& error) override {
+        if (wholeJob) wholeJobs.push_back(id);
         if (unkillable.count(id) != 0 || processes.erase(id) == 0) {
             error = 5;  // access denied
             return false;

@@ -2,6 +2,7 @@
 // killing and running programs, on the real system under Wine.
 #include "supervision/win/process_control.h"
 #include "supervision/win/process_listing.h"
+#include "supervision/win/started_programs.h"
 
 #include <shlobj.h>
 
@@ -20,6 +21,14 @@ namespace fs = std::filesystem;
 using testing::ChildProcess;
 using testing::kDeadlineMs;
 using testing::WaitUntil;
+
+// A start as the engine makes it, the job let go: the tests end processes by id.
+bool StartProgram(const std::string& path, const std::string& parameters, std::uint32_t& id) {
+    StartedProcess started;
+    if (!StartInJob(path, parameters, started)) return false;
+    id = started.id;
+    return true;
+}
 
 class ProcessControlTest : public ::testing::Test {
 protected:
@@ -51,6 +60,17 @@ protected:
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
+    }
+    // What the stand-in `id` recorded after the time of `event` ("" when not yet).
+    std::string Recorded(std::uint32_t id, const std::string& event) const {
+        std::istringstream lines(Record());
+        const std::string start = std::to_string(id) + " " + event + " ";
+        for (std::string line; std::getline(lines, line);) {
+            if (line.compare(0, start.size(), start) != 0) continue;
+            const std::size_t detail = line.find(' ', start.size());
+            return detail == std::string::npos ? std::string() : line.substr(detail + 1);
+        }
+        return std::string();
     }
     bool Running(std::uint32_t id) const {
         UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, id));
@@ -173,6 +193,56 @@ TEST_F(ProcessControlTest, TerminateEndsTheProcess) {
     EXPECT_TRUE(TerminateProcessById(id));
     EXPECT_TRUE(WaitUntil([&] { return !Running(id); }, kDeadlineMs));
     EXPECT_FALSE(TerminateProcessById(0xFFFFFFF0u));
+}
+
+// What a launcher starts runs in its job, found there and ended with it.
+TEST_F(ProcessControlTest, AStartedProgramAndWhatItStartsEndWithItsJob) {
+    const std::string child = Program("child.exe");
+    StartedProcess started;
+    ASSERT_TRUE(StartInJob(Program("launcher.exe"), "--no-alive --child \"" + child + "\"", started));
+    const std::uint32_t id = started.id;
+    started_.push_back(id);
+    ASSERT_TRUE(started.job.valid()) << "no job: error " << started.jobRefused;
+    std::string childId;
+    ASSERT_TRUE(WaitUntil([&] { return !(childId = Recorded(id, "child")).empty(); }, kDeadlineMs)) << Record();
+    const auto childProcess = static_cast<std::uint32_t>(std::stoul(childId));
+    started_.push_back(childProcess);
+
+    StartedPrograms programs;
+    programs.Add(std::move(started));
+    EXPECT_EQ(programs.JobMembers(id), std::vector<std::uint32_t>{childProcess});
+    std::uint32_t error = 0;
+    ASSERT_TRUE(programs.EndJob(id, kTerminationWaitMs, error)) << error;
+    EXPECT_FALSE(Running(id));
+    EXPECT_TRUE(WaitUntil([&] { return !Running(childProcess); }, kDeadlineMs)) << "the child outlived its job";
+    EXPECT_FALSE(programs.EndJob(id, kTerminationWaitMs, error)) << "an ended job is forgotten";
+}
+
+// The error mode a started program begins with: no crash or critical-error
+// box. Wine keeps each process's mode to itself; where a plain start shows
+// that, there is no inheritance to check.
+TEST_F(ProcessControlTest, AStartedProgramBeginsWithoutErrorBoxes) {
+    const std::string program = Program("modes.exe");
+    StartedProcess started;
+    ASSERT_TRUE(StartInJob(program, "--no-alive --error-mode", started));
+    started_.push_back(started.id);
+    std::string mode;
+    ASSERT_TRUE(WaitUntil([&] { return !(mode = Recorded(started.id, "error-mode")).empty(); }, kDeadlineMs));
+    if (mode == "0x0000") {
+        ::SetErrorMode(SEM_FAILCRITICALERRORS);
+        std::string commandLine = "\"" + program + "\" --no-alive --error-mode";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        ASSERT_TRUE(::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                     &info));
+        const UniqueHandle thread(info.hThread), process(info.hProcess);
+        started_.push_back(info.dwProcessId);
+        std::string plain;
+        ASSERT_TRUE(WaitUntil([&] { return !(plain = Recorded(info.dwProcessId, "error-mode")).empty(); }, kDeadlineMs));
+        if (plain == "0x0000") GTEST_SKIP() << "this system gives a new process no error mode of its parent";
+    }
+    EXPECT_EQ(mode, "0x8003") << "SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX";
 }
 
 TEST_F(ProcessControlTest, TopLevelWindowBelongsToItsProcess) {

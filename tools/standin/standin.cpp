@@ -13,6 +13,9 @@
 //   --exit clean|silent|crash
 //                     clean: announce the end first; silent: just exit;
 //                     crash: die of an access violation
+//   --child PATH      start PATH with "--no-alive" at start and record
+//                     "child" with its process id (a launcher's child)
+//   --error-mode      record "error-mode" with the error mode it started with
 //   --dde             serve DDE "standin"/"System": documents opened by the
 //                     shell while it runs go to it, and no new process starts
 //   --record FILE     append "<process id> <event> <ms since 1970>" to FILE for
@@ -56,6 +59,8 @@ struct Behaviour {
     std::string exitMode = "clean";
     std::string record;
     std::string control;
+    std::string child;
+    bool errorMode = false;
     bool dde = false;
 };
 
@@ -87,6 +92,8 @@ Behaviour Parse(const std::vector<std::string>& args) {
         else if (arg == "--exit") { b.exitMode = value; ++i; }
         else if (arg == "--record") { b.record = value; ++i; }
         else if (arg == "--dde") b.dde = true;
+        else if (arg == "--child") { b.child = value; ++i; }
+        else if (arg == "--error-mode") b.errorMode = true;
         else if (arg == "--control") { b.control = value; ++i; }
     }
     if (b.record.empty()) {
@@ -182,6 +189,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     GetCurrentDirectoryA(sizeof folder, folder);
     Record(b.record, "started", std::string(" [") + folder + "] [" + GetCommandLineA() + "]");
     RecordFile = b.record;
+    if (b.errorMode) {
+        const UINT mode = SetErrorMode(0);
+        SetErrorMode(mode);
+        char text[32];
+        std::snprintf(text, sizeof text, " 0x%04x", mode);
+        Record(b.record, "error-mode", text);
+    }
+    if (!b.child.empty()) {
+        std::string commandLine = "\"" + b.child + "\" --no-alive";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            Record(b.record, "child", " " + std::to_string(info.dwProcessId));
+            CloseHandle(info.hThread);
+            CloseHandle(info.hProcess);
+        }
+    }
     if (b.dde) ServeDde();
 
     if (b.window) {
