@@ -94,6 +94,7 @@ TEST(OauthReply, RefusalsSayWhyWithoutTheToken) {
         {"{\"expires_in\":-1," + token + "}", "", nullptr},
         {"{\"expires_in\":3599.5," + token + "}", "", nullptr},
         {"{\"expires_in\":\"soon\"," + token + "}", "", nullptr},
+        {"{\"expires_in\":18446744073709551616," + token + "}", "", nullptr},
     };
     for (const auto& c : cases) {
         TokenReply reply;
@@ -150,16 +151,6 @@ TEST(JsonReader, Refusals) {
         members["stale"] = "x";
         EXPECT_FALSE(ReadJsonObject(text, members)) << text.substr(0, 80);
         EXPECT_TRUE(members.empty()) << text.substr(0, 80);
-    }
-}
-
-TEST(JsonReader, UnsignedNumbers) {
-    std::uint64_t value = 7;
-    EXPECT_TRUE(JsonUnsigned("0", value) && value == 0);
-    EXPECT_TRUE(JsonUnsigned("3599", value) && value == 3599);
-    EXPECT_TRUE(JsonUnsigned("18446744073709551615", value) && value == UINT64_MAX);
-    for (const char* text : {"", "18446744073709551616", "-1", "1.0", "1e3", " 1", "1 ", "0x10"}) {
-        EXPECT_FALSE(JsonUnsigned(text, value)) << text;
     }
 }
 
