@@ -16,6 +16,9 @@ enum class MailAuthentication : std::uint32_t {
     None = 0,
     Login = 1,
     PopBeforeSmtp = 2,
+    // SASL XOAUTH2 with an access token of the client-credentials grant
+    // (Microsoft 365, where a password is refused): the user name is the mailbox.
+    OAuth = 3,
 };
 
 // "SMTPSecurity": plain text, STARTTLS after the greeting, or TLS from the
@@ -39,9 +42,17 @@ struct MailSettings {
     // is trusted (hex, in any case, colons and blanks allowed) instead of the
     // system's root store.
     std::string certSha256;
+    // With OAuth: "OAuthTenant", "OAuthClientId", the client secret (stored
+    // scrambled as the password is, in "OAuthClientSecret"; plain text in
+    // memory) and "OAuthTokenURL" (empty: the tenant's Microsoft endpoint).
+    std::string oauthTenant;
+    std::string oauthClientId;
+    std::string oauthSecret;
+    std::string oauthTokenUrl;
 };
 
-// Server, both addresses and, when authenticating, user name and password.
+// Server, both addresses and, when authenticating, user name and password;
+// with OAuth the user name, the client id and secret, and a tenant or a token URL.
 bool MailSettingsComplete(const MailSettings& mail);
 
 class SharedMailSettings {

@@ -59,6 +59,14 @@ std::string ReadText(SettingsSource& source, const char* name, std::size_t size)
     return std::string(buffer.data());
 }
 
+// A secret stored scrambled in a whole short buffer; empty when missing.
+std::string ReadScrambled(SettingsSource& source, const char* name) {
+    unsigned char stored[kShortValueSize];
+    if (!ReadBytes(source, name, stored, sizeof stored)) return std::string();
+    ScramblePassword(stored, sizeof stored, kPasswordKey);
+    return std::string(reinterpret_cast<const char*>(stored), strnlen(reinterpret_cast<const char*>(stored), sizeof stored));
+}
+
 MailSettings LoadMailSettings(SettingsSource& source) {
     MailSettings mail;
     mail.server = ReadText(source, "SMTPServer", kTextValueSize);
@@ -68,12 +76,11 @@ MailSettings LoadMailSettings(SettingsSource& source) {
     mail.recipient = ReadText(source, "UserEMail", kTextValueSize);
     mail.sender = ReadText(source, "SenderEMail", kTextValueSize);
     mail.userName = ReadText(source, "UserName", kShortValueSize);
-    unsigned char password[kShortValueSize];
-    if (ReadBytes(source, "Password", password, sizeof password)) {
-        ScramblePassword(password, sizeof password, kPasswordKey);
-        mail.password.assign(reinterpret_cast<const char*>(password), strnlen(reinterpret_cast<const char*>(password),
-                                                                              sizeof password));
-    }
+    mail.password = ReadScrambled(source, "Password");
+    mail.oauthSecret = ReadScrambled(source, "OAuthClientSecret");
+    mail.oauthTenant = ReadText(source, "OAuthTenant", kTextValueSize);
+    mail.oauthClientId = ReadText(source, "OAuthClientId", kTextValueSize);
+    mail.oauthTokenUrl = ReadText(source, "OAuthTokenURL", kTextValueSize);
     std::uint32_t number = 0;
     mail.authentication = static_cast<MailAuthentication>(source.ReadDword("AuthType", number) ? number : 0);
     mail.security = static_cast<MailSecurity>(source.ReadDword("SMTPSecurity", number) ? number : 0);

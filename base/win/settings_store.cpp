@@ -72,10 +72,14 @@ bool SettingsStore::StoreSmtpPort(std::uint16_t port) const {
 }
 
 bool SettingsStore::StorePassword(const unsigned char (&plain)[kShortValueSize]) const {
+    return StoreScrambled("Password", plain);
+}
+
+bool SettingsStore::StoreScrambled(const char* name, const unsigned char (&plain)[kShortValueSize]) const {
     unsigned char scrambled[kShortValueSize];
     std::memcpy(scrambled, plain, sizeof scrambled);
     ScramblePassword(scrambled, sizeof scrambled, kPasswordKey);
-    return Store("Password", REG_BINARY, scrambled, sizeof scrambled);
+    return Store(name, REG_BINARY, scrambled, sizeof scrambled);
 }
 
 void SettingsStore::StoreMail(const MailSettings& mail) const {
@@ -88,8 +92,18 @@ void SettingsStore::StoreMail(const MailSettings& mail) const {
     if (mail.authentication == MailAuthentication::None) return;
     StoreText("UserName", mail.userName.c_str(), kShortValueSize);
     unsigned char plain[kShortValueSize] = {};
-    std::memcpy(plain, mail.password.data(), std::min(mail.password.size(), sizeof plain - 1));
-    StorePassword(plain);
+    if (mail.authentication != MailAuthentication::OAuth) {
+        std::memcpy(plain, mail.password.data(), std::min(mail.password.size(), sizeof plain - 1));
+        StorePassword(plain);
+        return;
+    }
+    // The application's secret only with its own kind: another kind's
+    // password is never replaced by it, nor it by a password.
+    std::memcpy(plain, mail.oauthSecret.data(), std::min(mail.oauthSecret.size(), sizeof plain - 1));
+    StoreScrambled("OAuthClientSecret", plain);
+    StoreText("OAuthTenant", mail.oauthTenant.c_str(), kTextValueSize);
+    StoreText("OAuthClientId", mail.oauthClientId.c_str(), kTextValueSize);
+    StoreText("OAuthTokenURL", mail.oauthTokenUrl.c_str(), kTextValueSize);
 }
 
 }  // namespace mrwd

@@ -34,6 +34,8 @@ public:
     bool StoreSmtpPort(std::uint16_t port) const;
     // Scrambles a copy of the 128-byte plain-text password and stores it.
     bool StorePassword(const unsigned char (&plain)[kShortValueSize]) const;
+    // A secret scrambled as the password is, in its whole short buffer.
+    bool StoreScrambled(const char* name, const unsigned char (&plain)[kShortValueSize]) const;
     // The mail settings as the dialog's OK writes them: every value in its
     // type and size, the user name and password only when authenticating (so
     // switching authentication off keeps the stored account). "SMTPCertSHA256"

@@ -184,6 +184,41 @@ TEST(SettingsLoad, StoredPasswordIsUnscrambledAfterReading) {
     EXPECT_EQ(s.Mail.Get().password, "pa55");
 }
 
+// OAuth: the mailbox, the application (its id and scrambled secret) and
+// where its token comes from, a tenant or a token URL of its own.
+TEST(MailConfigured, OAuthNeedsTheMailboxTheApplicationAndATenantOrTokenUrl) {
+    FakeKey key;
+    key.SetText("SMTPServer", "smtp.office365.com");
+    key.SetText("UserEMail", "ops@example.com");
+    key.SetText("SenderEMail", "kiosk@example.com");
+    key.numbers["AuthType"] = 3;
+    key.SetText("UserName", "kiosk@example.com");
+    key.SetText("OAuthClientId", "11111111-2222");
+    key.SetText("OAuthTenant", "contoso.onmicrosoft.com");
+    unsigned char stored[kShortValueSize] = {};
+    std::strcpy(reinterpret_cast<char*>(stored), "s3cr~t");
+    ScramblePassword(stored, sizeof stored, kPasswordKey);
+    key.bytes["OAuthClientSecret"] = std::vector<unsigned char>(std::begin(stored), std::end(stored));
+    Settings s;
+    LoadSettings(key, s);
+    const MailSettings mail = s.Mail.Get();
+    EXPECT_EQ(mail.authentication, MailAuthentication::OAuth);
+    EXPECT_EQ(mail.oauthSecret, "s3cr~t");
+    EXPECT_EQ(mail.oauthClientId, "11111111-2222");
+    EXPECT_EQ(mail.password, "") << "the secret is not the password";
+    EXPECT_EQ(s.MailConfigured, 1);
+
+    key.bytes.erase("OAuthTenant");
+    LoadSettings(key, s);
+    EXPECT_EQ(s.MailConfigured, 0) << "neither a tenant nor a token URL";
+    key.SetText("OAuthTokenURL", "https://127.0.0.1:8443/token");
+    LoadSettings(key, s);
+    EXPECT_EQ(s.MailConfigured, 1);
+    key.bytes.erase("OAuthClientSecret");
+    LoadSettings(key, s);
+    EXPECT_EQ(s.MailConfigured, 0) << "no secret";
+}
+
 TEST(MailConfigured, NeedsServerAddressesAndWithAuthenticationTheLogin) {
     FakeKey key;
     key.SetText("SMTPServer", "mail.example.com");
