@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "notify/core/base64.h"
+#include "notify/core/oauth_token.h"
 
 namespace mrwd {
 namespace {
@@ -147,10 +148,10 @@ bool CFastSmtp::ReadReply(MailConnection& connection, bool pop3, std::string& re
     return true;
 }
 
-bool CFastSmtp::Command(MailConnection* connection, bool pop3, const std::string& command) {
+bool CFastSmtp::Command(MailConnection* connection, bool pop3, const std::string& command, std::size_t longest) {
     lastNegativeCode_ = 0;
     if (connection == nullptr) return false;
-    if (!SendRaw(*connection, command.substr(0, kBuffer - 1))) return false;
+    if (!SendRaw(*connection, command.substr(0, longest))) return false;
     std::string reply;
     if (!ReadReply(*connection, pop3, reply)) return false;
     RecordText("%s\r\n", reply.c_str());
@@ -213,7 +214,8 @@ bool CFastSmtp::Greet(const MailSettings& mail) {
         hostName_.clear();
     }
     // Extensions (STARTTLS, AUTH) are announced only to EHLO.
-    const bool extended = mail.authentication == MailAuthentication::Login || mail.security != MailSecurity::None;
+    const bool extended = mail.authentication == MailAuthentication::Login ||
+                          mail.authentication == MailAuthentication::OAuth || mail.security != MailSecurity::None;
     const std::string hello = std::string(extended ? "EHLO " : "HELO ") + hostName_ + "\r\n";
     if (!SmtpCommand(hello)) return false;
     offer_ = ParseEhloReply(lastReply_);
@@ -238,6 +240,7 @@ bool CFastSmtp::Authenticate(const MailSettings& mail, const Pop3Server& pop3) {
         RecordText("User name mast be specified\r\n");
         return false;
     }
+    if (mail.authentication == MailAuthentication::OAuth) return XOAuth2(mail);
     if (mail.password.empty()) {
         RecordText("Password mast be specified\r\n");
         return false;
@@ -253,6 +256,28 @@ bool CFastSmtp::Authenticate(const MailSettings& mail, const Pop3Server& pop3) {
     }
     if (mail.authentication == MailAuthentication::PopBeforeSmtp) return PopBeforeSmtp(mail, pop3);
     RecordText("Unknown authentication method\r\n");
+    return false;
+}
+
+bool CFastSmtp::XOAuth2(const MailSettings& mail) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string token;
+        std::string failure;
+        if (!system_.AccessToken(mail, attempt > 0, token, failure)) {
+            RecordText("%s\r\n", failure.c_str());
+            return false;
+        }
+        // The reply, not the command, goes to the record: the token stays out of it.
+        // An access token runs to a few kilobytes: the command goes out whole.
+        const std::string command = "AUTH XOAUTH2 " + XOAuth2Response(mail.userName, token) + "\r\n";
+        if (Command(smtp_.get(), false, command, command.size())) {
+            if (ReplyCode(lastReply_, false) != 334) return true;
+            // A refusal comes first as a challenge holding the reason; an
+            // empty line asks for the final reply.
+            if (SmtpCommand("\r\n")) return true;
+        }
+        if (lastNegativeCode_ != 535) return false;
+    }
     return false;
 }
 

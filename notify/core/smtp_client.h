@@ -1,7 +1,7 @@
 // CFastSmtp: the server's own mail client. One object sends one message: it
 // connects, secures the connection if asked (STARTTLS, or TLS from the first
-// byte), greets, authenticates if asked (AUTH LOGIN or PLAIN, or POP before
-// SMTP), transfers the message and quits, keeping every server reply and
+// byte), greets, authenticates if asked (AUTH LOGIN or PLAIN, XOAUTH2 with
+// an OAuth token, or POP before SMTP), transfers the message and quits, keeping every server reply and
 // error text in its record. Sockets, TLS, files and the clock are reached
 // through MailSystem.
 #pragma once
@@ -48,6 +48,11 @@ public:
     virtual UtcTime Now() = 0;
     // A whole file; on failure the text to record goes to `failure`.
     virtual bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) = 0;
+    // An OAuth access token for the mail's application: one still valid, or
+    // with `renew` (the server refused the last one) a fresh one. On failure
+    // the text to record goes to `failure`: what failed, never the secret or
+    // a token.
+    virtual bool AccessToken(const MailSettings& mail, bool renew, std::string& token, std::string& failure) = 0;
 };
 
 // What the server offers in its reply to EHLO.
@@ -116,13 +121,18 @@ private:
     bool SendRaw(MailConnection& connection, const std::string& bytes);
     // Reads one reply up to its final line; false on a transfer error.
     bool ReadReply(MailConnection& connection, bool pop3, std::string& reply);
-    bool Command(MailConnection* connection, bool pop3, const std::string& command);
+    // Sends at most `longest` bytes of the command (a line of the buffers the
+    // replies and the record use, unless said otherwise).
+    bool Command(MailConnection* connection, bool pop3, const std::string& command, std::size_t longest = 1023);
     bool SmtpCommand(const std::string& command) { return Command(smtp_.get(), false, command); }
     bool Pop3Command(const std::string& command) { return Command(pop3_.get(), true, command); }
     bool Greet(const MailSettings& mail);
     bool Secure(std::unique_ptr<MailConnection>& connection, const MailSettings& mail);
     bool Authenticate(const MailSettings& mail, const Pop3Server& pop3);
     bool PopBeforeSmtp(const MailSettings& mail, const Pop3Server& pop3);
+    // AUTH XOAUTH2 with the application's token, fetched once more when the
+    // server refuses it (it may have been revoked or have run out early).
+    bool XOAuth2(const MailSettings& mail);
     // Notes where a failure happened; always false.
     bool FailAt(MailStep step);
     bool SendMail();

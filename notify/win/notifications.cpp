@@ -22,8 +22,10 @@ void LogFailure(const EventLog& log, const CFastSmtp& client, const CMessage& me
 }
 
 // One try of one mail, every step logged; how it ended, for the outbox.
-SendVerdict Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, const std::atomic<bool>& abort) {
+SendVerdict Transfer(const EventLog& log, const MailSettings& mail, CMessage& message, const std::atomic<bool>& abort,
+                     OAuthTokens& tokens) {
     WinSockMailSystem system(kMailConnectTimeoutMs, kMailTransferTimeoutMs, &abort);
+    system.UseTokens(tokens);
     CFastSmtp client(system);
     log.WriteLogString(IDS_NOTIFY_SENDING, mail.recipient.c_str());
     if (!client.Started() || !client.Connect(mail) || !client.AddRecipient(mail.recipient, std::string())) {
@@ -128,7 +130,7 @@ void NotificationSender::RunRound() {
         }
         if (!next) break;
         CMessage message = FromOutbox(*next);
-        const SendVerdict verdict = Transfer(log_, mail, message, aborting_);
+        const SendVerdict verdict = Transfer(log_, mail, message, aborting_, tokens_);
         std::lock_guard<std::mutex> guard(outboxLock_);
         outbox_.Settle(next->number, verdict, WallClockSeconds());
         PublishCounts();

@@ -17,6 +17,7 @@
 #include "base/win/thread.h"
 #include "notify/core/mail_message.h"
 #include "notify/core/outbox.h"
+#include "notify/win/oauth_tokens.h"
 #include "notify/core/send_turns.h"
 #include "notify/win/outbox_folder.h"
 
@@ -121,6 +122,8 @@ private:
     std::atomic<std::size_t> kept_{0};
     std::atomic<std::uint64_t> sent_{0};
     std::atomic<std::uint64_t> dropped_{0};
+    // The OAuth application's token, shared by every send of this server.
+    OAuthTokens tokens_;
     RetryThread retries_;
 };
 

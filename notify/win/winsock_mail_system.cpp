@@ -271,4 +271,8 @@ std::unique_ptr<MailConnection> WinSockMailSystem::StartTls(std::unique_ptr<Mail
     return StartSchannelTls(std::move(plain), host, certSha256, failure);
 }
 
+bool WinSockMailSystem::AccessToken(const MailSettings& mail, bool renew, std::string& token, std::string& failure) {
+    return tokens_->Get(mail, renew, token, failure);
+}
+
 }  // namespace mrwd

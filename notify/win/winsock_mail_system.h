@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "notify/core/smtp_client.h"
+#include "notify/win/oauth_tokens.h"
 
 namespace mrwd {
 
@@ -35,8 +36,13 @@ public:
     bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) override;
     std::unique_ptr<MailConnection> StartTls(std::unique_ptr<MailConnection> plain, const std::string& host,
                                              const std::string& certSha256, std::string& failure) override;
+    bool AccessToken(const MailSettings& mail, bool renew, std::string& token, std::string& failure) override;
+    // The tokens to share with other sends; without, this send keeps its own.
+    void UseTokens(OAuthTokens& tokens) { tokens_ = &tokens; }
 
 private:
+    OAuthTokens ownTokens_;
+    OAuthTokens* tokens_ = &ownTokens_;
     unsigned connectTimeoutMs_;
     unsigned transferTimeoutMs_;
     const std::atomic<bool>* abort_;

@@ -14,6 +14,7 @@ namespace mrwd {
 constexpr std::uint32_t kNoAuthentication = 0;
 constexpr std::uint32_t kAuthLogin = 1;
 constexpr std::uint32_t kPopBeforeSmtp = 2;
+constexpr std::uint32_t kOAuth = 3;
 
 inline MailSettings Mail(const std::string& server, std::uint16_t port, std::uint32_t authType,
                          const char* user = nullptr, const char* password = nullptr,

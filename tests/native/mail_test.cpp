@@ -12,6 +12,7 @@
 #include "notify/core/daily_log.h"
 #include "notify/core/mail_format.h"
 #include "notify/core/smtp_client.h"
+#include "notify/core/oauth_token.h"
 #include "tests/common/mail_settings_for_tests.h"
 
 namespace mrwd {
@@ -250,6 +251,19 @@ public:
         return plain;
     }
     UtcTime Now() override { return FixedTime(); }
+    // The tokens the application is given in turn; "" fails with a reason.
+    std::deque<std::string> tokens;
+    std::vector<bool> tokenAsks;  // each ask's `renew`
+    bool AccessToken(const MailSettings&, bool renew, std::string& token, std::string& failure) override {
+        tokenAsks.push_back(renew);
+        if (tokens.empty() || tokens.front().empty()) {
+            failure = "OAuth token endpoint: invalid_client";
+            return false;
+        }
+        token = tokens.front();
+        tokens.pop_front();
+        return true;
+    }
     bool ReadAttachment(const std::string& path, std::string& bytes, std::string& failure) override {
         auto it = files.find(path);
         if (it == files.end()) {
@@ -433,6 +447,55 @@ TEST_F(SmtpTest, AuthLoginChallengesAndTheServersRefusal) {
     EXPECT_FALSE(refused.Connect(Mail("m", 587, kAuthLogin, "kiosk", "wrong")));
     EXPECT_FALSE(refused.IsConnected());
     EXPECT_EQ(Last(refused), "535 5.7.8 Authentication credentials invalid\r\n\r\n");
+}
+
+// XOAUTH2: the token goes out whole (a real one runs to kilobytes); a
+// refused token (535, after its challenge) is fetched once more, and only then.
+TEST_F(SmtpTest, XOAuth2SendsTheTokenAndFetchesOnlyARefusedOneAgain) {
+    const std::string ehlo = "250-mail\r\n250 AUTH LOGIN XOAUTH2\r\n";
+    const std::string longToken = "eyJ0" + std::string(3000, 'x');
+    const std::string challenge = "334 eyJzdGF0dXMiOiI0MDEifQ==\r\n";
+    const std::string refused = "535 5.7.3 Authentication unsuccessful\r\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> replies;  // after the greeting and EHLO
+        std::deque<std::string> tokens;
+        bool connects;
+        std::vector<bool> asks;
+        int replyCode;
+    } const cases[] = {
+        {"accepted", {"235 2.7.0 Authentication successful\r\n"}, {longToken}, true, {false}, 0},
+        {"refused, fetched again, accepted", {challenge, refused, "235 ok\r\n"}, {"old", "new"}, true, {false, true}, 0},
+        {"refused twice", {challenge, refused, refused}, {"old", "new"}, false, {false, true}, 535},
+        {"no token: nothing sent", {}, {""}, false, {false}, 0},
+        {"a temporary refusal is not a bad token", {"454 4.7.0 try later\r\n"}, {"t"}, false, {false}, 454},
+    };
+    for (const Case& c : cases) {
+        ScriptedSystem server;
+        server.smtp.replies = {"220 r\r\n", ehlo};
+        for (const std::string& reply : c.replies) server.smtp.replies.push_back(reply);
+        server.tokens = c.tokens;
+        MailSettings mail = Mail("smtp.office365.com", 587, kOAuth, "kiosk@example.com", nullptr);
+        CFastSmtp client(server);
+        EXPECT_EQ(client.Connect(mail), c.connects) << c.what;
+        EXPECT_EQ(server.tokenAsks, c.asks) << c.what;
+        if (!c.connects) {
+            EXPECT_EQ(client.FailedStep(), MailStep::Authentication) << c.what;
+            EXPECT_EQ(client.FailedReplyCode(), c.replyCode) << c.what;
+        }
+        const std::string& sent = server.smtp.received;
+        EXPECT_EQ(sent.rfind("EHLO kiosk7\r\n", 0), 0u) << c.what;
+        if (!c.tokens.front().empty()) {
+            const std::string first = "AUTH XOAUTH2 " + XOAuth2Response(mail.userName, c.tokens.front()) + "\r\n";
+            EXPECT_NE(sent.find(first), std::string::npos) << c.what;
+        } else {
+            EXPECT_EQ(sent.find("AUTH"), std::string::npos) << c.what;
+            EXPECT_EQ(Last(client), "OAuth token endpoint: invalid_client\r\n");
+        }
+        for (const std::string& entry : client.Record()) {
+            EXPECT_EQ(entry.find("xxxx"), std::string::npos) << "a token in the record";
+        }
+    }
 }
 
 TEST_F(SmtpTest, MultiLineRepliesAreReadWholeEvenInPieces) {

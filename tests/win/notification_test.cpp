@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "base/core/settings.h"
@@ -239,6 +240,57 @@ TEST_F(Notifications, APermanentRefusalDropsTheMailATemporaryOneKeepsIt) {
     // One try per send: the oldest, which fails; the one behind it is not tried.
     EXPECT_EQ(scripted_.Sessions().size(), 3u);
     EXPECT_EQ(std::filesystem::directory_iterator(outbox_) == std::filesystem::directory_iterator(), false);
+}
+
+// Microsoft 365's way: the application's token from the token endpoint over
+// HTTPS, AUTH XOAUTH2 inside STARTTLS, the token kept for the next mail and
+// fetched again once the server refuses it; a refused application is logged
+// with the endpoint's error and its mail kept.
+TEST_F(Notifications, OAuthMailGoesOutWithTheApplicationsTokenAndARefusedOneIsFetchedAgain) {
+    ASSERT_TRUE(TrustTestAuthority()) << "the test authority cannot be added to the root store";
+    const std::string state = WindowsPathOf(Environment("MRWD_REALSMTP_DIR")) + "\\";
+    const auto tokensIssued = [&] {
+        const std::string log = ReadWholeFile(state + "oauth.log");
+        int count = 0;
+        for (std::size_t at = log.find("token "); at != std::string::npos; at = log.find("token ", at + 1)) ++count;
+        return count;
+    };
+    PointMailAt(real_.TlsPort(), real_.User(), real_.Password(), kTestRecipient);
+    MailSettings mail = settings_.Mail.Get();
+    mail.security = MailSecurity::StartTls;
+    mail.server = "localhost";
+    mail.authentication = MailAuthentication::OAuth;
+    mail.userName = real_.User();
+    mail.oauthClientId = "mrwd-test-app";
+    mail.oauthSecret = real_.Password();
+    mail.oauthTokenUrl = "https://localhost:" + Environment("MRWD_OAUTH_PORT") + "/contoso/oauth2/v2.0/token";
+    mail.password.clear();
+    settings_.Mail.Set(mail);
+    settings_.MailConfigured = ComputeMailConfigured(settings_) ? 1 : 0;
+    ASSERT_EQ(settings_.MailConfigured, 1);
+    const std::size_t before = real_.MailCount();
+
+    sender_.SendNotification(Message(Unique("first ")));
+    sender_.SendNotification(Message(Unique("second ")));
+    ASSERT_TRUE(real_.WaitForMails(before + 2, kDeadlineMs)) << LogText();
+    EXPECT_EQ(tokensIssued(), 1) << "one token for both mails";
+
+    // The server no longer takes it (revoked, or run out early): one more fetch.
+    { std::ofstream revoke(state + "oauth-revoke"); }
+    sender_.SendNotification(Message(Unique("third ")));
+    ASSERT_TRUE(real_.WaitForMails(before + 3, kDeadlineMs)) << LogText();
+    EXPECT_EQ(tokensIssued(), 2);
+
+    mail.oauthSecret = "not-the-secret";
+    settings_.Mail.Set(mail);
+    const std::string kept = Unique("kept ");
+    sender_.SendNotification(Message(kept));
+    EXPECT_EQ(real_.MailCount(), before + 3);
+    EXPECT_EQ(sender_.OutboxState().kept, 1u);
+    const std::string log = LogText();
+    EXPECT_NE(log.find("invalid_client: AADSTS7000215"), std::string::npos) << log;
+    EXPECT_EQ(log.find("not-the-secret"), std::string::npos) << "the secret in the log";
+    EXPECT_EQ(log.find("tok1-"), std::string::npos) << "a token in the log";
 }
 
 // The end of the server while a mail waits for a name look-up that never
