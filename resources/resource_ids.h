@@ -146,6 +146,10 @@
 #define IDS_JOB_REFUSED 405
 /* The program dialog's copy that did not copy. */
 #define IDS_MAKE_COPIES_FAILED 420
+/* The notification dialog's OAuth 2.0 values that OK needs. */
+#define IDS_ENTER_OAUTH_TENANT 460
+#define IDS_ENTER_OAUTH_CLIENT_ID 461
+#define IDS_ENTER_OAUTH_SECRET 462
 
 /* The main dialog's status lines: the controller's and the modem's text,
    each beside a box painted in its colour. */
@@ -257,6 +261,13 @@
 #define IDC_SECURITY 1087
 #define IDC_TEST_MAIL 1088
 #define IDC_TEST_MAIL_RESULT 1089
+#define IDC_AUTH_OAUTH 1090
+#define IDC_OAUTH_TENANT_LABEL 1091
+#define IDC_OAUTH_TENANT 1092
+#define IDC_OAUTH_CLIENT_ID_LABEL 1093
+#define IDC_OAUTH_CLIENT_ID 1094
+#define IDC_OAUTH_SECRET_LABEL 1095
+#define IDC_OAUTH_SECRET 1096
 
 /* The controller failure window. */
 #define IDD_CONTROLLER_FAILURE 112

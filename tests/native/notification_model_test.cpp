@@ -13,6 +13,8 @@ using F = MailField;
 constexpr MailAuthentication kAuthNone = MailAuthentication::None;
 constexpr MailAuthentication kAuthRfc2554 = MailAuthentication::Login;
 constexpr MailAuthentication kAuthPopBeforeSmtp = MailAuthentication::PopBeforeSmtp;
+constexpr MailAuthentication kAuthOAuth = MailAuthentication::OAuth;
+constexpr MailAuthentication kAuthUnknown = static_cast<MailAuthentication>(7);  // a value no dialog wrote
 
 void SetAuthentication(Settings& settings, MailAuthentication kind) {
     MailSettings mail = settings.Mail.Get();
@@ -31,6 +33,9 @@ void FillMail(Settings& settings, MailAuthentication kind) {
     mail.authentication = kind;
     mail.security = MailSecurity::StartTls;
     mail.certSha256 = "00ff";
+    mail.oauthTenant = "contoso.onmicrosoft.com";
+    mail.oauthClientId = "app";
+    mail.oauthSecret = "app-secret";
     settings.Mail.Set(mail);
 }
 
@@ -47,8 +52,9 @@ TEST(SmtpPort, OnlyANumberUpTo65535IsAPort) {
 }
 
 // A row: the kind at the start, the clicks (field and check state after the
-// click), then the kind and the three marks.
-TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
+// click), then the kind and the four marks. The OAuth mark alone decides
+// whether the application's fields or the password are shown.
+TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndRadioButtons) {
     struct Click {
         MailField field;
         bool checkedNow;
@@ -57,20 +63,31 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
         MailAuthentication start;
         std::vector<Click> clicks;
         MailAuthentication kind;
-        bool auth, rfc, pop;
+        bool auth, rfc, pop, oauth;
     } cases[] = {
-        {kAuthNone, {}, kAuthNone, false, false, false},
-        {kAuthRfc2554, {}, kAuthRfc2554, true, true, false},
-        {kAuthPopBeforeSmtp, {}, kAuthPopBeforeSmtp, true, false, true},
-        {kAuthNone, {{F::Authentication, true}}, kAuthRfc2554, true, true, false},
-        // Off keeps the kind's mark (greyed); on again picks RFC 2554.
-        {kAuthPopBeforeSmtp, {{F::Authentication, false}}, kAuthNone, false, false, true},
-        {kAuthPopBeforeSmtp, {{F::Authentication, false}, {F::Authentication, true}}, kAuthRfc2554, true, true, false},
-        {kAuthRfc2554, {{F::PopBeforeSmtp, true}}, kAuthPopBeforeSmtp, true, false, true},
-        {kAuthPopBeforeSmtp, {{F::Rfc2554, true}}, kAuthRfc2554, true, true, false},
+        {kAuthNone, {}, kAuthNone, false, false, false, false},
+        {kAuthRfc2554, {}, kAuthRfc2554, true, true, false, false},
+        {kAuthPopBeforeSmtp, {}, kAuthPopBeforeSmtp, true, false, true, false},
+        {kAuthOAuth, {}, kAuthOAuth, true, false, false, true},
+        {kAuthNone, {{F::Authentication, true}}, kAuthRfc2554, true, true, false, false},
+        // Off keeps the kind's mark (greyed, its fields still shown); on again picks RFC 2554.
+        {kAuthPopBeforeSmtp, {{F::Authentication, false}}, kAuthNone, false, false, true, false},
+        {kAuthOAuth, {{F::Authentication, false}}, kAuthNone, false, false, false, true},
+        {kAuthOAuth, {{F::Authentication, false}, {F::Authentication, true}}, kAuthRfc2554, true, true, false, false},
+        {kAuthRfc2554, {{F::PopBeforeSmtp, true}}, kAuthPopBeforeSmtp, true, false, true, false},
+        {kAuthPopBeforeSmtp, {{F::Rfc2554, true}}, kAuthRfc2554, true, true, false, false},
+        {kAuthRfc2554, {{F::OAuth, true}}, kAuthOAuth, true, false, false, true},
+        {kAuthOAuth, {{F::Rfc2554, true}}, kAuthRfc2554, true, true, false, false},
+        {kAuthOAuth, {{F::PopBeforeSmtp, true}}, kAuthPopBeforeSmtp, true, false, true, false},
         // Clicking the chosen kind again un-checks the box; the model checks it again.
-        {kAuthRfc2554, {{F::Rfc2554, false}}, kAuthRfc2554, true, true, false},
-        {kAuthPopBeforeSmtp, {{F::PopBeforeSmtp, false}}, kAuthPopBeforeSmtp, true, false, true},
+        {kAuthRfc2554, {{F::Rfc2554, false}}, kAuthRfc2554, true, true, false, false},
+        {kAuthPopBeforeSmtp, {{F::PopBeforeSmtp, false}}, kAuthPopBeforeSmtp, true, false, true, false},
+        {kAuthOAuth, {{F::OAuth, false}}, kAuthOAuth, true, false, false, true},
+        // A greyed kind takes no click.
+        {kAuthNone, {{F::OAuth, true}}, kAuthNone, false, false, false, false},
+        // A stored kind the dialog does not know marks none, and any click replaces it.
+        {kAuthUnknown, {}, kAuthUnknown, true, false, false, false},
+        {kAuthUnknown, {{F::OAuth, true}}, kAuthOAuth, true, false, false, true},
     };
     for (const auto& c : cases) {
         Settings settings;
@@ -82,7 +99,12 @@ TEST(NotificationModel, AuthenticationSwitchesBehaveAsTheGroupAndARadioPair) {
         EXPECT_EQ(model.Checked(F::Authentication), c.auth);
         EXPECT_EQ(model.Checked(F::Rfc2554), c.rfc);
         EXPECT_EQ(model.Checked(F::PopBeforeSmtp), c.pop);
-        for (MailField f : {F::Rfc2554, F::PopBeforeSmtp, F::UserName, F::Password}) {
+        EXPECT_EQ(model.Checked(F::OAuth), c.oauth);
+        EXPECT_EQ(model.Visible(F::Password), !c.oauth);
+        for (MailField f : {F::OAuthTenant, F::OAuthClientId, F::OAuthSecret}) EXPECT_EQ(model.Visible(f), c.oauth);
+        EXPECT_TRUE(model.Visible(F::UserName)) << "the mailbox with OAuth";
+        for (MailField f : {F::Rfc2554, F::PopBeforeSmtp, F::OAuth, F::UserName, F::Password, F::OAuthTenant,
+                            F::OAuthClientId, F::OAuthSecret}) {
             EXPECT_EQ(model.Enabled(f), c.kind != kAuthNone);
         }
         for (MailField f : {F::Server, F::Port, F::Recipient, F::Sender, F::Authentication, F::NotifyReboot,
@@ -142,6 +164,74 @@ TEST(NotificationModel, OkChecksThePortThenTheNameThenThePassword) {
         } else if (!notes.empty()) {
             EXPECT_EQ(accepted.mail.port, 0) << "an invalid port means automatic";
         }
+    }
+}
+
+// The mailbox first, then the fields in the order shown; the tenant may be
+// left out only when a token URL of its own is stored.
+TEST(NotificationModel, OkWithOAuthNeedsTheMailboxAndTheApplication) {
+    const struct {
+        const char *user, *tenant, *clientId, *secret, *tokenUrl;  // the token URL stored, not shown
+        unsigned blocking;                                          // 0: OK goes through
+        MailField focus;
+    } cases[] = {
+        {"", "", "", "", "", IDS_ENTER_USER_NAME, F::UserName},
+        {"box@contoso.com", "", "app", "s", "", IDS_ENTER_OAUTH_TENANT, F::OAuthTenant},
+        {"box@contoso.com", "contoso.onmicrosoft.com", "", "s", "", IDS_ENTER_OAUTH_CLIENT_ID, F::OAuthClientId},
+        {"box@contoso.com", "contoso.onmicrosoft.com", "app", "", "", IDS_ENTER_OAUTH_SECRET, F::OAuthSecret},
+        {"box@contoso.com", "contoso.onmicrosoft.com", "app", "s", "", 0, F::Server},
+        {"box@contoso.com", "", "app", "s", "https://login.example.org/token", 0, F::Server},
+        {"box@contoso.com", "", "", "s", "https://login.example.org/token", IDS_ENTER_OAUTH_CLIENT_ID, F::OAuthClientId},
+    };
+    for (const auto& c : cases) {
+        Settings settings;
+        FillMail(settings, kAuthOAuth);
+        MailSettings stored = settings.Mail.Get();
+        stored.oauthTokenUrl = c.tokenUrl;
+        settings.Mail.Set(stored);
+        NotificationModel model = NotificationModel::FromSettings(settings);
+        model.SetText(F::UserName, c.user);
+        model.SetText(F::Password, "");  // not asked for with OAuth
+        model.SetText(F::OAuthTenant, c.tenant);
+        model.SetText(F::OAuthClientId, c.clientId);
+        model.SetText(F::OAuthSecret, c.secret);
+        const MailAcceptance accepted = model.Accept();
+        SCOPED_TRACE(testing::Message() << "user '" << c.user << "' tenant '" << c.tenant << "' id '" << c.clientId
+                                        << "' secret '" << c.secret << "' url '" << c.tokenUrl << "'");
+        ASSERT_EQ(accepted.blocking.has_value(), c.blocking != 0);
+        if (accepted.blocking) {
+            EXPECT_EQ(accepted.blocking->stringId, c.blocking);
+            EXPECT_EQ(accepted.blocking->field, c.focus);
+            continue;
+        }
+        const MailSettings& mail = accepted.mail;
+        EXPECT_EQ(mail.userName + "|" + mail.oauthTenant + "|" + mail.oauthClientId + "|" + mail.oauthSecret + "|" +
+                      mail.oauthTokenUrl,
+                  std::string(c.user) + "|" + c.tenant + "|" + c.clientId + "|" + c.secret + "|" + c.tokenUrl);
+        EXPECT_EQ(mail.password, "secret") << "the other kinds' password stays as stored";
+        EXPECT_TRUE(MailSettingsComplete(mail));
+    }
+}
+
+// Texts cut to their buffers; with another kind, or none, what was typed into
+// the hidden fields is not taken and the stored values stay.
+TEST(NotificationModel, OAuthValuesAreCutOrKeptAsStored) {
+    Settings settings;
+    FillMail(settings, kAuthOAuth);
+    NotificationModel model = NotificationModel::FromSettings(settings);
+    EXPECT_EQ(model.Text(F::OAuthSecret), "app-secret");
+    model.SetText(F::OAuthTenant, std::string(300, 't'));
+    model.SetText(F::OAuthClientId, std::string(300, 'c'));
+    model.SetText(F::OAuthSecret, std::string(200, 's'));
+    const MailSettings cut = model.Accept().mail;
+    EXPECT_EQ(cut.oauthTenant.size() + cut.oauthClientId.size(), 2 * 259u);
+    EXPECT_EQ(cut.oauthSecret, std::string(127, 's'));
+    for (MailField other : {F::Rfc2554, F::Authentication}) {
+        NotificationModel switched = model;
+        switched.Click(other, other == F::Rfc2554);
+        const MailSettings kept = switched.Accept().mail;
+        EXPECT_EQ(kept.oauthTenant + "|" + kept.oauthClientId + "|" + kept.oauthSecret,
+                  "contoso.onmicrosoft.com|app|app-secret");
     }
 }
 

@@ -91,7 +91,6 @@ TEST_F(NotificationDialog, OpensWithTheSettingsAndTheirEnableRules) {
     EXPECT_EQ(dialog.Text(IDC_SENDER), L"kiosk@example.org");
     EXPECT_EQ(dialog.Text(IDC_USER_NAME), L"kiosk");
     EXPECT_TRUE(dialog.Checked(IDC_AUTHENTICATION));
-    EXPECT_FALSE(dialog.Checked(IDC_AUTH_RFC2554));
     EXPECT_TRUE(dialog.Checked(IDC_AUTH_POP_BEFORE_SMTP));
     EXPECT_TRUE(dialog.Enabled(IDC_PASSWORD));
     // The daily log needs the event log, and keeps its mark meanwhile.
@@ -194,6 +193,36 @@ TEST_F(NotificationDialog, WarningsKeepTheDialogOpenOrLetABadPortGoAsAutomatic) 
     EXPECT_EQ(bytes, (std::vector<unsigned char>{0, 0}));
     ASSERT_TRUE(RegistryReadBytes(HKEY_CURRENT_USER, "UserName", &bytes));
     EXPECT_STREQ(reinterpret_cast<const char*>(bytes.data()), "old");
+}
+
+TEST_F(NotificationDialog, OAuthShowsTheApplicationsFieldsInsteadOfThePasswordAndTakesThem) {
+    ChangeMail(settings_, [](MailSettings& mail) {
+        mail.authentication = MailAuthentication::Login;
+        mail.userName = "box@contoso.com";
+    });
+    NotificationDialogContext context = Context();
+    OpenDialog dialog(context);
+    ASSERT_NE(dialog.Window(), nullptr);
+    const int passwordControls[] = {IDC_PASSWORD, IDC_PASSWORD_LABEL};
+    const int oauthControls[] = {IDC_OAUTH_TENANT, IDC_OAUTH_TENANT_LABEL, IDC_OAUTH_CLIENT_ID,
+                                 IDC_OAUTH_CLIENT_ID_LABEL, IDC_OAUTH_SECRET, IDC_OAUTH_SECRET_LABEL};
+    auto expectShown = [&](bool oauth) {
+        for (int id : passwordControls) EXPECT_NE(::IsWindowVisible(dialog.Control(id)) != FALSE, oauth) << id;
+        for (int id : oauthControls) EXPECT_EQ(::IsWindowVisible(dialog.Control(id)) != FALSE, oauth) << id;
+    };
+    expectShown(false);
+    dialog.Click(IDC_AUTH_OAUTH);
+    expectShown(true);
+    dialog.Type(IDC_OAUTH_TENANT, L"contoso.onmicrosoft.com");
+    dialog.Type(IDC_OAUTH_CLIENT_ID, L"app-id");
+    dialog.Type(IDC_OAUTH_SECRET, L"app-secret");
+    dialog.Click(IDOK);
+    EXPECT_EQ(dialog.Result(), IDOK);
+    EXPECT_TRUE(prompts_.Warnings().empty());
+    const MailSettings mail = settings_.Mail.Get();
+    EXPECT_EQ(mail.authentication, MailAuthentication::OAuth);
+    EXPECT_EQ(mail.oauthTenant + "|" + mail.oauthClientId + "|" + mail.oauthSecret,
+              "contoso.onmicrosoft.com|app-id|app-secret");
 }
 
 // Also run under an English locale (code page 1252): the Russian texts on

@@ -130,6 +130,15 @@ bool ShootNotificationDialog(const std::string& folder) {
     mail.authentication = MailAuthentication::Login;
     settings.Mail.Set(mail);
     ok = Shoot(open(), folder + "notification_settings_auth.bmp", [](HWND) {}) && ok;
+    mail.server = "smtp.office365.com";
+    mail.sender = "kiosk-17@contoso.com";
+    mail.userName = "kiosk-17@contoso.com";
+    mail.authentication = MailAuthentication::OAuth;
+    mail.oauthTenant = "contoso.onmicrosoft.com";
+    mail.oauthClientId = "4a1b2c3d-5e6f-4a8b-9c0d-1e2f3a4b5c6d";
+    mail.oauthSecret = "secret";
+    settings.Mail.Set(mail);
+    ok = Shoot(open(), folder + "notification_settings_oauth.bmp", [](HWND) {}) && ok;
     return ok;
 }
 

@@ -15,8 +15,12 @@ struct FieldRule {
 constexpr FieldRule kEnableRules[] = {
     {MailField::Rfc2554, EnableRule::WhenAuthenticating},
     {MailField::PopBeforeSmtp, EnableRule::WhenAuthenticating},
+    {MailField::OAuth, EnableRule::WhenAuthenticating},
     {MailField::UserName, EnableRule::WhenAuthenticating},
     {MailField::Password, EnableRule::WhenAuthenticating},
+    {MailField::OAuthTenant, EnableRule::WhenAuthenticating},
+    {MailField::OAuthClientId, EnableRule::WhenAuthenticating},
+    {MailField::OAuthSecret, EnableRule::WhenAuthenticating},
     {MailField::SendLog, EnableRule::WhenLogOn},
 };
 
@@ -24,6 +28,28 @@ constexpr FieldRule kEnableRules[] = {
 std::string Cut(const std::string& text, std::size_t bufferSize) { return text.substr(0, bufferSize - 1); }
 
 const std::string kNoText;
+
+// The check box of each kind of authentication.
+struct KindBox {
+    MailField field;
+    MailAuthentication kind;
+};
+constexpr KindBox kKindBoxes[] = {
+    {MailField::Rfc2554, MailAuthentication::Login},
+    {MailField::PopBeforeSmtp, MailAuthentication::PopBeforeSmtp},
+    {MailField::OAuth, MailAuthentication::OAuth},
+};
+
+const KindBox* KindBoxOf(MailField field) {
+    for (const KindBox& box : kKindBoxes) {
+        if (box.field == field) return &box;
+    }
+    return nullptr;
+}
+
+bool IsOAuthField(MailField field) {
+    return field == MailField::OAuthTenant || field == MailField::OAuthClientId || field == MailField::OAuthSecret;
+}
 
 }  // namespace
 
@@ -51,11 +77,13 @@ NotificationModel NotificationModel::FromSettings(const Settings& settings) {
     model.sender_ = mail.sender;
     model.userName_ = mail.userName;
     model.password_ = mail.password;
+    model.tenant_ = mail.oauthTenant;
+    model.clientId_ = mail.oauthClientId;
+    model.secret_ = mail.oauthSecret;
     model.authKind_ = mail.authentication;
+    model.markedKind_ = mail.authentication;
     model.security_ = mail.security;
     model.authChecked_ = model.authKind_ != MailAuthentication::None;
-    model.rfcChecked_ = model.authKind_ == MailAuthentication::Login;
-    model.popChecked_ = model.authKind_ == MailAuthentication::PopBeforeSmtp;
     model.notifyReboot_ = settings.NotifyReboot != 0;
     model.sendLog_ = settings.SendLog != 0;
     model.logOn_ = settings.Log != 0;
@@ -70,6 +98,9 @@ std::string* NotificationModel::TextOf(MailField field) {
         case MailField::Sender: return &sender_;
         case MailField::UserName: return &userName_;
         case MailField::Password: return &password_;
+        case MailField::OAuthTenant: return &tenant_;
+        case MailField::OAuthClientId: return &clientId_;
+        case MailField::OAuthSecret: return &secret_;
         default: return nullptr;
     }
 }
@@ -84,10 +115,9 @@ void NotificationModel::SetText(MailField field, const std::string& text) {
 }
 
 bool NotificationModel::Checked(MailField field) const {
+    if (const KindBox* box = KindBoxOf(field)) return markedKind_ == box->kind;
     switch (field) {
         case MailField::Authentication: return authChecked_;
-        case MailField::Rfc2554: return rfcChecked_;
-        case MailField::PopBeforeSmtp: return popChecked_;
         case MailField::NotifyReboot: return notifyReboot_;
         case MailField::SendLog: return sendLog_;
         default: return false;
@@ -104,7 +134,23 @@ bool NotificationModel::Enabled(MailField field) const {
     return true;
 }
 
+bool NotificationModel::Visible(MailField field) const {
+    const bool oauth = markedKind_ == MailAuthentication::OAuth;
+    if (field == MailField::Password) return !oauth;
+    if (IsOAuthField(field)) return oauth;
+    return true;
+}
+
 void NotificationModel::Click(MailField field, bool checkedNow) {
+    if (const KindBox* box = KindBoxOf(field)) {
+        // A kind's box is never un-checked by its own click: the click that
+        // un-checks the chosen kind leaves it chosen. A greyed box takes no click.
+        if (authKind_ != MailAuthentication::None) {
+            authKind_ = box->kind;
+            markedKind_ = box->kind;
+        }
+        return;
+    }
     switch (field) {
         case MailField::Authentication:
             authChecked_ = checkedNow;
@@ -114,22 +160,7 @@ void NotificationModel::Click(MailField field, bool checkedNow) {
                 break;
             }
             if (authKind_ == MailAuthentication::None) authKind_ = MailAuthentication::Login;
-            rfcChecked_ = authKind_ == MailAuthentication::Login;
-            popChecked_ = authKind_ == MailAuthentication::PopBeforeSmtp;
-            break;
-        case MailField::Rfc2554:
-            rfcChecked_ = true;
-            if (authKind_ == MailAuthentication::PopBeforeSmtp) {
-                popChecked_ = false;
-                authKind_ = MailAuthentication::Login;
-            }
-            break;
-        case MailField::PopBeforeSmtp:
-            popChecked_ = true;
-            if (authKind_ == MailAuthentication::Login) {
-                rfcChecked_ = false;
-                authKind_ = MailAuthentication::PopBeforeSmtp;
-            }
+            markedKind_ = authKind_;
             break;
         case MailField::NotifyReboot:
             notifyReboot_ = checkedNow;
@@ -164,15 +195,35 @@ MailAcceptance NotificationModel::Accept() const {
             result.blocking = DialogWarning{IDS_ENTER_USER_NAME, MailField::UserName};
             return result;
         }
-        mail.password = Cut(password_, kShortValueSize);
-        if (mail.password.empty()) {
-            result.blocking = DialogWarning{IDS_ENTER_PASSWORD, MailField::Password};
-            return result;
+        if (authKind_ == MailAuthentication::OAuth) {
+            if (std::optional<DialogWarning> missing = TakeOAuth(mail)) {
+                result.blocking = missing;
+                return result;
+            }
+        } else {
+            mail.password = Cut(password_, kShortValueSize);
+            if (mail.password.empty()) {
+                result.blocking = DialogWarning{IDS_ENTER_PASSWORD, MailField::Password};
+                return result;
+            }
         }
     }
     result.notifyReboot = notifyReboot_;
     result.sendLog = sendLog_;
     return result;
+}
+
+std::optional<DialogWarning> NotificationModel::TakeOAuth(MailSettings& mail) const {
+    mail.oauthTenant = Cut(tenant_, kTextValueSize);
+    mail.oauthClientId = Cut(clientId_, kTextValueSize);
+    mail.oauthSecret = Cut(secret_, kShortValueSize);
+    // A token URL of its own (kept as stored) names the endpoint without the tenant.
+    if (mail.oauthTenant.empty() && mail.oauthTokenUrl.empty()) {
+        return DialogWarning{IDS_ENTER_OAUTH_TENANT, MailField::OAuthTenant};
+    }
+    if (mail.oauthClientId.empty()) return DialogWarning{IDS_ENTER_OAUTH_CLIENT_ID, MailField::OAuthClientId};
+    if (mail.oauthSecret.empty()) return DialogWarning{IDS_ENTER_OAUTH_SECRET, MailField::OAuthSecret};
+    return std::nullopt;
 }
 
 void ApplyAcceptance(const MailAcceptance& accepted, Settings& settings) {

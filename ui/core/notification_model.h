@@ -1,6 +1,6 @@
 // The notification settings dialog without its window: the values as the
 // dialog shows them, the authentication switches, which controls are
-// enabled, and the checks and conversion behind OK.
+// enabled and shown, and the checks and conversion behind OK.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +22,12 @@ enum class MailField {
     Authentication,  // the switch on the group's edge
     Rfc2554,         // SMTP AUTH
     PopBeforeSmtp,
-    UserName,
+    OAuth,           // OAuth 2.0 (Microsoft 365)
+    UserName,        // with OAuth, the mailbox
     Password,
+    OAuthTenant,
+    OAuthClientId,
+    OAuthSecret,     // the application's client secret
     NotifyReboot,
     SendLog,
     Security,  // the drop-down "Защита соединения"
@@ -42,7 +46,8 @@ struct MailAcceptance {
     std::vector<DialogWarning> notes;
     std::optional<DialogWarning> blocking;
     // Valid when nothing blocks; texts cut to what their buffers hold. Without
-    // authentication the user name and password are those the settings had.
+    // authentication the user name and password are those the settings had;
+    // the password stays so with OAuth, the OAuth values without it.
     MailSettings mail;
     bool notifyReboot = false;
     bool sendLog = false;
@@ -63,13 +68,17 @@ public:
     void SetText(MailField field, const std::string& text);
     bool Checked(MailField field) const;
     bool Enabled(MailField field) const;
+    // The password belongs to the first two kinds, the application's values to
+    // OAuth: the marked kind decides, greyed or not, so that switching
+    // authentication off does not reshape the group.
+    bool Visible(MailField field) const;
     MailAuthentication AuthKind() const { return authKind_; }
     MailSecurity Security() const { return security_; }
     // The drop-down's choice; a stored value it does not list counts as none.
     void SetSecurity(MailSecurity security) { security_ = security; }
 
     // A click on a check box, `checkedNow` being its state after the click.
-    // The authentication kinds behave as a pair of radio buttons.
+    // The authentication kinds behave as radio buttons.
     void Click(MailField field, bool checkedNow);
 
     // The checks of OK, in the order the user meets them.
@@ -77,14 +86,18 @@ public:
 
 private:
     std::string* TextOf(MailField field);
+    // Copies the application's values into `mail`; the first one missing, if any.
+    std::optional<DialogWarning> TakeOAuth(MailSettings& mail) const;
 
     MailSettings original_;  // what the dialog does not edit, and the account kept without authentication
     std::string server_, port_, recipient_, sender_, userName_, password_;
+    std::string tenant_, clientId_, secret_;
     MailAuthentication authKind_ = MailAuthentication::None;  // the working copy; the settings change only on OK
+    // The kind whose box is checked: authKind_ while authenticating, the last
+    // kind (greyed) when authentication is off, None before any was chosen.
+    MailAuthentication markedKind_ = MailAuthentication::None;
     MailSecurity security_ = MailSecurity::None;
     bool authChecked_ = false;
-    bool rfcChecked_ = false;
-    bool popChecked_ = false;
     bool notifyReboot_ = false;
     bool sendLog_ = false;
     bool logOn_ = true;

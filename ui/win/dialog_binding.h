@@ -1,12 +1,15 @@
 // Moves a dialog model's values into its controls and a control's change back
 // into the model, by a table of rows (field, control id, kind). The model
-// offers Text, SetText, Checked and Enabled per field.
+// offers Text, SetText, Checked and Enabled per field, and Visible where some
+// of its controls come and go.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "base/win/texts.h"
 
@@ -16,6 +19,7 @@ enum class ControlKind {
     Edit,      // text both ways
     CheckBox,  // check mark from the model; clicks go to the model's own handler
     Button,    // only enabled or not, as the field it acts on
+    Label,     // only shown or not, as the field it names; never greyed
 };
 
 template <typename Field>
@@ -40,9 +44,17 @@ inline void SetControlText(HWND dialog, int controlId, const std::string& text) 
     ::SetDlgItemTextW(dialog, controlId, WidenText(text, CP_ACP).c_str());
 }
 
-// Pushes the model: every control's enabled state and check mark and, with
-// `texts`, the edits' texts (only at the start: re-setting a text while the
-// user types would move the caret).
+// Whether a model decides which of its controls are shown. One that does
+// not leaves every control as its template shows it.
+template <typename Model, typename Field, typename = void>
+struct HasVisible : std::false_type {};
+template <typename Model, typename Field>
+struct HasVisible<Model, Field, std::void_t<decltype(std::declval<const Model&>().Visible(std::declval<Field>()))>>
+    : std::true_type {};
+
+// Pushes the model: every control's enabled state, check mark and (where the
+// model says) visibility and, with `texts`, the edits' texts (only at the
+// start: re-setting a text while the user types would move the caret).
 template <typename Model, typename Field, std::size_t N>
 void PushModel(HWND dialog, const Model& model, const ControlBinding<Field> (&table)[N], bool texts) {
     for (const ControlBinding<Field>& row : table) {
@@ -51,7 +63,10 @@ void PushModel(HWND dialog, const Model& model, const ControlBinding<Field> (&ta
         if (row.kind == ControlKind::CheckBox) {
             ::CheckDlgButton(dialog, row.controlId, model.Checked(row.field) ? BST_CHECKED : BST_UNCHECKED);
         }
-        ::EnableWindow(control, model.Enabled(row.field) ? TRUE : FALSE);
+        if (row.kind != ControlKind::Label) ::EnableWindow(control, model.Enabled(row.field) ? TRUE : FALSE);
+        if constexpr (HasVisible<Model, Field>::value) {
+            ::ShowWindow(control, model.Visible(row.field) ? SW_SHOW : SW_HIDE);
+        }
     }
 }
 

@@ -24,8 +24,16 @@ constexpr ControlBinding<MailField> kBindings[] = {
     {MailField::Authentication, IDC_AUTHENTICATION, ControlKind::CheckBox},
     {MailField::Rfc2554, IDC_AUTH_RFC2554, ControlKind::CheckBox},
     {MailField::PopBeforeSmtp, IDC_AUTH_POP_BEFORE_SMTP, ControlKind::CheckBox},
+    {MailField::OAuth, IDC_AUTH_OAUTH, ControlKind::CheckBox},
     {MailField::UserName, IDC_USER_NAME, ControlKind::Edit},
     {MailField::Password, IDC_PASSWORD, ControlKind::Edit},
+    {MailField::Password, IDC_PASSWORD_LABEL, ControlKind::Label},
+    {MailField::OAuthTenant, IDC_OAUTH_TENANT, ControlKind::Edit},
+    {MailField::OAuthTenant, IDC_OAUTH_TENANT_LABEL, ControlKind::Label},
+    {MailField::OAuthClientId, IDC_OAUTH_CLIENT_ID, ControlKind::Edit},
+    {MailField::OAuthClientId, IDC_OAUTH_CLIENT_ID_LABEL, ControlKind::Label},
+    {MailField::OAuthSecret, IDC_OAUTH_SECRET, ControlKind::Edit},
+    {MailField::OAuthSecret, IDC_OAUTH_SECRET_LABEL, ControlKind::Label},
     {MailField::NotifyReboot, IDC_NOTIFY_REBOOT, ControlKind::CheckBox},
     {MailField::SendLog, IDC_SEND_LOG, ControlKind::CheckBox},
 };
@@ -50,9 +58,10 @@ struct DialogState {
     std::shared_ptr<TestMailRun> testRun;
 };
 
+// The control a warning sends the user back to: the field's own, not its label.
 int ControlOf(MailField field) {
     for (const ControlBinding<MailField>& row : kBindings) {
-        if (row.field == field) return row.controlId;
+        if (row.field == field && row.kind != ControlKind::Label) return row.controlId;
     }
     return 0;
 }
