@@ -281,11 +281,31 @@ TEST_F(Notifications, OAuthMailGoesOutWithTheApplicationsTokenAndARefusedOneIsFe
     ASSERT_TRUE(real_.WaitForMails(before + 3, kDeadlineMs)) << LogText();
     EXPECT_EQ(tokensIssued(), 2);
 
+    // A token that has run out is fetched again before the server sees it:
+    // one of 2 s is renewed after half of it.
+    { std::ofstream expires(state + "oauth-expires"); expires << "2\n"; }
+    { std::ofstream revoke(state + "oauth-revoke"); }
+    sender_.SendNotification(Message(Unique("short-lived ")));
+    ASSERT_TRUE(real_.WaitForMails(before + 4, kDeadlineMs)) << LogText();
+    EXPECT_EQ(tokensIssued(), 3);
+    const auto refusals = [&] {
+        const std::string log = ReadWholeFile(state + "oauth.log");
+        int count = 0;
+        for (std::size_t at = log.find("refused"); at != std::string::npos; at = log.find("refused", at + 1)) ++count;
+        return count;
+    };
+    const int refusedBefore = refusals();
+    ::Sleep(1500);
+    sender_.SendNotification(Message(Unique("renewed ")));
+    ASSERT_TRUE(real_.WaitForMails(before + 5, kDeadlineMs)) << LogText();
+    EXPECT_EQ(tokensIssued(), 4) << "the expired token was used";
+    EXPECT_EQ(refusals(), refusedBefore) << "offered to the server first";
+
     mail.oauthSecret = "not-the-secret";
     settings_.Mail.Set(mail);
     const std::string kept = Unique("kept ");
     sender_.SendNotification(Message(kept));
-    EXPECT_EQ(real_.MailCount(), before + 3);
+    EXPECT_EQ(real_.MailCount(), before + 5);
     EXPECT_EQ(sender_.OutboxState().kept, 1u);
     const std::string log = LogText();
     EXPECT_NE(log.find("invalid_client: AADSTS7000215"), std::string::npos) << log;
