@@ -246,11 +246,11 @@ void SupervisionEngine::PruneEndedProcesses() {
                 // Only the deaths of copies the engine keeps started count
                 // towards the spacing; a killed one never comes here.
                 const std::string* key = state_.modules.KeyOf(it->second.ExePath);
-                const ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+                const ModuleEntry* module = key != nullptr ? state_.modules.Find(*key) : nullptr;
                 std::string died;
                 bool quick = false;
                 const Tick startedAt = it->second.StartTick;
-                if (key != nullptr && module->ControlEnabled != 0 && module->Armed != 0 && module->Copies != 0) {
+                if (module != nullptr && module->ControlEnabled != 0 && module->Armed != 0 && module->Copies != 0) {
                     died = *key;
                     quick = !NoteStartDelayOver(it->second, module->StartDelay, system_.Now());
                 }

@@ -69,7 +69,7 @@ void CWatchDog::Run() {
         }
         deadline = ::GetTickCount() + kEngineCyclePeriodMs;
         if (supervisionOn_) RunCycle();
-        endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
+        FollowSupervised();
     }
     WinEngineSystem::AnswerPingsTo(nullptr);
 }
@@ -101,6 +101,10 @@ void CWatchDog::RunDueJudgement() {
     engine_.Sweep();
     if (!supervisionOn_) return;
     RebootIfDecided(engine_.CheckPass());
+    FollowSupervised();
+}
+
+void CWatchDog::FollowSupervised() {
     endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
 }
 

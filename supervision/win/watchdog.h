@@ -51,6 +51,8 @@ private:
     void RunCycle();
     // A supervised process's interval ran out between cycles: it is judged now.
     void RunDueJudgement();
+    // Waits on the ends of the processes under control (none while supervision is off).
+    void FollowSupervised();
     // A pass asked for a reboot: the sequence, and watching again should it fail.
     void RebootIfDecided(bool reboot);
     // The moment to wake for a judgement before the cycle at `cycle`; false when none is due sooner.

@@ -249,12 +249,14 @@ TEST_F(Notifications, APermanentRefusalDropsTheMailATemporaryOneKeepsIt) {
 TEST_F(Notifications, OAuthMailGoesOutWithTheApplicationsTokenAndARefusedOneIsFetchedAgain) {
     ASSERT_TRUE(TrustTestAuthority()) << "the test authority cannot be added to the root store";
     const std::string state = WindowsPathOf(Environment("MRWD_REALSMTP_DIR")) + "\\";
-    const auto tokensIssued = [&] {
+    // Lines of the test server's OAuth log holding `word`.
+    const auto oauthLines = [&](const std::string& word) {
         const std::string log = ReadWholeFile(state + "oauth.log");
         int count = 0;
-        for (std::size_t at = log.find("token "); at != std::string::npos; at = log.find("token ", at + 1)) ++count;
+        for (std::size_t at = log.find(word); at != std::string::npos; at = log.find(word, at + 1)) ++count;
         return count;
     };
+    const auto tokensIssued = [&] { return oauthLines("token "); };
     PointMailAt(real_.TlsPort(), real_.User(), real_.Password(), kTestRecipient);
     MailSettings mail = settings_.Mail.Get();
     mail.security = MailSecurity::StartTls;
@@ -288,18 +290,12 @@ TEST_F(Notifications, OAuthMailGoesOutWithTheApplicationsTokenAndARefusedOneIsFe
     sender_.SendNotification(Message(Unique("short-lived ")));
     ASSERT_TRUE(real_.WaitForMails(before + 4, kDeadlineMs)) << LogText();
     EXPECT_EQ(tokensIssued(), 3);
-    const auto refusals = [&] {
-        const std::string log = ReadWholeFile(state + "oauth.log");
-        int count = 0;
-        for (std::size_t at = log.find("refused"); at != std::string::npos; at = log.find("refused", at + 1)) ++count;
-        return count;
-    };
-    const int refusedBefore = refusals();
+    const int refusedBefore = oauthLines("refused");
     ::Sleep(1500);
     sender_.SendNotification(Message(Unique("renewed ")));
     ASSERT_TRUE(real_.WaitForMails(before + 5, kDeadlineMs)) << LogText();
     EXPECT_EQ(tokensIssued(), 4) << "the expired token was used";
-    EXPECT_EQ(refusals(), refusedBefore) << "offered to the server first";
+    EXPECT_EQ(oauthLines("refused"), refusedBefore) << "offered to the server first";
 
     mail.oauthSecret = "not-the-secret";
     settings_.Mail.Set(mail);
