@@ -1,6 +1,8 @@
 #include "log_format.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "base/core/path_rules.h"
 
@@ -23,19 +25,104 @@ std::string LogFolderOf(const std::string& executablePath) {
     return FolderPrefix(executablePath) + "Logs";
 }
 
-std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args) {
-    static const char kLineEnd[] = "\r\n";
-    std::string line = LogStamp(t);
-    const std::size_t room = kLogLineSize - line.size() - (sizeof kLineEnd - 1);
+namespace {
 
+constexpr char kLineEnd[] = "\r\n";
+constexpr std::size_t kStampSize = 13;
+constexpr std::size_t kTextRoom = kLogLineSize - kStampSize - (sizeof kLineEnd - 1);
+
+// One conversion of a printf format: flags, width, precision, length, type.
+struct Conversion {
+    std::string spec;
+    std::string length;
+    char type = 0;
+};
+
+// Reads the conversion that begins at format[i] (just after its '%').
+Conversion ReadConversion(const char* format, std::size_t& i) {
+    Conversion c;
+    c.spec = "%";
+    while (format[i] != '\0' && std::strchr("-+ #0", format[i]) != nullptr) c.spec += format[i++];
+    while (format[i] >= '0' && format[i] <= '9') c.spec += format[i++];
+    if (format[i] == '.') {
+        c.spec += format[i++];
+        while (format[i] >= '0' && format[i] <= '9') c.spec += format[i++];
+    }
+    while (format[i] != '\0' && std::strchr("hlzjt", format[i]) != nullptr) c.length += format[i++];
+    c.type = format[i];
+    if (c.type != '\0') ++i;
+    c.spec += c.length;
+    c.spec += c.type;
+    return c;
+}
+
+std::string Render(const char* spec, ...) {
+    char text[kLogLineSize];
+    std::va_list args;
+    va_start(args, spec);
+    const int written = std::vsnprintf(text, sizeof text, spec, args);
+    va_end(args);
+    return written > 0 ? std::string(text, std::min<std::size_t>(written, sizeof text - 1)) : std::string();
+}
+
+// Takes the conversion's argument off the list and renders it alone.
+std::string RenderArgument(const Conversion& c, std::va_list& args) {
+    const bool isLong = c.length == "l", isLongLong = c.length == "ll";
+    switch (c.type) {
+        case 'd':
+        case 'i':
+            if (isLongLong) return Render(c.spec.c_str(), va_arg(args, long long));
+            if (isLong) return Render(c.spec.c_str(), va_arg(args, long));
+            return Render(c.spec.c_str(), va_arg(args, int));
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'o':
+            if (isLongLong) return Render(c.spec.c_str(), va_arg(args, unsigned long long));
+            if (isLong) return Render(c.spec.c_str(), va_arg(args, unsigned long));
+            return Render(c.spec.c_str(), va_arg(args, unsigned));
+        case 'c':
+            return Render(c.spec.c_str(), va_arg(args, int));
+        case 's':
+            return Render(c.spec.c_str(), va_arg(args, const char*));
+        default:
+            return std::string();  // the server's formats use none other
+    }
+}
+
+}  // namespace
+
+std::string ComposeLogText(const char* format, std::va_list args) {
     char text[kLogLineSize];
     std::va_list copy;
     va_copy(copy, args);
-    const int written = std::vsnprintf(text, room + 1, format, copy);
+    const int written = std::vsnprintf(text, kTextRoom + 1, format, copy);
     va_end(copy);
-    if (written > 0) line.append(text, static_cast<std::size_t>(written) < room ? written : room);
-    line += kLineEnd;
-    return line;
+    if (written <= 0) return std::string();
+    return std::string(text, std::min<std::size_t>(written, kTextRoom));
+}
+
+std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args) {
+    return LogStamp(t) + ComposeLogText(format, args) + kLineEnd;
+}
+
+std::vector<std::string> FormatArguments(const char* format, std::va_list args) {
+    std::vector<std::string> arguments;
+    if (format == nullptr) return arguments;
+    std::va_list copy;
+    va_copy(copy, args);
+    for (std::size_t i = 0; format[i] != '\0';) {
+        if (format[i++] != '%') continue;
+        if (format[i] == '%') {
+            ++i;
+            continue;
+        }
+        const Conversion c = ReadConversion(format, i);
+        if (c.type == '\0') break;
+        arguments.push_back(RenderArgument(c, copy));
+    }
+    va_end(copy);
+    return arguments;
 }
 
 }  // namespace mrwd

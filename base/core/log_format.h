@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "base/core/calendar_time.h"
 
@@ -28,5 +29,13 @@ std::string LogFolderOf(const std::string& executablePath);
 
 // Stamp, the formatted message (cut where the buffer ends) and CR LF.
 std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args);
+
+// The message alone, as ComposeLogLine puts it into the line (cut alike).
+std::string ComposeLogText(const char* format, std::va_list args);
+
+// Each conversion of `format` rendered alone, in order, as the whole format
+// renders it: the arguments of an event for the Windows event log, whose
+// message table holds the texts with numbered inserts. "%%" takes none.
+std::vector<std::string> FormatArguments(const char* format, std::va_list args);
 
 }  // namespace mrwd

@@ -58,11 +58,23 @@ EventLog::EventLog(const std::atomic<std::uint32_t>& enabled, std::string folder
 
 EventLog::EventLog(const std::atomic<std::uint32_t>& enabled) : EventLog(enabled, ProcessLogFolder()) {}
 
-void EventLog::WriteLogV(const char* format, std::va_list args) const {
-    if (enabled_ == 0 || format == nullptr || folder_.empty()) return;
-    const LocalTime now = LocalNow();
-    AppendLogLine(folder_, DayFileName(now), ComposeLogLine(now, format, args));
+void EventLog::Write(UINT kind, const char* format, std::va_list args) const {
+    if (format == nullptr) return;
+    if (enabled_ != 0 && !folder_.empty()) {
+        const LocalTime now = LocalNow();
+        AppendLogLine(folder_, DayFileName(now), ComposeLogLine(now, format, args));
+    }
+    if (LogListener* listener = listener_.load()) {
+        LoggedEvent event;
+        event.kind = kind;
+        event.text = ComposeLogText(format, args);
+        event.arguments = FormatArguments(format, args);
+        event.time = UtcNow();
+        listener->Logged(std::move(event));
+    }
 }
+
+void EventLog::WriteLogV(const char* format, std::va_list args) const { Write(kUntypedLogEvent, format, args); }
 
 void EventLog::WriteLog(const char* format, ...) const {
     std::va_list args;
@@ -72,11 +84,18 @@ void EventLog::WriteLog(const char* format, ...) const {
 }
 
 void EventLog::WriteLogString(UINT id, ...) const {
-    if (enabled_ == 0) return;
+    if (enabled_ == 0 && listener_.load() == nullptr) return;
     const std::string format = LoadText(id);
     std::va_list args;
     va_start(args, id);
-    WriteLogV(format.c_str(), args);
+    Write(id, format.c_str(), args);
+    va_end(args);
+}
+
+void EventLog::WriteLogKind(UINT kind, const char* format, ...) const {
+    std::va_list args;
+    va_start(args, format);
+    Write(kind, format, args);
     va_end(args);
 }
 

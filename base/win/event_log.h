@@ -1,6 +1,8 @@
 // The event log: one time-stamped line per event, appended to the day's file
 // in the folder "Logs" beside the executable. One object serves every thread;
-// it is given the Log switch it obeys instead of looking it up.
+// it is given the Log switch it obeys instead of looking it up. Every line
+// also goes to the listener (the fleet outputs), whatever the switch: they
+// have switches of their own.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +11,8 @@
 #include <cstdarg>
 #include <cstdint>
 #include <string>
+
+#include "base/core/log_events.h"
 
 namespace mrwd {
 
@@ -23,13 +27,23 @@ public:
     // printf-style. Writes nothing while Log is 0 or when `format` is null.
     void WriteLog(const char* format, ...) const;
     void WriteLogV(const char* format, std::va_list args) const;
-    // Loads string `id` from the string table and logs it as the format.
+    // Loads string `id` from the string table and logs it as the format; the
+    // line is of kind `id`.
     void WriteLogString(UINT id, ...) const;
+    // A line of kind `kind` whose format the caller has loaded already.
+    void WriteLogKind(UINT kind, const char* format, ...) const;
+
+    // Set before the threads that log begin and cleared after they end (or
+    // left: the listener outlives them).
+    void SetListener(LogListener* listener) { listener_ = listener; }
 
     const std::string& Folder() const { return folder_; }
 
 private:
+    void Write(UINT kind, const char* format, std::va_list args) const;
+
     const std::atomic<std::uint32_t>& enabled_;
+    std::atomic<LogListener*> listener_{nullptr};
     std::string folder_;
 };
 

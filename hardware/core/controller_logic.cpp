@@ -2,6 +2,7 @@
 
 #include "hardware/core/card_protocol.h"
 #include "hardware/core/command_mailbox.h"
+#include "resources/resource_ids.h"
 
 namespace mrwd {
 
@@ -155,7 +156,7 @@ void ControllerLogic::SearchAndOpen() {
     foundPort_ = FindController();
     if (foundPort_ == 0) {
         if (!searchFailureLogged_) {
-            system_.Log(texts_.startFailed);
+            system_.Log(IDS_CONTROLLER_START_FAILED, texts_.startFailed, 0);
             searchFailureLogged_ = true;
         }
         PublishController(NotFoundText(), kFault);
@@ -166,7 +167,7 @@ void ControllerLogic::SearchAndOpen() {
     // nothing new begins then.
     if (!Active()) return;
     if (!card_.OpenPort(foundPort_)) return;  // the search repeats next time
-    system_.Log(FormatWithNumber(texts_.started, foundPort_));
+    system_.Log(IDS_CONTROLLER_STARTED, texts_.started, foundPort_);
     searchFailureLogged_ = false;
     PublishController(FormatWithNumber(texts_.working, foundPort_), kWorking);
 }
@@ -175,6 +176,7 @@ void ControllerLogic::BeatAndWatch(bool thenCheckModem) {
     const bool answered = card_.Heartbeat(settings_.RebootTimeout);
     lastBeat_ = system_.Now();
     if (answered) {
+        ++heartbeatsAnswered_;
         failureReported_ = false;
         failureCount_ = 0;
         if (thenCheckModem) system_.PostCommand(kCheckModem);
@@ -187,6 +189,8 @@ void ControllerLogic::BeatAndWatch(bool thenCheckModem) {
         ReleaseUnlessRebooting();
         failureReported_ = true;
         PublishController(texts_.dead, kFault);
+        // Logged once per loss, so that the fleet's monitoring hears of it.
+        system_.Log(IDS_CONTROLLER_DEAD, texts_.dead, 0);
         if (settings_.CheckContr == 1) system_.ReportCardFailure();
     }
 }

@@ -54,7 +54,9 @@ public:
     // "AT" on the modem's port. While the reply is awaited `whileWaiting` is
     // called every few tens of milliseconds (the card is fed from there).
     virtual ModemProbe ProbeModem(int port, const std::function<void()>& whileWaiting) = 0;
-    virtual void Log(const std::string& text) = 0;
+    // A line of kind `kind` (its string number): `format` takes at most one
+    // number ("%0ld" or "%0d").
+    virtual void Log(unsigned kind, const std::string& format, long number) = 0;
     // Stores CustomControllerPort 1 and ControllerPort `port`.
     virtual void StorePinnedPort(int port) = 0;
     virtual void RefreshMainDialog() = 0;
@@ -99,6 +101,8 @@ public:
     // announced: the card is fed while supervision is on.
     void CancelReboot() { rebootCancelled_ = true; }
     int FoundPort() const { return foundPort_; }
+    // Heartbeats the card has answered since the start (any thread).
+    std::uint64_t HeartbeatsAnswered() const { return heartbeatsAnswered_; }
     // Any thread (the dialog changed the failure reporting): the card is
     // searched for afresh, from the controller's next time-out on.
     void RequestSearchAgain() { searchAgain_ = true; }
@@ -154,6 +158,7 @@ private:
     std::atomic<bool> rebootAnnounced_{false};
     std::atomic<bool> rebootCancelled_{false};
     std::atomic<bool> rebootOrderAnswered_{false};
+    std::atomic<std::uint64_t> heartbeatsAnswered_{0};
     // When the card was last sent a heartbeat (its end).
     Tick lastBeat_ = 0;
 

@@ -4,6 +4,7 @@
 // steps and while its replies are awaited, so the modem can never make the
 // card reset a healthy computer.
 #include "hardware/core/controller_logic.h"
+#include "resources/resource_ids.h"
 
 namespace mrwd {
 namespace {
@@ -62,7 +63,7 @@ void ControllerLogic::CheckModemPeriodically() {
     if (!modemCheckOverdue_) return;
 
     PublishModem(texts_.modemChecking, kNeutral);
-    system_.Log(texts_.modemChecking);
+    system_.Log(IDS_MODEM_CHECKING, texts_.modemChecking, 0);
     if (CheckModem()) {
         lastModemCheck_ = system_.Now();
         modemEverChecked_ = true;
@@ -82,14 +83,14 @@ bool ControllerLogic::CheckModem() {
     const ModemProbe probe = ProbeModemFeedingCard(port);
     if (probe.answered) {
         const std::string works = FormatWithNumber(texts_.modemWorks, port);
-        system_.Log(works);
+        system_.Log(IDS_MODEM_WORKS, texts_.modemWorks, port);
         PublishModem(works, kWorking);
         return true;
     }
     if (probe.busy) {
         // Another program uses the modem: that counts as a check, the next waits a full interval.
         const std::string busy = FormatWithNumber(texts_.modemPortBusy, port);
-        system_.Log(busy);
+        system_.Log(IDS_PORT_BUSY, texts_.modemPortBusy, port);
         PublishModem(busy, kNeutral);
         lastModemCheck_ = system_.Now();
         modemEverChecked_ = true;
@@ -97,28 +98,28 @@ bool ControllerLogic::CheckModem() {
         return false;
     }
 
-    system_.Log(texts_.modemHangReset);
+    system_.Log(IDS_MODEM_HANG_RESET, texts_.modemHangReset, 0);
     PublishModem(texts_.modemHangReset, kFault);
     const bool resetAnswered = card_.ResetModem();
     PauseFeedingCard(kPauseAfterModemReset);
     const bool answersNow = ProbeModemFeedingCard(port).answered;
     if (resetAnswered && answersNow) {
-        system_.Log(texts_.modemResetDone);
+        system_.Log(IDS_MODEM_RESET_DONE, texts_.modemResetDone, 0);
         PublishModem(texts_.modemResetDone, kWorking);
         return true;
     }
     if (resetAnswered) {
-        system_.Log(texts_.modemDead);
+        system_.Log(IDS_MODEM_DEAD, texts_.modemDead, 0);
         PublishModem(texts_.modemDead, kFault);
         system_.Beep();
         return false;
     }
-    system_.Log(texts_.modemResetFailed);
+    system_.Log(IDS_MODEM_RESET_FAILED, texts_.modemResetFailed, 0);
     PublishModem(texts_.modemResetFailed, kFault);
     system_.Beep();
     PauseFeedingCard(kPauseAfterFailedReset);
     if (!answersNow) {
-        system_.Log(texts_.modemDead);
+        system_.Log(IDS_MODEM_DEAD, texts_.modemDead, 0);
         PublishModem(texts_.modemDead, kFault);
         system_.Beep();
     }
@@ -130,7 +131,7 @@ bool ControllerLogic::ForcedResetDueNow() {
     const std::int32_t since = TickDiff(now, lastForcedReset_);
     // A span past what ticks compare over counts as long ago.
     if (forcedResetEver_ && since >= 0 && since < static_cast<std::int32_t>(kForcedResetSpacingMs)) {
-        if (!forcedRefusalLogged_) system_.Log(texts_.modemResetRefused);
+        if (!forcedRefusalLogged_) system_.Log(IDS_MODEM_RESET_REFUSED, texts_.modemResetRefused, 0);
         forcedRefusalLogged_ = true;
         return false;
     }
@@ -141,17 +142,17 @@ bool ControllerLogic::ForcedResetDueNow() {
 }
 
 bool ControllerLogic::ForceModemReset() {
-    system_.Log(texts_.modemForcedReset);
+    system_.Log(IDS_MODEM_FORCED_RESET, texts_.modemForcedReset, 0);
     PublishModem(texts_.modemForcedReset, kNeutral);
     FeedCardIfDue();
     const bool answered = settings_.Modem != 0 && card_.ResetModem();
     FeedCardIfDue();
     if (!answered) {
-        system_.Log(texts_.modemResetFailed);
+        system_.Log(IDS_MODEM_RESET_FAILED, texts_.modemResetFailed, 0);
         PublishModem(texts_.modemResetFailed, kFault);
         return false;
     }
-    system_.Log(texts_.modemResetDone);
+    system_.Log(IDS_MODEM_RESET_DONE, texts_.modemResetDone, 0);
     PublishModem(texts_.modemResetDone, kWorking);
     return true;
 }

@@ -107,7 +107,9 @@ ModemProbe CController::System::ProbeModem(int port, const std::function<void()>
     return probe;
 }
 
-void CController::System::Log(const std::string& text) { owner_.log_.WriteLog("%s", text.c_str()); }
+void CController::System::Log(unsigned kind, const std::string& format, long number) {
+    owner_.log_.WriteLogKind(kind, format.c_str(), number);
+}
 
 void CController::System::StorePinnedPort(int port) {
     owner_.store_.StoreDword("CustomControllerPort", 1);

@@ -51,7 +51,7 @@ private:
         void Wait(unsigned milliseconds) override;
         int FindFreePort(int after) override;
         ModemProbe ProbeModem(int port, const std::function<void()>& whileWaiting) override;
-        void Log(const std::string& text) override;
+        void Log(unsigned kind, const std::string& format, long number) override;
         void StorePinnedPort(int port) override;
         void RefreshMainDialog() override;
         void ReportCardFailure() override;

@@ -93,7 +93,7 @@ void FleetMetrics::Count(const LoggedEvent& e) {
     }
 }
 
-void FleetMetrics::Forget(const std::vector<ProgramGauge>& listed) const {
+void FleetMetrics::Forget(const std::vector<ProgramGauge>& listed) {
     std::set<std::string> keys;
     for (const ProgramGauge& p : listed) keys.insert(ListKey(p.path));
     for (auto it = programs_.begin(); it != programs_.end();) {
@@ -103,7 +103,7 @@ void FleetMetrics::Forget(const std::vector<ProgramGauge>& listed) const {
     }
 }
 
-std::vector<MetricFamily> FleetMetrics::Families(const FleetGauges& g) const {
+std::vector<MetricFamily> FleetMetrics::Families(const FleetGauges& g) {
     Forget(g.programs);
     std::vector<MetricFamily> out;
     out.push_back(Single("mrwd_up", "1 while the watchdog server runs.", MetricType::Gauge, 1));

@@ -7,16 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/core/log_events.h"
 #include "notify/core/metrics_text.h"
 
 namespace mrwd {
-
-// One log line as its message number (IDS_...) and each of its printf
-// conversions rendered alone, in the format's order, as Windows-1251 bytes.
-struct LoggedEvent {
-    unsigned kind = 0;
-    std::vector<std::string> arguments;
-};
 
 struct ProgramGauge {
     std::string path;  // Windows-1251, the program list's key
@@ -45,8 +39,8 @@ public:
     // since the last call is kept one more call, as the list it belongs to
     // may not show it yet). Totals taken from g never go down: a source that
     // starts again from zero adds to what it had counted before. Both kinds
-    // of bookkeeping happen here, hence the mutable members.
-    std::vector<MetricFamily> Families(const FleetGauges& g) const;
+    // of bookkeeping happen here.
+    std::vector<MetricFamily> Families(const FleetGauges& g);
 
     enum Counter {
         CardResets,
@@ -75,13 +69,13 @@ private:
     };
 
     ProgramCounts& Program(const std::string& path);
-    void Forget(const std::vector<ProgramGauge>& listed) const;
+    void Forget(const std::vector<ProgramGauge>& listed);
 
     std::uint64_t counts_[CounterCount] = {};
     // Keyed by the path with ASCII letters in lower case: the list's rule.
-    mutable std::map<std::string, ProgramCounts> programs_;
-    mutable RisingTotal heartbeats_;
-    mutable RisingTotal eventsDropped_;
+    std::map<std::string, ProgramCounts> programs_;
+    RisingTotal heartbeats_;
+    RisingTotal eventsDropped_;
 };
 
 }  // namespace mrwd

@@ -88,8 +88,8 @@ void OutboxLog::Kept(const OutboxMail& mail) { log_.WriteLogString(IDS_OUTBOX_KE
 void OutboxLog::SentFromOutbox(const OutboxMail& mail) { log_.WriteLogString(IDS_OUTBOX_SENT, mail.body.c_str()); }
 
 void OutboxLog::Dropped(const OutboxMail& mail, DropReason reason) {
-    static const UINT kLines[] = {IDS_OUTBOX_DROPPED_OLD, IDS_OUTBOX_DROPPED_FULL, IDS_OUTBOX_DROPPED_REFUSED};
-    log_.WriteLogString(kLines[static_cast<int>(reason)], mail.body.c_str());
+    static const UINT kLogLines[] = {IDS_OUTBOX_DROPPED_OLD, IDS_OUTBOX_DROPPED_FULL, IDS_OUTBOX_DROPPED_REFUSED};
+    log_.WriteLogString(kLogLines[static_cast<int>(reason)], mail.body.c_str());
 }
 
 NotificationSender::NotificationSender(const Settings& settings, const EventLog& log, const std::string& outboxFolder)

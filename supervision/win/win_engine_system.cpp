@@ -153,7 +153,7 @@ void WinEngineSystem::Log(EngineEvent event, std::uint32_t number, const std::st
             break;
         case EngineEvent::FileNotFound:
             // The finished text goes in as an argument: a path may hold a '%'.
-            services_.log.WriteLog("%s", FillText(IDS_FILE_NOT_FOUND, path, false).c_str());
+            services_.log.WriteLogString(IDS_FILE_NOT_FOUND, path.c_str());
             break;
         case EngineEvent::ProcessRefused:
             services_.log.WriteLogString(IDS_PROCESS_REFUSED, n, path.c_str());

@@ -77,6 +77,7 @@ public:
     unsigned silentProbeMs = 0;
     FakeCard* card = nullptr;
     std::vector<std::string> logs;
+    std::vector<unsigned> kinds;
     std::vector<int> pinned;
     std::vector<int> posted;
     int failureLines = 0;
@@ -108,7 +109,10 @@ public:
         }
         return probe;
     }
-    void Log(const std::string& text) override { logs.push_back(text); }
+    void Log(unsigned kind, const std::string& format, long number) override {
+        logs.push_back(FormatWithNumber(format, number));
+        kinds.push_back(kind);
+    }
     void StorePinnedPort(int port) override { pinned.push_back(port); }
     void RefreshMainDialog() override { ++refreshes; }
     void ReportCardFailure() override { ++failureLines; }

@@ -11,7 +11,7 @@ namespace mrwd {
 namespace {
 
 // Every sample as "family{labels}" -> value, for looking values up by name.
-std::map<std::string, double> Samples(const FleetMetrics& m, const FleetGauges& g) {
+std::map<std::string, double> Samples(FleetMetrics& m, const FleetGauges& g) {
     std::map<std::string, double> out;
     for (const MetricFamily& f : m.Families(g)) {
         for (const MetricSample& s : f.samples) {
