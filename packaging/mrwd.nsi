@@ -35,6 +35,9 @@ RequestExecutionLevel admin
 !define PUBLISHER "Marotel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${PRODUCT}"
+; The server's source in the Application event log: Event Viewer takes the
+; texts of its events from mrwd.exe's message table.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\${PRODUCT}"
 !define SETTINGS_KEY "Software\Marotel\VivavAde296"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 ; The program's own autostart value: named after the executable, holding its full path.
@@ -210,6 +213,8 @@ Section "!$(NameProgram)" SecProgram
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   IntFmt $0 "0x%08X" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\mrwd.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
 SectionEnd
 
 Section /o "$(NameAutostart)" SecAutostart
@@ -354,6 +359,7 @@ Section "!un.$(NameProgram)" UnSecProgram
   Delete "${MENU_FOLDER}\*.lnk"
   RMDir "${MENU_FOLDER}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
 SectionEnd
 
 Section /o "un.$(NameData)" UnSecData

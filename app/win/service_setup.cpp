@@ -11,6 +11,7 @@
 #include "base/win/handles.h"
 #include "base/win/platform.h"
 #include "base/win/texts.h"
+#include "notify/win/windows_event_log.h"
 #include "resources/resource_ids.h"
 
 namespace mrwd {
@@ -129,6 +130,8 @@ bool InstallService(ServiceBranch branch) {
                                                         : WriteRunServicesValue(commandLine);
     }
     LogOutcome(installed, IDS_SERVICE_INSTALLED, IDS_SERVICE_INSTALL_FAILED);
+    // Event Viewer finds the texts of the server's events in this file.
+    if (installed) InstallEventSource(ThisExecutableWidePath());
     return installed;
 }
 
@@ -138,6 +141,7 @@ bool RemoveService(ServiceBranch branch) {
     const bool unloaded = UnloadRunning();
     const bool removed = branch == ServiceBranch::NtService ? DeleteNtService() : DeleteRunServicesValue();
     LogOutcome(removed, IDS_SERVICE_REMOVED, IDS_SERVICE_REMOVE_FAILED);
+    if (removed) RemoveEventSource();
     return removed && unloaded;
 }
 

@@ -14,6 +14,13 @@ std::string ThisExecutablePath() {
     return std::string(path, length);
 }
 
+std::wstring ThisExecutableWidePath() {
+    wchar_t path[32768];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+    if (length == 0 || length >= sizeof path / sizeof path[0]) return {};
+    return std::wstring(path, length);
+}
+
 std::string ThisExecutableFolder() { return FolderPrefix(ThisExecutablePath()); }
 
 }  // namespace mrwd

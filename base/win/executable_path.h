@@ -7,6 +7,8 @@ namespace mrwd {
 
 // The executable's full path; empty when it does not fit 260 bytes.
 std::string ThisExecutablePath();
+// The same path in UTF-16, whatever its length and characters; empty when unknown.
+std::wstring ThisExecutableWidePath();
 
 // Its folder up to and including the last "\", "/" or ":"; empty when the
 // path is unknown.

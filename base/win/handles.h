@@ -84,6 +84,7 @@ inline void DeleteMemoryDc(HDC dc) { ::DeleteDC(dc); }
 inline void UnmapView(const void* view) { ::UnmapViewOfFile(view); }
 inline void CloseService(SC_HANDLE service) { ::CloseServiceHandle(service); }
 inline void FreeShellMemory(void* memory) { ::CoTaskMemFree(memory); }
+inline void DeregisterEventLogSource(HANDLE source) { ::DeregisterEventSource(source); }
 
 using UniqueRegKey = UniqueResource<NullIsNoneTraits<HKEY, CloseRegistryKey>>;
 using UniqueMenu = UniqueResource<NullIsNoneTraits<HMENU, DestroyMenuHandle>>;
@@ -97,6 +98,8 @@ using UniqueView = UniqueResource<NullIsNoneTraits<const void*, UnmapView>>;
 using UniqueServiceHandle = UniqueResource<NullIsNoneTraits<SC_HANDLE, CloseService>>;
 // Memory the shell hands out (item id lists).
 using UniqueShellMemory = UniqueResource<NullIsNoneTraits<void*, FreeShellMemory>>;
+// A source registered for reporting to the Windows event log.
+using UniqueEventSource = UniqueResource<NullIsNoneTraits<HANDLE, DeregisterEventLogSource>>;
 
 // COM on the calling thread for the life of the scope; uninitialised again
 // only when this scope's initialisation succeeded.
