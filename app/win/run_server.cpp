@@ -68,6 +68,15 @@ void CreateFloatWindow(ServerProcess& server) {
     server.floatWindow = std::move(floatWindow);
 }
 
+// Made before the first line of the run is logged, so that the outputs hear
+// the server's start; its thread begins once what it samples exists.
+void PrepareFleetOutputs(ServerProcess& server) {
+    auto fleet = std::make_unique<FleetReporter>(server.settings, server.fleetGauges);
+    if (!fleet->AnyOutput()) return;
+    server.fleet = std::move(fleet);
+    server.log.SetListener(server.fleet.get());
+}
+
 }  // namespace
 
 void RunServer() {
@@ -82,6 +91,7 @@ void RunServer() {
     }
 
     ::InitCommonControls();
+    PrepareFleetOutputs(server);
     server.log.WriteLogString(IDS_SERVER_LOADED);
     // What a former run could not send (a reboot notice among them) goes first.
     server.notifications.StartRetries();
@@ -94,6 +104,8 @@ void RunServer() {
                                   server.controller.get()};
     server.rebootMarker.Arm();
     server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);
+    server.fleetGauges.AttachController(server.controller.get());
+    if (server.fleet) server.fleet->Start();
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
@@ -127,6 +139,7 @@ void RunServer() {
 
     BeginStopping(server);
     server.service.ReportStopProgress(kThreadsStopHintMs);
+    server.fleetGauges.AttachController(nullptr);
     StopEngineAndController(server);
     // Mails still on their way get a while; then they are given up, so that
     // no mail thread outlives the objects it uses.
@@ -141,6 +154,9 @@ void RunServer() {
         server.floatWindow.reset();
     }
     server.log.WriteLogString(IDS_SERVER_UNLOADED);
+    // The last lines go out, and the metrics file says the server is down.
+    // The reporter itself stays: a straggling thread may still log to it.
+    if (server.fleet) server.fleet->Finish();
 }
 
 }  // namespace mrwd

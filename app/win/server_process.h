@@ -12,11 +12,13 @@
 #include <set>
 #include <string>
 
+#include "app/win/fleet_gauges.h"
 #include "app/win/service_channel.h"
 #include "app/win/window_ui_events.h"
 #include "base/core/settings.h"
 #include "base/win/event_log.h"
 #include "base/win/settings_store.h"
+#include "notify/win/fleet_reporter.h"
 #include "notify/win/notifications.h"
 #include "supervision/core/supervision_state.h"
 #include "supervision/win/reboot_marker.h"
@@ -91,6 +93,11 @@ struct ServerProcess {
     std::unique_ptr<CWatchDog> engine;
     // The line to the service manager while the server runs as an NT service.
     ServiceChannel service;
+    // The fleet outputs (Windows event log, syslog, metrics file): made by
+    // RunServer from the settings when one of them is on; it then hears
+    // every logged line until the process ends.
+    ServerFleetGauges fleetGauges{*this};
+    std::unique_ptr<FleetReporter> fleet;
     // The always-on-top picture of the state; null while RunServer does not
     // run, or when it could not be made. Other windows reach it as
     // FloatWindow().

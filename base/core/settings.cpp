@@ -36,6 +36,8 @@ const NumberSetting kNumbers[] = {
     {"ControlMdm", &Settings::ControlMdm, 1, 1},
     {"NotifyReboot", &Settings::NotifyReboot, 0, 0},
     {"SendLog", &Settings::SendLog, 0, 0},
+    {"EventLog", &Settings::EventLog, 1, 1},
+    {"SyslogPort", &Settings::SyslogPort, 514, 514},
 };
 
 void ReadNumber(SettingsSource& source, Settings& settings, const NumberSetting& n) {
@@ -94,6 +96,8 @@ void ApplyNoKeyDefaults(Settings& settings) {
     for (const NumberSetting& n : kNumbers) (settings.*n.member) = n.noKey;
     settings.Mail.Set(MailSettings());
     settings.MailConfigured = 0;
+    settings.MetricsFolder.clear();
+    settings.SyslogServer.clear();
 }
 
 // What the registry holds, the same in the 32-bit and the 64-bit build: the
@@ -110,6 +114,8 @@ void LoadSettings(SettingsSource& source, Settings& settings) {
     }
     settings.Mail.Set(LoadMailSettings(source));
     settings.MailConfigured = ComputeMailConfigured(settings) ? 1 : 0;
+    settings.MetricsFolder = ReadText(source, "MetricsFolder", kTextValueSize);
+    settings.SyslogServer = ReadText(source, "SyslogServer", kTextValueSize);
 }
 
 bool ComputeMailConfigured(const Settings& settings) { return MailSettingsComplete(settings.Mail.Get()); }

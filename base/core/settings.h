@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "base/core/mail_settings.h"
 
@@ -35,6 +36,14 @@ struct Settings {
     std::atomic<std::uint32_t> ControlMdm{1};
     std::atomic<std::uint32_t> NotifyReboot{0};
     std::atomic<std::uint32_t> SendLog{0};
+    // The fleet outputs: the Windows event log (on unless "EventLog" is 0),
+    // the metrics file in "MetricsFolder" and syslog to "SyslogServer" on
+    // "SyslogPort" (each off while its text is empty). The texts are read at
+    // start only: nothing changes them while the server runs.
+    std::atomic<std::uint32_t> EventLog{1};
+    std::atomic<std::uint32_t> SyslogPort{514};
+    std::string MetricsFolder;
+    std::string SyslogServer;
 
     // "SMTPServer", "SMTPPort", "UserEMail", "SenderEMail", "AuthType",
     // "UserName", "Password", "SMTPSecurity" and "SMTPCertSHA256", as one value.

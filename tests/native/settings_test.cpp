@@ -63,12 +63,18 @@ TEST(SettingsDefaults, NoKeyAndEmptyKeyDifferOnlyInCheckContr) {
     EXPECT_EQ(emptyKey.Mail.Get().port, 0);
     EXPECT_EQ(emptyKey.Mail.Get().security, MailSecurity::None) << "installations from before TLS keep plain text";
     EXPECT_EQ(emptyKey.MailConfigured, 0);
+    // The fleet outputs: the Windows event log on, the others off.
+    EXPECT_EQ(emptyKey.EventLog, 1u);
+    EXPECT_EQ(emptyKey.SyslogPort, 514u);
+    EXPECT_EQ(emptyKey.MetricsFolder, "");
+    EXPECT_EQ(emptyKey.SyslogServer, "");
 }
 
 TEST(SettingsLoad, StoredNumbersReplaceDefaults) {
     FakeKey key;
     key.numbers = {{"Icon", 0}, {"Active", 0}, {"HardReboot", 1}, {"ControllerPort", 7},
-                   {"CheckContr", 0}, {"Modem", 3}, {"AuthType", 2}, {"SMTPSecurity", 1}};
+                   {"CheckContr", 0}, {"Modem", 3}, {"AuthType", 2}, {"SMTPSecurity", 1},
+                   {"EventLog", 0}, {"SyslogPort", 1514}};
     Settings s;
     LoadSettings(key, s);
     EXPECT_EQ(s.Icon, 0u);
@@ -79,6 +85,8 @@ TEST(SettingsLoad, StoredNumbersReplaceDefaults) {
     EXPECT_EQ(s.Modem, 3u);
     EXPECT_EQ(s.Mail.Get().authentication, MailAuthentication::PopBeforeSmtp);
     EXPECT_EQ(s.Mail.Get().security, MailSecurity::StartTls);
+    EXPECT_EQ(s.EventLog, 0u);
+    EXPECT_EQ(s.SyslogPort, 1514u);
 }
 
 TEST(SettingsLoad, RebootTimeoutBelowTenIsRaisedToTen) {
