@@ -1,78 +1,39 @@
 #include "engine.h"
 
 #include <iterator>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "base/core/path_rules.h"
+#include "supervision/core/deferred_events.h"
+#include "supervision/core/engine_rules.h"
 #include "supervision/core/protected_programs.h"
+#include "supervision/core/shared_table_walk.h"
 
 namespace mrwd {
 namespace {
 
 using Lock = std::unique_lock<std::mutex>;
 
-// Tick arithmetic over a span the comparison can represent: a stored
-// interval above 24.8 days counts as 24.8 days.
-Tick After(Tick start, std::uint32_t span) { return start + (span < kLongestTickSpan ? span : kLongestTickSpan); }
-
-// True once `start` + `span` lies before `now`.
-bool Elapsed(Tick start, std::uint32_t span, Tick now) { return TickBefore(After(start, span), now); }
-
-// Noted once, like the grace of a check interval: a process ending after
-// months must still count as past its start delay.
-bool NoteStartDelayOver(AliveEntry& entry, std::uint32_t startDelay, Tick now) {
-    if (!entry.StartDelayOver && Elapsed(entry.StartTick, startDelay, now)) entry.StartDelayOver = true;
-    return entry.StartDelayOver;
-}
-
-bool Reached(std::uint32_t failures, std::int32_t limit) { return failures >= static_cast<std::uint32_t>(limit); }
-
-// Log lines and mails decided while the tables are locked go out after the
-// lock is released: writing them may wait on the log file or the mail lock.
-class Outbox {
-public:
-    explicit Outbox(EngineSystem& system) : system_(system) {}
-    ~Outbox() { Flush(); }
-
-    void Log(EngineEvent event, std::uint32_t number, const std::string& path) {
-        items_.push_back(Item{true, event, EngineNotice::ProgramRestart, number, path});
+// Whether a supervised process has failed: past its grace, silent past its
+// interval, and its program under control. `actionRan`: a failure action
+// held the engine up this cycle.
+bool HasFailed(AliveEntry& entry, const ModuleEntry& listed, bool actionRan, Tick now) {
+    // A fresh process gets one full check interval before it is judged. Once
+    // over, the grace stays over: ticks compare only over 24.8 days, and a
+    // program that has run longer must not count as fresh again.
+    if (!entry.GraceOver) {
+        if (!SpanElapsed(entry.StartTick, listed.CheckInterval, now)) return false;
+        entry.GraceOver = true;
     }
-    void Notify(EngineNotice notice, std::uint32_t number, const std::string& path) {
-        items_.push_back(Item{false, EngineEvent::ProcessRegistered, notice, number, path});
-    }
-    void Flush() {
-        for (const Item& item : items_) {
-            if (item.isLog) {
-                system_.Log(item.event, item.number, item.path);
-            } else {
-                system_.Notify(item.notice, item.number, item.path, false);
-            }
-        }
-        items_.clear();
-    }
-
-private:
-    struct Item {
-        bool isLog;
-        EngineEvent event;
-        EngineNotice notice;
-        std::uint32_t number;
-        std::string path;
-    };
-    EngineSystem& system_;
-    std::vector<Item> items_;
-};
-
-AliveEntry NewAliveEntry(const std::string& path, std::uint32_t interval, Tick now) {
-    AliveEntry entry;  // its grace starts now
-    entry.StartTick = now;
-    entry.LastAlive = now;
-    entry.AliveInterval = interval;
-    entry.Failures = 0;
-    entry.ExePath = path;
-    return entry;
+    // A failure action held the engine up: nobody could be heard meanwhile.
+    if (actionRan) entry.LastAlive = now;
+    if (!SpanElapsed(entry.LastAlive, entry.AliveInterval, now)) return false;
+    if (actionRan) return false;
+    return listed.ControlEnabled != 0 && listed.Armed != 0;
 }
 
 }  // namespace
@@ -84,51 +45,61 @@ std::uint32_t IntervalFromSeconds(std::uint64_t seconds) {
 }
 
 bool SupervisionEngine::OnAliveMessage(std::uint64_t seconds, std::uint32_t processId) {
-    Outbox outbox(system_);
     if (seconds == 0) {
-        {
-            Lock lock(state_.lock);
-            auto it = state_.alive.find(processId);
-            if (it == state_.alive.end()) return true;
-            outbox.Log(EngineEvent::ProcessReleased, processId, it->second.ExePath);
-            // The program says it is ending: it is not restarted, nor started
-            // again as a missing copy, until it registers again.
-            ModuleEntry* module = state_.modules.Find(it->second.ExePath);
-            if (module != nullptr && module->NoAliveSupport == 0) module->Armed = 0;
-        }
-        outbox.Flush();
-        system_.RefreshMainDialog();
+        EndControl(processId);
         return true;
     }
-
+    DeferredEvents events(system_);  // declared before the lock: sent after it
     const std::uint32_t interval = IntervalFromSeconds(seconds);
     Lock lock(state_.lock);
     auto it = state_.alive.find(processId);
-    if (it == state_.alive.end()) {
-        // Refused once: asked again, it is refused without a look.
-        return state_.refusedProcesses.count(processId) != 0;
+    if (it == state_.alive.end()) return TakeNewProcessMessage(processId);
+    TakeHeartbeat(processId, it->second, interval, events);
+    return true;
+}
+
+void SupervisionEngine::EndControl(std::uint32_t processId) {
+    DeferredEvents events(system_);
+    {
+        Lock lock(state_.lock);
+        auto it = state_.alive.find(processId);
+        if (it == state_.alive.end()) return;
+        events.Log(EngineEvent::ProcessReleased, processId, it->second.ExePath);
+        // The program says it is ending: it is not restarted, nor started
+        // again as a missing copy, until it registers again.
+        ModuleEntry* module = state_.modules.Find(it->second.ExePath);
+        if (module != nullptr && module->NoAliveSupport == 0) module->Armed = 0;
     }
-    // A heartbeat.
-    ModuleEntry* module = state_.modules.Find(it->second.ExePath);
-    if (module == nullptr) return true;
+    events.Flush();
+    system_.RefreshMainDialog();
+}
+
+void SupervisionEngine::TakeHeartbeat(std::uint32_t processId, AliveEntry& entry, std::uint32_t interval,
+                                      DeferredEvents& events) {
+    ModuleEntry* module = state_.modules.Find(entry.ExePath);
+    if (module == nullptr) return;
     module->AliveSeen = 1;
     // A program checked through its window lives by the pings alone.
-    if (module->NoAliveSupport != 0) return true;
-    it->second.LastAlive = system_.Now();
-    it->second.AliveInterval = interval;
+    if (module->NoAliveSupport != 0) return;
+    entry.LastAlive = system_.Now();
+    entry.AliveInterval = interval;
     module->CheckInterval = interval;
     if (module->Armed == 0) {
         module->Armed = 1;
-        outbox.Log(EngineEvent::ProcessRegistered, processId, it->second.ExePath);
+        events.Log(EngineEvent::ProcessRegistered, processId, entry.ExePath);
     }
-    return true;
+}
+
+bool SupervisionEngine::TakeNewProcessMessage(std::uint32_t processId) {
+    // Refused once: asked again, it is refused without a look.
+    return state_.refusedProcesses.count(processId) != 0;
 }
 
 void SupervisionEngine::RegisterProcess(std::uint64_t seconds, std::uint32_t processId) {
     // Under control by now (found by a sweep, or an earlier message of its
     // own was taken first): the message is a heartbeat.
     if (OnAliveMessage(seconds, processId)) return;
-    Outbox outbox(system_);
+    DeferredEvents events(system_);
     const std::uint32_t interval = IntervalFromSeconds(seconds);
     // Finding the path may touch the file system: not under the lock.
     std::string path;
@@ -143,8 +114,8 @@ void SupervisionEngine::RegisterProcess(std::uint64_t seconds, std::uint32_t pro
         if (first) system_.Log(EngineEvent::ProcessRefused, processId, path);
         return;
     }
-    outbox.Log(EngineEvent::ProcessRegistered, processId, path);
-    outbox.Flush();
+    events.Log(EngineEvent::ProcessRegistered, processId, path);
+    events.Flush();
 
     AliveEntry entry = NewAliveEntry(path, interval, system_.Now());
     bool created = false;
@@ -230,38 +201,32 @@ void SupervisionEngine::Sweep() {
 }
 
 void SupervisionEngine::PruneEndedProcesses() {
-    bool erased = true;
-    while (erased) {
-        erased = false;
-        std::uint32_t cursor = 0;
-        bool first = true;
-        for (;;) {
-            if (!system_.Pause()) return;
-            Lock lock(state_.lock);
-            auto it = first ? state_.alive.begin() : state_.alive.upper_bound(cursor);
-            if (it == state_.alive.end()) break;
-            first = false;
-            cursor = it->first;
-            if (state_.snapshot.count(it->first) == 0) {
-                // Only the deaths of copies the engine keeps started count
-                // towards the spacing; a killed one never comes here.
-                const std::string* key = state_.modules.KeyOf(it->second.ExePath);
-                const ModuleEntry* module = key != nullptr ? state_.modules.Find(*key) : nullptr;
-                std::string died;
-                bool quick = false;
-                const Tick startedAt = it->second.StartTick;
-                if (module != nullptr && module->ControlEnabled != 0 && module->Armed != 0 && module->Copies != 0) {
-                    died = *key;
-                    quick = !NoteStartDelayOver(it->second, module->StartDelay, system_.Now());
-                }
-                state_.alive.erase(it);
-                lock.unlock();
-                if (!died.empty()) NoteDeath(died, quick, startedAt);
-                erased = true;  // and start over from the first entry
-                break;
+    // A copy that died, when the engine keeps its program started.
+    struct Death {
+        std::string key;  // empty: none of those
+        bool quick;
+        Tick startedAt;
+    };
+    WalkSharedTable(
+        system_, state_.lock, state_.alive, PauseBefore::EachEntry,
+        [&](AliveTable::iterator it, DeferredEvents&) -> std::optional<Death> {
+            if (state_.snapshot.count(it->first) != 0) return std::nullopt;
+            // Only the deaths of copies the engine keeps started count
+            // towards the spacing; a killed one never comes here.
+            const std::string* key = state_.modules.KeyOf(it->second.ExePath);
+            const ModuleEntry* module = key != nullptr ? state_.modules.Find(*key) : nullptr;
+            Death death{std::string(), false, it->second.StartTick};
+            if (module != nullptr && module->ControlEnabled != 0 && module->Armed != 0 && module->Copies != 0) {
+                death.key = *key;
+                death.quick = !NoteStartDelayOver(it->second, module->StartDelay, system_.Now());
             }
-        }
-    }
+            state_.alive.erase(it);
+            return death;
+        },
+        [&](const Death& death) {
+            if (!death.key.empty()) NoteDeath(death.key, death.quick, death.startedAt);
+            return WalkOn::FromStart;
+        });
 }
 
 void SupervisionEngine::NoteDeath(const std::string& key, bool quick, Tick startedAt) {
@@ -285,7 +250,8 @@ void SupervisionEngine::EndSteadyCrashLoops() {
             const std::uint64_t up = std::uint64_t{module->StartDelay} + module->CheckInterval;
             const std::uint32_t span = up < kLongestTickSpan ? static_cast<std::uint32_t>(up) : kLongestTickSpan;
             for (const auto& alive : state_.alive) {
-                if (state_.modules.SamePath(alive.second.ExePath, key) && Elapsed(alive.second.StartTick, span, now)) {
+                if (state_.modules.SamePath(alive.second.ExePath, key) &&
+                    SpanElapsed(alive.second.StartTick, span, now)) {
                     steady.push_back(key);
                     return;
                 }
@@ -299,97 +265,173 @@ void SupervisionEngine::EndSteadyCrashLoops() {
 
 void SupervisionEngine::DiscoverAndPing() {
     const ServerIdentity server = Identity();
-    std::uint32_t cursor = 0;
-    bool first = true;
-    for (;;) {
-        std::string path;
-        {
-            // Only processes of listed programs are visited, never the server's own.
-            Lock lock(state_.lock);
-            auto it = first ? state_.snapshot.begin() : state_.snapshot.upper_bound(cursor);
-            while (it != state_.snapshot.end() && (state_.modules.Find(it->second) == nullptr ||
-                                                   IsProtectedProgram(it->first, it->second, server, state_.modules))) {
-                ++it;
+    // Only processes of listed programs are visited, never the server's own.
+    WalkSharedTable(
+        system_, state_.lock, state_.snapshot, PauseBefore::EachAction,
+        [&](ProcessSnapshot::iterator it, DeferredEvents&) -> std::optional<std::pair<std::uint32_t, std::string>> {
+            if (state_.modules.Find(it->second) == nullptr ||
+                IsProtectedProgram(it->first, it->second, server, state_.modules)) {
+                return std::nullopt;
             }
-            if (it == state_.snapshot.end()) break;
-            first = false;
-            cursor = it->first;
-            path = it->second;
-        }
-        if (!system_.Pause()) return;
-
-        bool ping = false;
-        bool begun = false;
-        {
-            Lock lock(state_.lock);
-            const ModuleEntry* module = state_.modules.Find(path);
-            if (module == nullptr) continue;  // removed by the user meanwhile
-            auto alive = state_.alive.find(cursor);
-            if (alive == state_.alive.end()) {
-                state_.alive[cursor] = NewAliveEntry(path, module->CheckInterval, system_.Now());
-                begun = true;
-            } else {
-                ping = module->NoAliveSupport != 0;
+            return *it;
+        },
+        [&](const std::pair<std::uint32_t, std::string>& process) {
+            const std::uint32_t processId = process.first;
+            const std::string& path = process.second;
+            bool ping = false;
+            bool begun = false;
+            {
+                Lock lock(state_.lock);
+                const ModuleEntry* module = state_.modules.Find(path);
+                if (module == nullptr) return WalkOn::Next;  // removed by the user meanwhile
+                auto alive = state_.alive.find(processId);
+                if (alive == state_.alive.end()) {
+                    state_.alive[processId] = NewAliveEntry(path, module->CheckInterval, system_.Now());
+                    begun = true;
+                } else {
+                    ping = module->NoAliveSupport != 0;
+                }
             }
-        }
-        if (begun) system_.Log(EngineEvent::ControlBegun, cursor, path);
-        if (ping && !system_.PingWindow(cursor)) {
-            // Without a window there is nothing to ask: the process counts as alive.
-            Lock lock(state_.lock);
-            auto alive = state_.alive.find(cursor);
-            if (alive != state_.alive.end()) alive->second.LastAlive = system_.Now();
-        }
-    }
+            if (begun) system_.Log(EngineEvent::ControlBegun, processId, path);
+            if (ping && !system_.PingWindow(processId)) {
+                // Without a window there is nothing to ask: the process counts as alive.
+                Lock lock(state_.lock);
+                auto alive = state_.alive.find(processId);
+                if (alive != state_.alive.end()) alive->second.LastAlive = system_.Now();
+            }
+            return WalkOn::Next;
+        });
 }
 
 void SupervisionEngine::KeepCopiesStarted() {
     const ServerIdentity server = Identity();
-    std::string cursor;
-    bool first = true;
-    for (;;) {
-        if (!system_.Pause()) return;
-        std::string key;
-        ModuleEntry module;
-        {
-            Lock lock(state_.lock);
-            auto it = first ? state_.modules.begin() : state_.modules.After(cursor);
-            if (it == state_.modules.end()) break;
-            first = false;
-            cursor = it->first;
+    WalkSharedTable(
+        system_, state_.lock, state_.modules, PauseBefore::EachEntry,
+        [&](ModuleList::Map::iterator it, DeferredEvents&) -> std::optional<std::pair<std::string, ModuleEntry>> {
             const ModuleEntry& entry = it->second;
-            if (entry.ControlEnabled == 0 || entry.Armed == 0 || entry.Copies == 0) continue;
-            if (state_.modules.SamePath(it->first, server.executablePath)) continue;
+            if (entry.ControlEnabled == 0 || entry.Armed == 0 || entry.Copies == 0) return std::nullopt;
+            if (state_.modules.SamePath(it->first, server.executablePath)) return std::nullopt;
             // A copy waiting for its recovery program is started by its own restart.
             std::uint32_t running = RecoveriesOf(it->first);
             for (const auto& alive : state_.alive) {
                 if (state_.modules.SamePath(alive.second.ExePath, it->first)) ++running;
             }
-            if (running >= entry.Copies) continue;
-            if (!crashLoops_.MayStart(it->first, system_.Now())) continue;
-            key = it->first;
-            module = entry;
-        }
+            if (running >= entry.Copies) return std::nullopt;
+            if (!crashLoops_.MayStart(it->first, system_.Now())) return std::nullopt;
+            return *it;
+        },
+        [&](const std::pair<std::string, ModuleEntry>& program) {
+            // At most one copy per program and sweep.
+            StartCopy(program.first, program.second);
+            return WalkOn::Next;
+        });
+}
 
-        // At most one copy per program and sweep.
-        if (module.CopyBeforeStart != 0) RestoreFiles(key, module, system_.CopyingCaption());
-        std::uint32_t processId = 0;
-        if (system_.StartProgram(key, module.Parameters, processId)) {
-            {
-                Lock lock(state_.lock);
-                state_.alive[processId] = NewAliveEntry(key, module.CheckInterval, system_.Now());
-            }
-            system_.Log(EngineEvent::ControlBegun, processId, key);
-        } else {
-            system_.Log(EngineEvent::FileNotFound, 0, key);
-            {
-                // Until the user switches it on again, no further starts.
-                Lock lock(state_.lock);
-                ModuleEntry* listed = state_.modules.Find(key);
-                if (listed != nullptr) listed->ControlEnabled = 0;
-            }
-            system_.ReportStartFailure(key);
+void SupervisionEngine::StartCopy(const std::string& key, const ModuleEntry& module) {
+    if (module.CopyBeforeStart != 0) RestoreFiles(key, module, system_.CopyingCaption());
+    std::uint32_t processId = 0;
+    if (system_.StartProgram(key, module.Parameters, processId)) {
+        {
+            Lock lock(state_.lock);
+            state_.alive[processId] = NewAliveEntry(key, module.CheckInterval, system_.Now());
         }
+        system_.Log(EngineEvent::ControlBegun, processId, key);
+    } else {
+        system_.Log(EngineEvent::FileNotFound, 0, key);
+        {
+            // Until the user switches it on again, no further starts.
+            Lock lock(state_.lock);
+            ModuleEntry* listed = state_.modules.Find(key);
+            if (listed != nullptr) listed->ControlEnabled = 0;
+        }
+        system_.ReportStartFailure(key);
     }
+}
+
+bool SupervisionEngine::CheckPass() {
+    FinishRecoveries();
+    CheckPassState pass;
+    // Supervision switched off (or the server unloading) mid-pass: nothing
+    // more is judged, killed or started.
+    const bool finished = WalkSharedTable(
+        system_, state_.lock, state_.alive, PauseBefore::EachEntry,
+        [&](AliveTable::iterator it, DeferredEvents& events) {
+            return JudgeEntry(it->first, it->second, pass, events);
+        },
+        [&](const HungProcess& hung) {
+            if (!EndHungProcess(hung)) return WalkOn::Next;
+            RunRecovery(hung);
+            return WalkOn::FromStart;
+        });
+    if (!finished) return false;
+    system_.RefreshMainDialog();
+    return pass.reboot;
+}
+
+std::optional<SupervisionEngine::HungProcess> SupervisionEngine::JudgeEntry(std::uint32_t processId,
+                                                                           AliveEntry& entry,
+                                                                           CheckPassState& pass,
+                                                                           DeferredEvents& events) {
+    const std::string* listedKey = state_.modules.KeyOf(entry.ExePath);
+    if (listedKey == nullptr) return std::nullopt;
+    const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
+    const Tick now = system_.Now();
+
+    NoteStartDelayOver(entry, listed.StartDelay, now);
+    if (pass.rebootDecided.count(processId) != 0) return std::nullopt;
+    if (!HasFailed(entry, listed, state_.failureActionInProgress, now)) return std::nullopt;
+
+    // The process has failed.
+    const bool allLimitsReached = listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter &&
+                                  listed.RunAfter != -1 && LimitReached(entry.Failures, listed.RunAfter) &&
+                                  listed.CopyAfter != -1 && LimitReached(entry.Failures, listed.CopyAfter);
+    if (!allLimitsReached) ++entry.Failures;
+
+    if (listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter) {
+        // Restarting has not helped: the computer is rebooted, the process left as it is.
+        if (!pass.reboot) {
+            events.Log(EngineEvent::RebootProgramHang, 0, entry.ExePath);
+            if (settings_.NotifyReboot != 0) events.Notify(EngineNotice::ProgramHang, 0, entry.ExePath);
+        }
+        pass.reboot = true;
+        pass.rebootDecided.insert(processId);
+        // Should the reboot fail, the program is judged again one interval
+        // from now, not at every cycle.
+        entry.LastAlive = now;
+        return std::nullopt;
+    }
+    events.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
+    // One mail for a process that cannot be killed, however long it hangs.
+    if (listed.Notify != 0 && entry.Failures >= listed.NotifyAfter && !entry.KillRefused) {
+        events.Notify(EngineNotice::ProgramRestart, entry.Failures, entry.ExePath);
+    }
+    return HungProcess{processId, *listedKey, listed, entry};
+}
+
+bool SupervisionEngine::EndHungProcess(const HungProcess& hung) {
+    std::uint32_t error = 0;
+    const bool spared = EndDescendants(hung.processId);
+    if (!system_.Terminate(hung.processId, !spared, error)) {
+        // Not ours to kill (another account's, an elevated one). It keeps its
+        // count, so that the reboot limit is still reached, and is judged
+        // again one interval from now, not at every cycle. Nothing is started
+        // beside it.
+        bool first = false;
+        {
+            Lock lock(state_.lock);
+            auto it = state_.alive.find(hung.processId);
+            if (it != state_.alive.end()) {
+                first = !it->second.KillRefused;
+                it->second.KillRefused = true;
+                it->second.LastAlive = system_.Now();
+            }
+        }
+        if (first) system_.Log(EngineEvent::KillFailed, error, hung.entry.ExePath);
+        return false;
+    }
+    Lock lock(state_.lock);
+    state_.alive.erase(hung.processId);
+    return true;
 }
 
 bool SupervisionEngine::EndDescendants(std::uint32_t processId) {
@@ -424,6 +466,18 @@ bool SupervisionEngine::EndDescendants(std::uint32_t processId) {
     return spared;
 }
 
+void SupervisionEngine::RunRecovery(const HungProcess& hung) {
+    std::uint32_t token = 0;
+    if (hung.module.RunAfter != -1 && LimitReached(hung.entry.Failures, hung.module.RunAfter) &&
+        system_.StartRecovery(hung.module.RunPath, token)) {
+        // The rest waits for the recovery program; the others are judged
+        // meanwhile, as they would be without it.
+        recoveries_.push_back(Recovery{hung.key, hung.module, hung.entry, token, system_.Now()});
+    } else {
+        RestoreAndStart(hung.key, hung.module, hung.entry);
+    }
+}
+
 void SupervisionEngine::RestoreFiles(const std::string& key, const ModuleEntry& module,
                                      const std::string& progressText) {
     if (!IsFullFolderPath(module.BackupFolder) || !IsFullFolderPath(module.RestoreFolder)) {
@@ -436,20 +490,8 @@ void SupervisionEngine::RestoreFiles(const std::string& key, const ModuleEntry& 
     system_.RestoreFiles(module, progressText);
 }
 
-bool SupervisionEngine::ClockCheck() {
-    if (settings_.System == 0) return false;
-    const Tick now = system_.Now();
-    const bool stands = now == state_.lastClockTick;
-    if (stands) {
-        system_.Log(EngineEvent::RebootSystemHang, 0, std::string());
-        if (settings_.NotifyReboot != 0) system_.Notify(EngineNotice::SystemHang, 0, std::string(), true);
-    }
-    state_.lastClockTick = system_.Now();
-    return stands;
-}
-
 void SupervisionEngine::RestoreAndStart(const std::string& key, const ModuleEntry& module, const AliveEntry& hung) {
-    const bool restored = module.CopyAfter != -1 && Reached(hung.Failures, module.CopyAfter);
+    const bool restored = module.CopyAfter != -1 && LimitReached(hung.Failures, module.CopyAfter);
     if (restored) {
         state_.failureActionInProgress = true;
         RestoreFiles(key, module, system_.RestoreCaption(hung.ExePath));
@@ -473,7 +515,7 @@ void SupervisionEngine::FinishRecoveries() {
         const std::uint32_t bound = it->module.CheckInterval > kRecoveryWaitMs ? it->module.CheckInterval
                                                                                : kRecoveryWaitMs;
         const bool ended = system_.RecoveryEnded(it->token);
-        if (!ended && !Elapsed(it->started, bound, system_.Now())) {
+        if (!ended && !SpanElapsed(it->started, bound, system_.Now())) {
             ++it;
             continue;
         }
@@ -500,128 +542,6 @@ std::uint32_t SupervisionEngine::RecoveriesOf(const std::string& key) const {
     return count;
 }
 
-bool SupervisionEngine::CheckPass() {
-    FinishRecoveries();
-    bool reboot = false;
-    // Processes that brought the reboot: a pass started over after a restart
-    // must not judge them again (one decision, one line, one mail).
-    std::set<std::uint32_t> rebootDecided;
-    bool restart = true;
-    while (restart) {
-        restart = false;
-        std::uint32_t cursor = 0;
-        bool first = true;
-        for (;;) {
-            // Supervision switched off (or the server unloading) mid-pass:
-            // nothing more is judged, killed or started.
-            if (!system_.Pause()) return false;
-            Outbox outbox(system_);
-            std::uint32_t processId = 0;
-            AliveEntry hung;
-            std::string key;
-            ModuleEntry module;
-            {
-                Lock lock(state_.lock);
-                auto it = first ? state_.alive.begin() : state_.alive.upper_bound(cursor);
-                if (it == state_.alive.end()) break;
-                first = false;
-                cursor = it->first;
-                AliveEntry& entry = it->second;
-                const std::string* listedKey = state_.modules.KeyOf(entry.ExePath);
-                if (listedKey == nullptr) continue;
-                const ModuleEntry& listed = *state_.modules.Find(entry.ExePath);
-                const Tick now = system_.Now();
-
-                NoteStartDelayOver(entry, listed.StartDelay, now);
-                if (rebootDecided.count(cursor) != 0) continue;
-                // A fresh process gets one full check interval before it is
-                // judged. Once over, the grace stays over: ticks compare only
-                // over 24.8 days, and a program that has run longer must not
-                // count as fresh again.
-                if (!entry.GraceOver) {
-                    if (!Elapsed(entry.StartTick, listed.CheckInterval, now)) continue;
-                    entry.GraceOver = true;
-                }
-                const bool actionRan = state_.failureActionInProgress;
-                // A failure action held the engine up: nobody could be heard meanwhile.
-                if (actionRan) entry.LastAlive = now;
-                if (!Elapsed(entry.LastAlive, entry.AliveInterval, now)) continue;
-                if (actionRan) continue;
-                if (listed.ControlEnabled == 0 || listed.Armed == 0) continue;
-
-                // The process has failed.
-                const bool allLimitsReached = listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter &&
-                                              listed.RunAfter != -1 && Reached(entry.Failures, listed.RunAfter) &&
-                                              listed.CopyAfter != -1 && Reached(entry.Failures, listed.CopyAfter);
-                if (!allLimitsReached) ++entry.Failures;
-
-                if (listed.RebootAfter != 0 && entry.Failures >= listed.RebootAfter) {
-                    // Restarting has not helped: the computer is rebooted, the process left as it is.
-                    if (!reboot) {
-                        outbox.Log(EngineEvent::RebootProgramHang, 0, entry.ExePath);
-                        if (settings_.NotifyReboot != 0) outbox.Notify(EngineNotice::ProgramHang, 0, entry.ExePath);
-                    }
-                    reboot = true;
-                    rebootDecided.insert(cursor);
-                    // Should the reboot fail, the program is judged again one
-                    // interval from now, not at every cycle.
-                    entry.LastAlive = now;
-                    continue;
-                }
-                outbox.Log(EngineEvent::ProgramRestart, entry.Failures, entry.ExePath);
-                // One mail for a process that cannot be killed, however long it hangs.
-                if (listed.Notify != 0 && entry.Failures >= listed.NotifyAfter && !entry.KillRefused) {
-                    outbox.Notify(EngineNotice::ProgramRestart, entry.Failures, entry.ExePath);
-                }
-                processId = cursor;
-                hung = entry;
-                key = *listedKey;
-                module = listed;
-            }
-            outbox.Flush();
-            if (processId == 0) continue;
-
-            std::uint32_t error = 0;
-            const bool spared = EndDescendants(processId);
-            if (!system_.Terminate(processId, !spared, error)) {
-                // Not ours to kill (another account's, an elevated one). It
-                // keeps its count, so that the reboot limit is still reached,
-                // and is judged again one interval from now, not at every
-                // cycle. Nothing is started beside it.
-                bool first = false;
-                {
-                    Lock lock(state_.lock);
-                    auto it = state_.alive.find(processId);
-                    if (it != state_.alive.end()) {
-                        first = !it->second.KillRefused;
-                        it->second.KillRefused = true;
-                        it->second.LastAlive = system_.Now();
-                    }
-                }
-                if (first) system_.Log(EngineEvent::KillFailed, error, hung.ExePath);
-                continue;
-            }
-            {
-                Lock lock(state_.lock);
-                state_.alive.erase(processId);
-            }
-            std::uint32_t token = 0;
-            if (module.RunAfter != -1 && Reached(hung.Failures, module.RunAfter) &&
-                system_.StartRecovery(module.RunPath, token)) {
-                // The rest waits for the recovery program; the others are
-                // judged meanwhile, as they would be without it.
-                recoveries_.push_back(Recovery{key, module, hung, token, system_.Now()});
-            } else {
-                RestoreAndStart(key, module, hung);
-            }
-            restart = true;
-            break;
-        }
-    }
-    system_.RefreshMainDialog();
-    return reboot;
-}
-
 bool SupervisionEngine::NextJudgement(Tick& when) {
     bool found = false;
     Lock lock(state_.lock);
@@ -630,15 +550,27 @@ bool SupervisionEngine::NextJudgement(Tick& when) {
         const ModuleEntry* module = state_.modules.Find(entry.ExePath);
         if (module == nullptr || module->ControlEnabled == 0 || module->Armed == 0) continue;
         // Judged once the span lies before the moment, so one tick after its end.
-        Tick due = After(entry.LastAlive, entry.AliveInterval) + 1;
+        Tick due = SpanEnd(entry.LastAlive, entry.AliveInterval) + 1;
         if (!entry.GraceOver) {
-            const Tick graceEnd = After(entry.StartTick, module->CheckInterval) + 1;
+            const Tick graceEnd = SpanEnd(entry.StartTick, module->CheckInterval) + 1;
             if (TickBefore(due, graceEnd)) due = graceEnd;
         }
         if (!found || TickBefore(due, when)) when = due;
         found = true;
     }
     return found;
+}
+
+bool SupervisionEngine::ClockCheck() {
+    if (settings_.System == 0) return false;
+    const Tick now = system_.Now();
+    const bool stands = now == state_.lastClockTick;
+    if (stands) {
+        system_.Log(EngineEvent::RebootSystemHang, 0, std::string());
+        if (settings_.NotifyReboot != 0) system_.Notify(EngineNotice::SystemHang, 0, std::string(), true);
+    }
+    state_.lastClockTick = system_.Now();
+    return stands;
 }
 
 void SupervisionEngine::ReportHardwareReset() {
