@@ -1,7 +1,9 @@
 // The supervision engine's decisions: the alive protocol, the sweep that
 // discovers, pings and starts processes, the clock check and the check pass
 // that restarts hung programs. Threads, waits and system calls stay outside,
-// behind EngineSystem; the tables are shared through SupervisionState.
+// behind EngineSystem; the tables are shared through SupervisionState. One
+// class, its methods in a file per part: engine_alive, engine_sweep,
+// engine_check_pass and engine_reboot.
 #pragma once
 
 #include <cstdint>
