@@ -1,10 +1,13 @@
 // The supervision engine's decisions: the alive protocol, the sweep that
 // discovers, pings and starts processes, the clock check and the check pass
 // that restarts hung programs. Threads, waits and system calls stay outside,
-// behind EngineSystem; the tables are shared through SupervisionState.
+// behind EngineSystem; the tables are shared through SupervisionState. One
+// class, its methods in a file per part: engine_alive, engine_sweep,
+// engine_check_pass and engine_reboot.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +19,8 @@
 #include "supervision/core/supervision_state.h"
 
 namespace mrwd {
+
+class DeferredEvents;
 
 // The interval a program announces, in ms: at least 10 s, and never longer
 // than the longest span two ticks can be compared over (so an absurd value
@@ -80,6 +85,29 @@ public:
     bool RebootSequence();
 
 private:
+    // A process judged hung, with what its failure actions need.
+    struct HungProcess {
+        std::uint32_t processId;
+        std::string key;  // its program's list key
+        ModuleEntry module;
+        AliveEntry entry;  // its failure count raised by this judgement
+    };
+    // What a check pass carries across its starts over: whether a reboot is
+    // due, and the processes that brought it, which a pass started over after
+    // a restart must not judge again (one decision, one line, one mail).
+    struct CheckPassState {
+        bool reboot = false;
+        std::set<std::uint32_t> rebootDecided;
+    };
+
+    // The alive message's cases, the lock held for the last two. A program
+    // ending its control; a heartbeat of a process under control; a process
+    // not under control yet: true when it was refused before, false when it
+    // is left to RegisterProcess.
+    void EndControl(std::uint32_t processId);
+    void TakeHeartbeat(std::uint32_t processId, AliveEntry& entry, std::uint32_t interval, DeferredEvents& events);
+    bool TakeNewProcessMessage(std::uint32_t processId);
+
     // The server itself, never put under control.
     ServerIdentity Identity();
     void PruneEndedProcesses();
@@ -90,6 +118,17 @@ private:
     void EndSteadyCrashLoops();
     void DiscoverAndPing();
     void KeepCopiesStarted();
+    // Starts one copy of a listed program; a program that cannot be started
+    // is switched off.
+    void StartCopy(const std::string& key, const ModuleEntry& module);
+
+    // Judges one supervised process (lock held): the hung one to end, or
+    // nothing when it lives, is not judged yet or brings a reboot.
+    std::optional<HungProcess> JudgeEntry(std::uint32_t processId, AliveEntry& entry, CheckPassState& pass,
+                                          DeferredEvents& events);
+    // Kills a hung process with what it started. False when it could not be
+    // killed: it stays under control, and nothing is started beside it.
+    bool EndHungProcess(const HungProcess& hung);
     // Ends what a hung process started, deepest first, but never the server,
     // another process of its executable or one of the system's own. True
     // when one was spared: the hung process's job is then not ended whole.
@@ -97,6 +136,9 @@ private:
     // Copies the program's backup folder into its restore folder, unless a
     // damaged record names one of them by less than a full path.
     void RestoreFiles(const std::string& key, const ModuleEntry& module, const std::string& progressText);
+    // After the kill: the recovery program when the count has reached its
+    // limit, else at once the actions that follow it.
+    void RunRecovery(const HungProcess& hung);
     // The failure actions after the recovery program: the restore, then the
     // start of a replacement that inherits the count.
     void RestoreAndStart(const std::string& key, const ModuleEntry& module, const AliveEntry& hung);
