@@ -89,8 +89,9 @@ void FleetReporter::Run() {
     DWORD lastWrite = ::GetTickCount();
     const HANDLE waits[] = {StopEvent(), wake_.get()};
     for (;;) {
+        // Without a metrics file the thread sleeps until a line comes.
         const DWORD since = ::GetTickCount() - lastWrite;
-        const DWORD wait = since >= kMetricsPeriodMs ? 0 : kMetricsPeriodMs - since;
+        const DWORD wait = metricsFolder_.empty() ? INFINITE : since >= kMetricsPeriodMs ? 0 : kMetricsPeriodMs - since;
         const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, wait);
         for (const LoggedEvent& event : queue_.TakeAll()) Deliver(event);
         if (woken == WAIT_OBJECT_0) break;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "notify/core/json_reader.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -92,108 +93,6 @@ bool ReceiveAll(SOCKET socket, std::string& bytes, ULONGLONG deadline) {
     }
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-void SkipSpace(const std::string& text, std::size_t& at) {
-    while (at < text.size() && IsSpace(text[at])) ++at;
-}
-
-void AppendUtf8(std::string& out, unsigned long code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-bool ReadHex4(const std::string& text, std::size_t at, unsigned long& code) {
-    if (at + 4 > text.size()) return false;
-    char digits[5] = {text[at], text[at + 1], text[at + 2], text[at + 3], '\0'};
-    char* end = nullptr;
-    code = std::strtoul(digits, &end, 16);
-    return end == digits + 4;
-}
-
-// A JSON string starting at text[at] (its opening quote), unescaped to UTF-8;
-// `at` ends after the closing quote.
-bool ReadString(const std::string& text, std::size_t& at, std::string& out) {
-    if (at >= text.size() || text[at] != '"') return false;
-    out.clear();
-    for (++at; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c == '"') {
-            ++at;
-            return true;
-        }
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++at >= text.size()) return false;
-        switch (text[at]) {
-            case '"': out += '"'; break;
-            case '\\': out += '\\'; break;
-            case '/': out += '/'; break;
-            case 'b': out += '\b'; break;
-            case 'f': out += '\f'; break;
-            case 'n': out += '\n'; break;
-            case 'r': out += '\r'; break;
-            case 't': out += '\t'; break;
-            case 'u': {
-                unsigned long code = 0;
-                if (!ReadHex4(text, at + 1, code)) return false;
-                at += 4;
-                // A character beyond the BMP comes as a surrogate pair.
-                unsigned long low = 0;
-                if (code >= 0xD800 && code < 0xDC00 && at + 2 < text.size() && text[at + 1] == '\\' &&
-                    text[at + 2] == 'u' && ReadHex4(text, at + 3, low) && low >= 0xDC00 && low < 0xE000) {
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                    at += 6;
-                }
-                AppendUtf8(out, code);
-                break;
-            }
-            default: return false;
-        }
-    }
-    return false;
-}
-
-// Steps over any JSON value starting at text[at].
-bool SkipValue(const std::string& text, std::size_t& at) {
-    std::string ignored;
-    if (at >= text.size()) return false;
-    if (text[at] == '"') return ReadString(text, at, ignored);
-    if (text[at] == '{' || text[at] == '[') {
-        int depth = 0;
-        while (at < text.size()) {
-            const char c = text[at];
-            if (c == '"') {
-                if (!ReadString(text, at, ignored)) return false;
-                continue;
-            }
-            if (c == '{' || c == '[') ++depth;
-            if (c == '}' || c == ']') --depth;
-            ++at;
-            if (depth == 0) return true;
-        }
-        return false;
-    }
-    const std::size_t start = at;
-    while (at < text.size() && text[at] != ',' && text[at] != '}' && text[at] != ']' && !IsSpace(text[at])) ++at;
-    return at > start;
-}
-
 }  // namespace
 
 std::string HttpGet(std::uint16_t port, const std::string& pathAndQuery, unsigned timeoutMs) {
@@ -241,6 +140,24 @@ std::string UrlEncode(const std::string& text) {
     return out;
 }
 
+namespace {
+
+void SkipSpace(const std::string& text, std::size_t& at) {
+    while (at < text.size() && std::strchr(" \t\r\n", text[at]) != nullptr) ++at;
+}
+
+// A quoted number of Prometheus's reply: no escapes can occur in it.
+bool ReadQuoted(const std::string& text, std::size_t& at, std::string& out) {
+    if (at >= text.size() || text[at] != '"') return false;
+    const std::size_t end = text.find('"', at + 1);
+    if (end == std::string::npos) return false;
+    out = text.substr(at + 1, end - at - 1);
+    at = end + 1;
+    return true;
+}
+
+}  // namespace
+
 bool PrometheusValue(std::uint16_t port, const std::string& query, double& value) {
     const std::string body = HttpGet(port, "/api/v1/query?query=" + UrlEncode(query));
     if (body.find("\"status\":\"success\"") == std::string::npos) return false;
@@ -263,7 +180,7 @@ bool PrometheusValue(std::uint16_t port, const std::string& query, double& value
     ++at;
     SkipSpace(body, at);
     std::string number;
-    if (!ReadString(body, at, number) || number.empty()) return false;
+    if (!ReadQuoted(body, at, number) || number.empty()) return false;
     char* end = nullptr;
     const double parsed = std::strtod(number.c_str(), &end);
     if (end != number.c_str() + number.size()) return false;
@@ -272,28 +189,11 @@ bool PrometheusValue(std::uint16_t port, const std::string& query, double& value
 }
 
 std::optional<std::string> JsonField(const std::string& object, const std::string& name) {
-    std::size_t at = 0;
-    SkipSpace(object, at);
-    if (at >= object.size() || object[at] != '{') return std::nullopt;
-    ++at;
-    for (;;) {
-        SkipSpace(object, at);
-        std::string key;
-        if (!ReadString(object, at, key)) return std::nullopt;
-        SkipSpace(object, at);
-        if (at >= object.size() || object[at] != ':') return std::nullopt;
-        ++at;
-        SkipSpace(object, at);
-        if (key == name) {
-            std::string text;
-            if (at < object.size() && object[at] == '"' && ReadString(object, at, text)) return text;
-            return std::nullopt;
-        }
-        if (!SkipValue(object, at)) return std::nullopt;
-        SkipSpace(object, at);
-        if (at >= object.size() || object[at] != ',') return std::nullopt;
-        ++at;
-    }
+    JsonMembers members;
+    if (!ReadJsonObject(object, members)) return std::nullopt;
+    const auto found = members.find(name);
+    if (found == members.end() || found->second.kind != JsonKind::String) return std::nullopt;
+    return found->second.text;
 }
 
 FleetPeers::FleetPeers() {

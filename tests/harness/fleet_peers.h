@@ -25,10 +25,9 @@ std::string UrlEncode(const std::string& text);
 // cannot imitate because its quotes are escaped.
 bool PrometheusValue(std::uint16_t port, const std::string& query, double& value);
 
-// The string member `name` of the JSON object `object` (one line of the
-// rsyslog file), unescaped to UTF-8. Nothing when the text is not an object,
-// the member is missing or its value is not a string. Other members may hold
-// any JSON value; they are skipped.
+// The top-level string member `name` of the JSON object `object` (one line
+// of the rsyslog file), unescaped to UTF-8. Nothing when the text is not an
+// object, the member is missing or its value is not a string.
 std::optional<std::string> JsonField(const std::string& object, const std::string& name);
 
 class FleetPeers {
