@@ -139,16 +139,9 @@ void CarryOut(HWND dialog, MainDialogState& state, int controlId, MainField fiel
     }
 }
 
+// The server's one owner of the switch has every window show it, this one too.
 void ToggleSupervision(HWND dialog, MainDialogState& state) {
-    MainDialogContext& c = state.context;
-    const bool on = !c.supervisionOn;
-    c.host.SwitchSupervision(on);
-    ShowSupervisionState(dialog, state, on);
-    Show(dialog, state, false);
-    if (FloatWindowControl* floatWindow = c.host.FloatWindow()) {
-        floatWindow->SetState(on ? FloatState::On : FloatState::Off);
-    }
-    if (c.host.MainWindow() != nullptr && c.settings.Icon != 0) c.host.UpdateTrayIcon(NIM_MODIFY);
+    state.context.host.SwitchSupervision(!state.context.supervisionOn);
     Refresh(dialog, state);
 }
 
