@@ -15,6 +15,7 @@ public:
     bool SupervisionOn() const override { return true; }
     bool AnyProgramAliveSeen() const override { return true; }
     void OpenMakerPage(HWND) override {}
+    void SwitchSupervision(bool) override {}
 };
 
 double ThreadMs() {

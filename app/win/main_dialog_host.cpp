@@ -2,10 +2,9 @@
 
 #include "app/win/autostart.h"
 #include "app/win/server_process.h"
+#include "app/win/supervision_switch.h"
 #include "app/win/tray_icon.h"
 #include "hardware/win/controller.h"
-#include "resources/resource_ids.h"
-#include "supervision/win/watchdog.h"
 #include "ui/win/main_dialog.h"
 #include "ui/win/notification_dialog.h"
 #include "ui/win/program_dialog.h"
@@ -15,18 +14,10 @@
 namespace mrwd {
 namespace {
 
-// Switches the state itself: on forgets every supervised process, so each
-// running program is discovered afresh with no failures counted.
-void SetSupervision(bool on) {
-    ServerProcess& server = Server();
-    if (on && server.engine) server.engine->Engine().ForgetProcesses();
-    server.supervisionOn = on;
-}
-
 class ServerDialogHost final : public MainDialogHost {
 public:
     HWND MainWindow() override { return Server().mainWindow; }
-    void SwitchSupervision(bool on) override { SetSupervision(on); }
+    void SwitchSupervision(bool on) override { SupervisionSwitch(Server()).Switch(on); }
     void UpdateTrayIcon(DWORD operation) override { mrwd::UpdateTrayIcon(operation); }
     bool IsAutostart() override { return mrwd::IsAutostart(); }
     bool SetAutostart(bool enable) override { return mrwd::SetAutostart(enable); }
@@ -59,23 +50,6 @@ public:
     }
 };
 
-void ShowFloatState(FloatState state) {
-    if (FloatWindowControl* floatWindow = Server().FloatWindow()) floatWindow->SetState(state);
-}
-
-void RefreshTrayIconIfShown() {
-    if (Server().settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
-}
-
-// With the dialog open its own toggle switches, so that its buttons follow.
-bool ToggleThroughDialog() {
-    HWND dialog = MainDialogWindow();
-    if (dialog == nullptr) return false;
-    ::SetForegroundWindow(dialog);
-    ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_SUPERVISION_TOGGLE, BN_CLICKED), 0);
-    return true;
-}
-
 }  // namespace
 
 void BringUpMainDialog(HWND owner) {
@@ -94,37 +68,6 @@ void BringUpMainDialog(HWND owner) {
                               server.supervision, host, prompts, VersionTitle(version),
                               &server.uiEvents};
     ShowMainDialog(owner, context);
-}
-
-void SwitchSupervisionOn() {
-    ServerProcess& server = Server();
-    if (server.supervisionOn) return;
-    if (!ToggleThroughDialog()) {
-        SetSupervision(true);
-        RefreshTrayIconIfShown();
-    }
-    ShowFloatState(FloatState::On);
-}
-
-void SetSupervisionAndShow(bool on) {
-    SetSupervision(on);
-    ShowSupervisionSwitch();
-}
-
-void ShowSupervisionSwitch() {
-    RefreshTrayIconIfShown();
-    ShowFloatState(Server().supervisionOn ? FloatState::On : FloatState::Off);
-    RefreshMainDialog();
-}
-
-void SwitchSupervisionOff() {
-    ServerProcess& server = Server();
-    if (!server.supervisionOn) return;
-    if (!ToggleThroughDialog()) {
-        SetSupervision(false);
-        RefreshTrayIconIfShown();
-    }
-    ShowFloatState(FloatState::Off);
 }
 
 }  // namespace mrwd

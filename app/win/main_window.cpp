@@ -2,6 +2,7 @@
 
 #include "app/win/main_dialog_host.h"
 #include "app/win/server_process.h"
+#include "app/win/supervision_switch.h"
 #include "app/win/tray_icon.h"
 #include "app/win/window_ui_events.h"
 #include "base/win/handles.h"
@@ -29,10 +30,10 @@ void ShowTrayMenu(HWND window) {
 void OnCommand(HWND window, WORD id) {
     switch (id) {
         case IDM_SWITCH_ON:
-            SwitchSupervisionOn();
+            SupervisionSwitch(Server()).Switch(true);
             break;
         case IDM_SWITCH_OFF:
-            SwitchSupervisionOff();
+            SupervisionSwitch(Server()).Switch(false);
             break;
         case IDM_UNLOAD:
             ::DestroyWindow(window);
@@ -53,7 +54,7 @@ void DeliverWorkerReports() {
     if (reports.controllerStatus) ShowControllerStatus();
     if (reports.modemStatus) ShowModemStatus();
     if (reports.floatState) ShowFloatState(*reports.floatState);
-    if (reports.supervisionSwitched) ShowSupervisionSwitch();
+    if (reports.supervisionSwitched) SupervisionSwitch(Server()).Show();
     for (const std::string& path : reports.startFailures) ShowStartFailure(path);
 }
 
@@ -97,7 +98,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             // Windows is about to close every program: none may be restarted
             // meanwhile. The first query of a session's end keeps the switch.
             if (!server.supervisionBeforeSessionEnd) server.supervisionBeforeSessionEnd = server.supervisionOn.load();
-            SetSupervisionAndShow(false);
+            SupervisionSwitch(server).Set(false);
             return TRUE;
         case WM_ENDSESSION:
             // The session really ends, in order: the reboot marker goes first,
@@ -111,7 +112,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 const bool wasOn = *server.supervisionBeforeSessionEnd;
                 server.supervisionBeforeSessionEnd.reset();
                 server.log.WriteLogString(IDS_SHUTDOWN_CANCELLED);
-                SetSupervisionAndShow(wasOn);
+                SupervisionSwitch(server).Set(wasOn);
             }
             return 0;
         case kUiEventsMessage:

@@ -5,6 +5,7 @@
 
 #include "app/win/main_window.h"
 #include "app/win/server_process.h"
+#include "app/win/supervision_switch.h"
 #include "app/win/tray_icon.h"
 #include "base/win/handles.h"
 #include "hardware/win/controller.h"
@@ -111,10 +112,7 @@ void RunServer() {
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
     server.aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
     server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
-    if (server.settings.Active != 0) {
-        server.engine->Engine().ForgetProcesses();
-        server.supervisionOn = true;
-    }
+    if (server.settings.Active != 0) SupervisionSwitch(server).Set(true);
 
     server.mainWindow = CreateMainWindow(server.instance);
     if (server.mainWindow != nullptr) {

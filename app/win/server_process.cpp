@@ -1,5 +1,6 @@
 #include "server_process.h"
 
+#include "app/win/supervision_switch.h"
 #include "base/win/executable_path.h"
 #include "base/win/system_paths.h"
 #include "hardware/win/controller.h"
@@ -19,6 +20,8 @@ bool ServerFloatWindowHost::AnyProgramAliveSeen() const {
 }
 
 void ServerFloatWindowHost::OpenMakerPage(HWND owner) { OpenMakerPageInBrowser(owner); }
+
+void ServerFloatWindowHost::SwitchSupervision(bool on) { SupervisionSwitch(server_).Switch(on); }
 
 ServerProcess& Server() {
     static ServerProcess server;

@@ -37,6 +37,7 @@ public:
     bool SupervisionOn() const override;
     bool AnyProgramAliveSeen() const override;
     void OpenMakerPage(HWND owner) override;
+    void SwitchSupervision(bool on) override;
 
 private:
     ServerProcess& server_;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "resources/resource_ids.h"
+#include "supervision/core/program_edits.h"
 #include "ui/core/program_model.h"
 
 namespace mrwd {

@@ -255,6 +255,7 @@ public:
     bool SupervisionOn() const override { return true; }
     bool AnyProgramAliveSeen() const override { return true; }
     void OpenMakerPage(HWND) override {}
+    void SwitchSupervision(bool) override {}
 };
 
 // The float window in each state, with some of the desktop around it.

@@ -1,4 +1,6 @@
-// The main dialog without its window: which control is enabled when, the
+// The main dialog without its window: the values as the dialog shows them,
+// one table from each control to its setting and registry value with its
+// enable rule, what a change keeps and what it asks of the server; the
 // program list's rows as the dialog shows them, each cell's text and the
 // interval column's colour, and the arithmetic of growing the window.
 #pragma once
@@ -7,17 +9,108 @@
 #include <string>
 #include <vector>
 
+#include "base/core/settings.h"
 #include "base/core/ticks.h"
 #include "supervision/core/supervision_state.h"
 #include "ui/core/enable_rules.h"
 
 namespace mrwd {
 
-// Every control of the main dialog that is not always enabled, by its id.
-bool MainDialogControlEnabled(int controlId, const EnableFacts& facts);
+// The dialog's controls as the model knows them.
+enum class MainField {
+    // edits
+    ControllerPort,
+    RebootTimeout,
+    ModemPort,
+    ModemInterval,
+    // check boxes
+    ReportCardFailure,
+    CustomControllerPort,
+    HardRebootOnly,
+    Autostart,
+    TrayIcon,
+    LoadActive,
+    CheckClock,
+    WithoutController,
+    KeepLog,
+    FloatWindow,
+    WithoutModem,
+    // buttons (and the switch's icon), only enabled or not
+    Add,
+    Notification,
+    Delete,
+    Parameters,
+    CloseProgram,
+    LogFolder,
+    SupervisionIcon,
+    SupervisionToggle,
+    Unload,
+};
 
-// The controls whose enabled state the dialog keeps, in the order it sets them.
-const std::vector<int>& MainDialogRuledControls();
+// What the rules read besides the settings: the switch, the list and the
+// server's window, as the dialog finds them.
+struct MainDialogSituation {
+    bool supervisionOn = false;
+    bool anyAliveSeen = false;
+    bool mainWindowExists = false;
+    int selectedRows = 0;
+};
+
+// What a change asks of the server beyond keeping its setting.
+enum class MainRequest {
+    None,
+    RefreshModemStatus,
+    SearchCard,
+    AddTrayIcon,
+    RemoveTrayIcon,
+    ShowFloatWindow,
+    HideFloatWindow,
+    AutostartOn,
+    AutostartOff,
+    PutTextBack,  // the edit shows the value in force again
+};
+
+// Where a kept value goes beyond memory: the registry, in the dialog.
+class SettingWrites {
+public:
+    virtual ~SettingWrites() = default;
+    virtual void StoreDword(const char* name, std::uint32_t value) = 0;
+};
+
+// Every change takes effect in `settings` at once and is written through
+// `writes`; a write that fails leaves the new value in force.
+class MainDialogModel {
+public:
+    MainDialogModel(Settings& settings, SettingWrites& writes, bool autostart);
+
+    const std::string& Text(MainField field) const;
+    bool Checked(MainField field) const;
+    bool Enabled(MainField field) const;
+    void See(const MainDialogSituation& situation) { situation_ = situation; }
+    const MainDialogSituation& Situation() const { return situation_; }
+
+    // The user changed an edit's text; a value the server cannot use is not kept.
+    MainRequest Edit(MainField field, const std::string& text);
+    // A click on a check box, `checkedNow` being its state after the click.
+    MainRequest Click(MainField field, bool checkedNow);
+
+    // The controller may have moved to another port: true when the port's
+    // text is to be put in afresh (whenever one is set).
+    bool TakeControllerPort();
+    // No program has ever spoken the alive protocol: nothing else would tell
+    // the user that the server runs, so the float window is forced on. True
+    // when it is to be shown.
+    bool ForceFloatWindow();
+
+private:
+    void Keep(std::atomic<std::uint32_t> Settings::*setting, const char* name, std::uint32_t value);
+
+    Settings& settings_;
+    SettingWrites& writes_;
+    bool autostart_;
+    MainDialogSituation situation_;
+    std::string texts_[static_cast<int>(MainField::ModemInterval) + 1];
+};
 
 // One program of the list as the dialog shows it, copied under the
 // supervision lock so that painting never holds it.

@@ -195,29 +195,6 @@ ModuleEntry ProgramModel::Result() const {
     return e;
 }
 
-void ApplyProgramEdit(const ModuleEntry& before, const ModuleEntry& edited, ModuleEntry& current) {
-    current.Parameters = edited.Parameters;
-    current.Copies = edited.Copies;
-    current.StartDelay = edited.StartDelay;
-    current.NoAliveSupport = edited.NoAliveSupport;
-    if (edited.NoAliveSupport != 0) current.CheckInterval = edited.CheckInterval;
-    current.ControlEnabled = edited.ControlEnabled;
-    current.RebootAfter = edited.RebootAfter;
-    current.RunAfter = edited.RunAfter;
-    if (edited.RunAfter != -1) current.RunPath = edited.RunPath;
-    current.CopyAfter = edited.CopyAfter;
-    if (edited.CopyAfter != -1) {
-        current.BackupFolder = edited.BackupFolder;
-        current.RestoreFolder = edited.RestoreFolder;
-    }
-    current.CopyOnlyDifferent = edited.CopyOnlyDifferent;
-    current.CopySubfolders = edited.CopySubfolders;
-    current.CopyBeforeStart = edited.CopyBeforeStart;
-    current.Notify = edited.Notify;
-    current.NotifyAfter = edited.NotifyAfter;
-    if (edited.Armed != before.Armed) current.Armed = edited.Armed;
-}
-
 std::optional<ProgramWarning> CheckMakeCopies(const std::string& restoreFolder, const std::string& backupFolder,
                                               const PathProbe& probe) {
     if (restoreFolder.empty()) return ProgramWarning{IDS_CHOOSE_RESTORE_FOLDER, F::RestoreFolder};

@@ -92,15 +92,6 @@ private:
     bool checks_[static_cast<int>(ProgramField::NotifyAfter) + 1] = {};
 };
 
-// Writes into `current` (the record as it is now) what the dialog changed:
-// `edited` is its result for `before`, the copy it was opened on. The fields
-// it always stores are taken from `edited`; those it stores only under a
-// switch (the interval, the recovery program, the folders) only when that
-// switch is on; `Armed` only when the dialog changed it. Whatever else
-// changed meanwhile (`AliveSeen`, `IconIndex`, an interval announced by a
-// heartbeat) stays.
-void ApplyProgramEdit(const ModuleEntry& before, const ModuleEntry& edited, ModuleEntry& current);
-
 // "Создать копии": the first problem with the two folders, or nothing. The
 // folders need not exist yet.
 std::optional<ProgramWarning> CheckMakeCopies(const std::string& restoreFolder, const std::string& backupFolder,

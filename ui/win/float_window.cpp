@@ -258,11 +258,11 @@ void CFloatWindow::OnDoubleClick() {
     switch (model_.DoubleClick(host_.AnyProgramAliveSeen())) {
         case DoubleClickAction::SwitchOff:
             SetState(FloatState::Off);
-            ::PostMessageW(parent_, WM_COMMAND, MAKEWPARAM(IDM_SWITCH_OFF, 0), 0);
+            host_.SwitchSupervision(false);
             break;
         case DoubleClickAction::SwitchOn:
             SetState(FloatState::On);
-            ::PostMessageW(parent_, WM_COMMAND, MAKEWPARAM(IDM_SWITCH_ON, 0), 0);
+            host_.SwitchSupervision(true);
             break;
         case DoubleClickAction::OpenMakerPage:
             host_.OpenMakerPage(parent_);

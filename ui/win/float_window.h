@@ -27,6 +27,8 @@ public:
     // Some listed program has sent an alive message at least once.
     virtual bool AnyProgramAliveSeen() const = 0;
     virtual void OpenMakerPage(HWND owner) = 0;
+    // The user's double click switches supervision, as the tray's menu does.
+    virtual void SwitchSupervision(bool on) = 0;
 };
 
 // Opens kMakerPage with the shell, owned by `owner`.

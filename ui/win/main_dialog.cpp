@@ -10,7 +10,8 @@
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "supervision/win/module_store.h"
-#include "ui/core/program_model.h"
+#include "supervision/win/program_list.h"
+#include "ui/win/dialog_binding.h"
 #include "ui/win/dialog_state.h"
 #include "ui/win/main_dialog_state.h"
 
@@ -20,67 +21,65 @@ namespace {
 // The open dialog: other windows of this thread test it before touching it.
 HWND openDialog = nullptr;
 
+using F = MainField;
+
+constexpr ControlBinding<MainField> kBindings[] = {
+    {F::ControllerPort, IDC_CONTROLLER_PORT, ControlKind::Edit},
+    {F::RebootTimeout, IDC_REBOOT_TIMEOUT, ControlKind::Edit},
+    {F::ModemPort, IDC_MODEM_PORT, ControlKind::Edit},
+    {F::ModemInterval, IDC_MODEM_INTERVAL, ControlKind::Edit},
+    {F::ReportCardFailure, IDC_REPORT_CARD_FAILURE, ControlKind::CheckBox},
+    {F::CustomControllerPort, IDC_CUSTOM_CONTROLLER_PORT, ControlKind::CheckBox},
+    {F::HardRebootOnly, IDC_HARD_REBOOT_ONLY, ControlKind::CheckBox},
+    {F::Autostart, IDC_AUTOSTART, ControlKind::CheckBox},
+    {F::TrayIcon, IDC_TRAY_ICON, ControlKind::CheckBox},
+    {F::LoadActive, IDC_LOAD_ACTIVE, ControlKind::CheckBox},
+    {F::CheckClock, IDC_CHECK_CLOCK, ControlKind::CheckBox},
+    {F::WithoutController, IDC_WITHOUT_CONTROLLER, ControlKind::CheckBox},
+    {F::KeepLog, IDC_KEEP_LOG, ControlKind::CheckBox},
+    {F::FloatWindow, IDC_FLOAT_WINDOW, ControlKind::CheckBox},
+    {F::WithoutModem, IDC_WITHOUT_MODEM, ControlKind::CheckBox},
+    {F::Add, IDC_ADD_BUTTON, ControlKind::Button},
+    {F::Notification, IDC_NOTIFICATION_BUTTON, ControlKind::Button},
+    {F::Delete, IDC_DELETE_BUTTON, ControlKind::Button},
+    {F::Parameters, IDC_PARAMETERS_BUTTON, ControlKind::Button},
+    {F::CloseProgram, IDC_CLOSE_PROGRAM_BUTTON, ControlKind::Button},
+    {F::LogFolder, IDC_LOG_FOLDER_BUTTON, ControlKind::Button},
+    {F::SupervisionIcon, IDC_SUPERVISION_ICON, ControlKind::Button},
+    {F::SupervisionToggle, IDC_SUPERVISION_TOGGLE, ControlKind::Button},
+    {F::Unload, IDC_UNLOAD_BUTTON, ControlKind::Button},
+};
+
 MainDialogState* StateOf(HWND dialog) { return DialogStateOf<MainDialogState>(dialog); }
-
-// An edit's text as a number: empty gives nothing, and so does anything that
-// is not a plain number of at most 32 bits (pasted text, say).
-std::optional<std::uint32_t> NumberIn(HWND dialog, int id, bool* empty) {
-    wchar_t text[32] = {};
-    const int length = ::GetDlgItemTextW(dialog, id, text, 32);
-    *empty = length == 0;
-    if (length == 0 || length > 10) return std::nullopt;
-    std::uint64_t value = 0;
-    for (int i = 0; i < length; ++i) {
-        if (text[i] < L'0' || text[i] > L'9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(text[i] - L'0');
-    }
-    if (value > 0xFFFFFFFFull) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
-}
-
-void PutNumber(HWND dialog, MainDialogState& state, int id, std::uint32_t value) {
-    state.settingTexts = true;
-    ::SetDlgItemInt(dialog, id, value, FALSE);
-    state.settingTexts = false;
-}
-
-bool IsChecked(HWND dialog, int id) { return ::IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
-
-void Check(HWND dialog, int id, bool checked) {
-    ::CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
-}
-
-// Every switch takes effect in memory first; a registry that cannot be
-// written leaves the new value in force.
-void Keep(MainDialogState& state, std::atomic<std::uint32_t>& setting, const char* name, std::uint32_t value) {
-    setting = value;
-    state.context.store.StoreDword(name, value);
-}
 
 bool AnyAliveSeen(MainDialogState& state) {
     std::lock_guard<std::mutex> guard(state.context.supervision.lock);
     return state.context.supervision.modules.AnyAliveSeen();
 }
 
-EnableFacts FactsOf(HWND dialog, MainDialogState& state) {
-    const Settings& s = state.context.settings;
-    EnableFacts facts;
-    facts.logOn = s.Log != 0;
-    facts.supervisionOn = state.context.supervisionOn;
-    facts.withoutController = s.Controller != 0;
-    facts.withoutModemControl = s.ControlMdm != 0;
-    facts.customControllerPort = s.CustomControllerPort != 0;
-    facts.anyAliveSeen = AnyAliveSeen(state);
-    facts.mainWindowExists = state.context.host.MainWindow() != nullptr;
-    facts.selectedRows = SelectedRowCount(dialog);
-    return facts;
+// The model learns what its rules read besides the settings.
+void See(HWND dialog, MainDialogState& state) {
+    MainDialogSituation situation;
+    situation.supervisionOn = state.context.supervisionOn;
+    situation.anyAliveSeen = AnyAliveSeen(state);
+    situation.mainWindowExists = state.context.host.MainWindow() != nullptr;
+    situation.selectedRows = SelectedRowCount(dialog);
+    state.model.See(situation);
 }
 
-void ApplyEnableRules(HWND dialog, MainDialogState& state) {
-    const EnableFacts facts = FactsOf(dialog, state);
-    for (int id : MainDialogRuledControls()) {
-        ::EnableWindow(::GetDlgItem(dialog, id), MainDialogControlEnabled(id, facts) ? TRUE : FALSE);
-    }
+// The edits' texts only with `texts` (re-setting one while the user types
+// would move the caret); every check mark and enabled state always.
+void Show(HWND dialog, MainDialogState& state, bool texts) {
+    See(dialog, state);
+    state.settingTexts = true;
+    PushModel(dialog, state.model, kBindings, texts);
+    state.settingTexts = false;
+}
+
+void ShowText(HWND dialog, MainDialogState& state, int controlId, MainField field) {
+    state.settingTexts = true;
+    SetControlText(dialog, controlId, state.model.Text(field));
+    state.settingTexts = false;
 }
 
 void ShowSupervisionState(HWND dialog, MainDialogState& state, bool on) {
@@ -89,39 +88,23 @@ void ShowSupervisionState(HWND dialog, MainDialogState& state, bool on) {
     ::SendDlgItemMessageW(dialog, IDC_SUPERVISION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
-// No program has ever spoken the alive protocol: nothing else would tell the
-// user that the server runs, so the float window is forced on.
-void ApplyFloatWindowRule(HWND dialog, MainDialogState& state) {
-    if (AnyAliveSeen(state)) return;
-    if (state.context.settings.FloatWindow != 1) Keep(state, state.context.settings.FloatWindow, "FloatWindow", 1);
-    if (FloatWindowControl* floatWindow = state.context.host.FloatWindow()) floatWindow->Show();
-    Check(dialog, IDC_FLOAT_WINDOW, true);
-}
-
-void ShowStatusText(HWND dialog, int textId, const StatusLine* line, std::wstring* shown) {
-    const std::wstring text = line != nullptr ? WidenText(line->Text(), 1251) : std::wstring();
-    if (text == *shown) return;
-    *shown = text;
-    ::SetDlgItemTextW(dialog, textId, text.c_str());
-}
-
 void Refresh(HWND dialog, MainDialogState& state) {
     if (state.icons) state.icons->TakeFetched();
     ReloadProgramList(dialog, state);
     // The switch may have moved without the dialog (the end of the session, a reboot that failed).
     ShowSupervisionState(dialog, state, state.context.supervisionOn);
-    const Settings& s = state.context.settings;
-    if (s.ControllerPort != 0) PutNumber(dialog, state, IDC_CONTROLLER_PORT, s.ControllerPort);
-    Check(dialog, IDC_CUSTOM_CONTROLLER_PORT, s.CustomControllerPort != 0);
-    ApplyFloatWindowRule(dialog, state);
-    ApplyEnableRules(dialog, state);
+    if (state.model.TakeControllerPort()) ShowText(dialog, state, IDC_CONTROLLER_PORT, F::ControllerPort);
+    See(dialog, state);
+    if (state.model.ForceFloatWindow()) {
+        if (FloatWindowControl* floatWindow = state.context.host.FloatWindow()) floatWindow->Show();
+    }
+    Show(dialog, state, false);
     ::InvalidateRect(::GetDlgItem(dialog, IDC_CONTROLLER_STATUS_BOX), nullptr, TRUE);
     ::InvalidateRect(::GetDlgItem(dialog, IDC_MODEM_STATUS_BOX), nullptr, TRUE);
 }
 
 void OnInit(HWND dialog, MainDialogState& state) {
     MainDialogContext& c = state.context;
-    const Settings& s = c.settings;
     CenterWindow(dialog, nullptr);
     ::GetWindowRect(dialog, &state.initialRect);
     state.greenBrush.reset(::CreateSolidBrush(RGB(0, 128, 0)));
@@ -129,38 +112,36 @@ void OnInit(HWND dialog, MainDialogState& state) {
     ::SendMessageW(dialog, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconW(c.instance, MAKEINTRESOURCEW(IDI_SUPERVISION_ON))));
     if (!c.title.empty()) ::SetWindowTextW(dialog, c.title.c_str());
-
-    if (s.ControllerPort != 0) PutNumber(dialog, state, IDC_CONTROLLER_PORT, s.ControllerPort);
-    PutNumber(dialog, state, IDC_REBOOT_TIMEOUT, s.RebootTimeout);
-    PutNumber(dialog, state, IDC_MODEM_PORT, s.Modem);
-    PutNumber(dialog, state, IDC_MODEM_INTERVAL, s.MdmCheckTimeout);
-
-    Check(dialog, IDC_REPORT_CARD_FAILURE, s.CheckContr != 0);
-    Check(dialog, IDC_CUSTOM_CONTROLLER_PORT, s.CustomControllerPort != 0);
-    Check(dialog, IDC_HARD_REBOOT_ONLY, s.HardReboot != 0);
-    Check(dialog, IDC_AUTOSTART, c.host.IsAutostart());
-    Check(dialog, IDC_TRAY_ICON, s.Icon != 0);
-    Check(dialog, IDC_LOAD_ACTIVE, s.Active != 0);
-    Check(dialog, IDC_CHECK_CLOCK, s.System != 0);
-    Check(dialog, IDC_WITHOUT_CONTROLLER, s.Controller != 0);
-    Check(dialog, IDC_KEEP_LOG, s.Log != 0);
-    Check(dialog, IDC_FLOAT_WINDOW, s.FloatWindow != 0);
-    Check(dialog, IDC_WITHOUT_MODEM, s.ControlMdm != 0);
-
+    Show(dialog, state, true);
     SetUpProgramList(dialog, state);
     Refresh(dialog, state);
 }
 
-void ToggleSupervision(HWND dialog, MainDialogState& state) {
-    MainDialogContext& c = state.context;
-    const bool on = !c.supervisionOn;
-    c.host.SwitchSupervision(on);
-    ShowSupervisionState(dialog, state, on);
-    ApplyEnableRules(dialog, state);
-    if (FloatWindowControl* floatWindow = c.host.FloatWindow()) {
-        floatWindow->SetState(on ? FloatState::On : FloatState::Off);
+// What a change of the model asks of the server, carried out.
+void CarryOut(HWND dialog, MainDialogState& state, int controlId, MainField field, MainRequest request) {
+    MainDialogHost& host = state.context.host;
+    FloatWindowControl* floatWindow = host.FloatWindow();
+    switch (request) {
+        case MainRequest::RefreshModemStatus: host.RequestModemStatusRefresh(); break;
+        case MainRequest::SearchCard: host.RequestCardSearch(); break;
+        case MainRequest::AddTrayIcon: host.UpdateTrayIcon(NIM_ADD); break;
+        case MainRequest::RemoveTrayIcon: host.UpdateTrayIcon(NIM_DELETE); break;
+        case MainRequest::ShowFloatWindow:
+            if (floatWindow != nullptr) floatWindow->Show();
+            break;
+        case MainRequest::HideFloatWindow:
+            if (floatWindow != nullptr) floatWindow->Hide();
+            break;
+        case MainRequest::AutostartOn: host.SetAutostart(true); break;
+        case MainRequest::AutostartOff: host.SetAutostart(false); break;
+        case MainRequest::PutTextBack: ShowText(dialog, state, controlId, field); break;
+        case MainRequest::None: break;
     }
-    if (c.host.MainWindow() != nullptr && c.settings.Icon != 0) c.host.UpdateTrayIcon(NIM_MODIFY);
+}
+
+// The server's one owner of the switch has every window show it, this one too.
+void ToggleSupervision(HWND dialog, MainDialogState& state) {
+    state.context.host.SwitchSupervision(!state.context.supervisionOn);
     Refresh(dialog, state);
 }
 
@@ -187,15 +168,13 @@ void CloseSelectedProgram(HWND dialog, MainDialogState& state) {
     }
 }
 
+ModuleStore ProgramStore(const MainDialogState& state) { return ModuleStore(state.context.store.Root()); }
+
 void DeleteSelectedProgram(HWND dialog, MainDialogState& state) {
     const ProgramRow* row = SelectedRow(dialog, state);
     if (row == nullptr) return;
     const std::string path = row->path;
-    ModuleStore(state.context.store.Root()).Delete(path);
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        state.context.supervision.modules.Remove(path);
-    }
+    RemoveProgram(state.context.supervision, ProgramStore(state), path);
     Refresh(dialog, state);
 }
 
@@ -206,44 +185,20 @@ void ToggleSelectedProgram(HWND dialog, MainDialogState& state) {
     const ProgramRow* row = SelectedRow(dialog, state);
     if (row == nullptr) return;
     const std::string path = row->path;
-    ModuleEntry changed;
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        ModuleEntry* entry = state.context.supervision.modules.Find(path);
-        if (entry == nullptr) return;
-        if (entry->Armed != 0) {
-            entry->ControlEnabled = entry->ControlEnabled != 0 ? 0 : 1;
-        } else {
-            entry->ControlEnabled = 1;
-            entry->Armed = 1;
-        }
-        changed = *entry;
-    }
-    ModuleStore(state.context.store.Root()).Store(path, changed);
-    Refresh(dialog, state);
+    if (ToggleProgram(state.context.supervision, ProgramStore(state), path)) Refresh(dialog, state);
 }
 
 // A new program, with the defaults of one added by hand.
-void AddProgram(HWND dialog, MainDialogState& state) {
+void AddNewProgram(HWND dialog, MainDialogState& state) {
     if (state.context.supervisionOn) return;
     std::string path;
     ModuleEntry entry = UserAddedEntry();
     if (!state.context.host.EditProgram(dialog, path, entry)) return;
-    bool listed = false;
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        listed = state.context.supervision.modules.Find(path) != nullptr;
-    }
-    if (listed) {
+    if (!AddProgram(state.context.supervision, ProgramStore(state), path, entry)) {
         state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED);
-        ApplyEnableRules(dialog, state);
+        Show(dialog, state, false);
         return;
     }
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        state.context.supervision.modules.Add(path, entry);
-    }
-    ModuleStore(state.context.store.Root()).Store(path, entry);
     Refresh(dialog, state);
 }
 
@@ -252,205 +207,60 @@ void EditSelectedProgram(HWND dialog, MainDialogState& state) {
     if (state.context.supervisionOn) return;
     const ProgramRow* row = SelectedRow(dialog, state);
     if (row == nullptr) return;
-    const std::string oldPath = row->path;
-    ModuleEntry before;
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        const ModuleEntry* listed = state.context.supervision.modules.Find(oldPath);
-        if (listed == nullptr) return;
-        before = *listed;
+    ProgramEdit edit;
+    edit.oldPath = row->path;
+    const std::optional<ModuleEntry> listed = ListedProgram(state.context.supervision, edit.oldPath);
+    if (!listed) return;
+    edit.before = *listed;
+    edit.newPath = edit.oldPath;
+    edit.edited = edit.before;
+    if (!state.context.host.EditProgram(dialog, edit.newPath, edit.edited)) return;
+    // The engine went on while the dialog was open: only the dialog's own
+    // fields go into the record as it is now.
+    switch (EditProgram(state.context.supervision, ProgramStore(state), edit)) {
+        case EditOutcome::Gone: return;
+        case EditOutcome::AlreadyListed: state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED); return;
+        case EditOutcome::Done: Refresh(dialog, state); return;
     }
-    std::string path = oldPath;
-    ModuleEntry edited = before;
-    if (!state.context.host.EditProgram(dialog, path, edited)) return;
-    bool taken = false;
-    bool gone = false;
-    ModuleEntry entry;
-    {
-        std::lock_guard<std::mutex> guard(state.context.supervision.lock);
-        ModuleList& modules = state.context.supervision.modules;
-        // Moving onto another listed program would lose this one's record.
-        taken = !modules.SamePath(path, oldPath) && modules.Find(path) != nullptr;
-        // The engine went on while the dialog was open: only the dialog's
-        // own fields go into the record as it is now.
-        const ModuleEntry* current = modules.Find(oldPath);
-        gone = current == nullptr;
-        if (!taken && !gone) {
-            entry = *current;
-            ApplyProgramEdit(before, edited, entry);
-            modules.Replace(oldPath, path, entry);
-            entry = *modules.Find(path);
-        }
-    }
-    if (gone) return;
-    if (taken) {
-        state.context.prompts.Inform(dialog, IDS_PROGRAM_ALREADY_LISTED);
+}
+
+// A bound edit or check box changed: the model decides, the dialog carries out.
+void OnBoundChange(HWND dialog, MainDialogState& state, int id, int notification) {
+    const ControlBinding<MainField>* row = FindBinding(kBindings, id);
+    if (row == nullptr) return;
+    if (notification == EN_UPDATE && row->kind == ControlKind::Edit && !state.settingTexts) {
+        CarryOut(dialog, state, id, row->field, state.model.Edit(row->field, ControlText(dialog, id)));
         return;
     }
-    const ModuleStore store(state.context.store.Root());
-    store.Delete(oldPath);
-    store.Store(path, entry);
-    Refresh(dialog, state);
-}
-
-void OnEditUpdate(HWND dialog, MainDialogState& state, int id) {
-    Settings& s = state.context.settings;
-    bool empty = false;
-    const std::optional<std::uint32_t> value = NumberIn(dialog, id, &empty);
-    switch (id) {
-        case IDC_MODEM_PORT:
-            if (!empty && !value) return;
-            Keep(state, s.Modem, "Modem", empty ? 0 : *value);
-            state.context.host.RequestModemStatusRefresh();
-            return;
-        case IDC_MODEM_INTERVAL:
-            if (value && *value > 0) {
-                Keep(state, s.MdmCheckTimeout, "MdmCheckTimeout", *value);
-            } else {
-                PutNumber(dialog, state, IDC_MODEM_INTERVAL, s.MdmCheckTimeout);
-            }
-            return;
-        case IDC_REBOOT_TIMEOUT:
-            // The card resets the computer this many seconds after the last
-            // heartbeat: a value below the minimum, as while the user types,
-            // would have it reset a healthy computer.
-            if (value && *value >= kMinimumRebootTimeout) Keep(state, s.RebootTimeout, "RebootTimeout", *value);
-            return;
-        case IDC_CONTROLLER_PORT:
-            if (value && *value >= 1 && *value <= 255) Keep(state, s.ControllerPort, "ControllerPort", *value);
-            return;
-        default:
-            return;
-    }
-}
-
-void OnCheckBox(HWND dialog, MainDialogState& state, int id) {
-    MainDialogContext& c = state.context;
-    Settings& s = c.settings;
-    const bool checked = IsChecked(dialog, id);
-    switch (id) {
-        case IDC_LOAD_ACTIVE: Keep(state, s.Active, "Active", checked); break;
-        case IDC_CHECK_CLOCK: Keep(state, s.System, "System", checked); break;
-        case IDC_HARD_REBOOT_ONLY: Keep(state, s.HardReboot, "HardReboot", checked); break;
-        case IDC_KEEP_LOG: Keep(state, s.Log, "Log", checked); break;
-        case IDC_CUSTOM_CONTROLLER_PORT: Keep(state, s.CustomControllerPort, "CustomControllerPort", checked); break;
-        case IDC_WITHOUT_CONTROLLER: Keep(state, s.Controller, "Controller", checked); break;
-        case IDC_TRAY_ICON:
-            if (c.host.MainWindow() != nullptr) {
-                if (!checked && s.Icon != 0) c.host.UpdateTrayIcon(NIM_DELETE);
-                if (checked && s.Icon == 0) c.host.UpdateTrayIcon(NIM_ADD);
-            }
-            Keep(state, s.Icon, "Icon", checked);
-            break;
-        case IDC_FLOAT_WINDOW:
-            Keep(state, s.FloatWindow, "FloatWindow", checked);
-            if (FloatWindowControl* floatWindow = c.host.FloatWindow()) {
-                if (checked) {
-                    floatWindow->Show();
-                } else {
-                    floatWindow->Hide();
-                }
-            }
-            break;
-        case IDC_AUTOSTART:
-            c.host.SetAutostart(checked);
-            break;
-        case IDC_REPORT_CARD_FAILURE:
-            Keep(state, s.CheckContr, "CheckContr", checked);
-            c.host.RequestCardSearch();
-            break;
-        case IDC_WITHOUT_MODEM:
-            Keep(state, s.ControlMdm, "ControlMdm", checked);
-            c.host.RequestModemStatusRefresh();
-            break;
-        default:
-            return;
-    }
-    ApplyEnableRules(dialog, state);
+    if (notification != BN_CLICKED || row->kind != ControlKind::CheckBox) return;
+    const MainRequest request = state.model.Click(row->field, ::IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+    CarryOut(dialog, state, id, row->field, request);
+    Show(dialog, state, false);
 }
 
 void OnCommand(HWND dialog, MainDialogState& state, int id, int notification) {
     MainDialogContext& c = state.context;
-    if (notification == EN_UPDATE) {
-        if (!state.settingTexts) OnEditUpdate(dialog, state, id);
+    if (notification != BN_CLICKED) {
+        OnBoundChange(dialog, state, id, notification);
         return;
     }
-    if (notification != BN_CLICKED) return;
     switch (id) {
-        case IDCANCEL:
-            ::EndDialog(dialog, IDCANCEL);
-            return;
-        case IDC_SUPERVISION_TOGGLE:
-            ToggleSupervision(dialog, state);
-            return;
+        case IDCANCEL: ::EndDialog(dialog, IDCANCEL); return;
+        case IDC_SUPERVISION_TOGGLE: ToggleSupervision(dialog, state); return;
         case IDC_UNLOAD_BUTTON:
             if (HWND main = c.host.MainWindow()) ::PostMessageW(main, WM_QUIT, 0, 0);
             return;
-        case IDC_LOG_FOLDER_BUTTON:
-            OpenLogFolder();
-            return;
-        case IDC_NOTIFICATION_BUTTON:
-            c.host.EditNotificationSettings(dialog);
-            return;
+        case IDC_LOG_FOLDER_BUTTON: OpenLogFolder(); return;
+        case IDC_NOTIFICATION_BUTTON: c.host.EditNotificationSettings(dialog); return;
         case IDC_HELP_BUTTON:
             if (c.host.ShowHelp(dialog) == nullptr) c.prompts.Inform(dialog, IDS_USAGE);
             return;
-        case IDC_DELETE_BUTTON:
-            DeleteSelectedProgram(dialog, state);
-            return;
-        case IDC_CLOSE_PROGRAM_BUTTON:
-            CloseSelectedProgram(dialog, state);
-            return;
-        case IDC_ADD_BUTTON:
-            AddProgram(dialog, state);
-            return;
-        case IDC_PARAMETERS_BUTTON:
-            EditSelectedProgram(dialog, state);
-            return;
-        default:
-            OnCheckBox(dialog, state, id);
-            return;
+        case IDC_DELETE_BUTTON: DeleteSelectedProgram(dialog, state); return;
+        case IDC_CLOSE_PROGRAM_BUTTON: CloseSelectedProgram(dialog, state); return;
+        case IDC_ADD_BUTTON: AddNewProgram(dialog, state); return;
+        case IDC_PARAMETERS_BUTTON: EditSelectedProgram(dialog, state); return;
+        default: OnBoundChange(dialog, state, id, notification); return;
     }
-}
-
-// The status boxes: the text beside each is brought up to date as the box
-// is painted, and the box takes the line's colour.
-HBRUSH StatusBrush(HWND dialog, MainDialogState& state, int boxId) {
-    const bool controller = boxId == IDC_CONTROLLER_STATUS_BOX;
-    const StatusLine* line = controller ? state.context.host.ControllerStatus() : state.context.host.ModemStatus();
-    ShowStatusText(dialog, controller ? IDC_CONTROLLER_STATUS_TEXT : IDC_MODEM_STATUS_TEXT, line,
-                   controller ? &state.shownControllerText : &state.shownModemText);
-    switch (line != nullptr ? line->Colour() : kNeutral) {
-        case kFault: return static_cast<HBRUSH>(state.redBrush.get());
-        case kWorking: return static_cast<HBRUSH>(state.greenBrush.get());
-        default: return ::GetSysColorBrush(COLOR_BTNFACE);
-    }
-}
-
-// Only taller: the block from "&Добавить..." down moves with the bottom edge,
-// and the list grows.
-void OnSize(HWND dialog, int clientHeight) {
-    RECT group;
-    ::GetWindowRect(::GetDlgItem(dialog, IDC_MODEM_GROUP), &group);
-    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&group), 2);
-    const int delta = GrowthOfMainDialog(clientHeight, group.bottom, group.left);
-    if (delta == 0) return;
-    for (HWND control = ::GetDlgItem(dialog, IDC_ADD_BUTTON);
-         control != nullptr && ::GetDlgCtrlID(control) != IDC_COMMAND_GROUP;
-         control = ::GetWindow(control, GW_HWNDNEXT)) {
-        RECT r;
-        ::GetWindowRect(control, &r);
-        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        ::SetWindowPos(control, nullptr, r.left, r.top + delta, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    for (int id : {IDC_PROGRAMS_GROUP, IDC_PROGRAM_LIST}) {
-        HWND control = ::GetDlgItem(dialog, id);
-        RECT r;
-        ::GetWindowRect(control, &r);
-        ::SetWindowPos(control, nullptr, 0, 0, r.right - r.left, r.bottom - r.top + delta,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    ::InvalidateRect(dialog, nullptr, TRUE);
 }
 
 INT_PTR Answer(HWND dialog, LRESULT result) {
@@ -479,38 +289,24 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             LRESULT result = 0;
             if (OnProgramListNotify(dialog, *state, header, &result)) return Answer(dialog, result);
             if (header->idFrom == IDC_PROGRAM_LIST) {
-                if (header->code == LVN_ITEMCHANGED) ApplyEnableRules(dialog, *state);
+                if (header->code == LVN_ITEMCHANGED) Show(dialog, *state, false);
                 if (header->code == NM_DBLCLK) {
-                    ApplyEnableRules(dialog, *state);
+                    Show(dialog, *state, false);
                     ToggleSelectedProgram(dialog, *state);
                 }
             }
             return FALSE;
         }
-        case WM_CTLCOLORSTATIC: {
+        case WM_CTLCOLORSTATIC:
             if (state == nullptr) return FALSE;
-            const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-            if (id == IDC_CONTROLLER_STATUS_BOX || id == IDC_MODEM_STATUS_BOX) {
-                return reinterpret_cast<INT_PTR>(StatusBrush(dialog, *state, id));
-            }
-            if (id == IDC_CONTROLLER_STATUS_TEXT || id == IDC_MODEM_STATUS_TEXT) {
-                ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_WINDOW));
-                return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_WINDOW));
-            }
-            return FALSE;
-        }
-        case WM_GETMINMAXINFO: {
+            return reinterpret_cast<INT_PTR>(
+                StatusColours(dialog, *state, reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)));
+        case WM_GETMINMAXINFO:
             if (state == nullptr) return FALSE;
-            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-            const LONG width = state->initialRect.right - state->initialRect.left;
-            limits->ptMinTrackSize.x = width;
-            limits->ptMinTrackSize.y = state->initialRect.bottom - state->initialRect.top;
-            limits->ptMaxTrackSize.x = width;
-            limits->ptMaxSize.x = width;
+            LimitMainDialogSize(*state, *reinterpret_cast<MINMAXINFO*>(lParam));
             return TRUE;
-        }
         case WM_SIZE:
-            if (state != nullptr) OnSize(dialog, HIWORD(lParam));
+            if (state != nullptr) GrowMainDialog(dialog, HIWORD(lParam));
             return TRUE;
         case WM_HELP:
             ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_HELP_BUTTON, BN_CLICKED), 0);

@@ -27,7 +27,9 @@ public:
     virtual ~MainDialogHost() = default;
     // The server's hidden window; null when it could not be made.
     virtual HWND MainWindow() = 0;
-    // Switches supervision; switching it on forgets every supervised process.
+    // Switches supervision through the server's one owner of the switch,
+    // which forgets every supervised process when it goes on and has the
+    // tray icon, the float window and this dialog show it.
     virtual void SwitchSupervision(bool on) = 0;
     // NIM_ADD, NIM_MODIFY or NIM_DELETE of the tray icon.
     virtual void UpdateTrayIcon(DWORD operation) = 0;

@@ -16,8 +16,19 @@
 
 namespace mrwd {
 
+// The model's writes go to the server's settings key.
+class RegistryWrites : public SettingWrites {
+public:
+    explicit RegistryWrites(const SettingsStore& store) : store_(store) {}
+    void StoreDword(const char* name, std::uint32_t value) override { store_.StoreDword(name, value); }
+
+private:
+    SettingsStore store_;
+};
+
 struct MainDialogState {
-    explicit MainDialogState(MainDialogContext& c) : context(c) {}
+    explicit MainDialogState(MainDialogContext& c)
+        : context(c), writes(c.store), model(c.settings, writes, c.host.IsAutostart()) {}
     ~MainDialogState() {
         icons.reset();
         if (images != nullptr) ::ImageList_Destroy(images);
@@ -26,6 +37,8 @@ struct MainDialogState {
     MainDialogState& operator=(const MainDialogState&) = delete;
 
     MainDialogContext& context;
+    RegistryWrites writes;
+    MainDialogModel model;
     RECT initialRect{};
     UniqueGdiObject greenBrush;
     UniqueGdiObject redBrush;
@@ -54,5 +67,14 @@ const ProgramRow* SelectedRow(HWND dialog, const MainDialogState& state);
 // The list view's notifications; true when the message was handled and its
 // result set.
 bool OnProgramListNotify(HWND dialog, MainDialogState& state, NMHDR* header, LRESULT* result);
+
+// Its painting and layout (main_dialog_frame.cpp). The colours of the status
+// boxes and their texts; null for any other static control.
+HBRUSH StatusColours(HWND dialog, MainDialogState& state, HWND control, HDC dc);
+// Only taller: the block from the add button down moves with the bottom
+// edge, and the list grows.
+void GrowMainDialog(HWND dialog, int clientHeight);
+// As wide as the template, at least as tall.
+void LimitMainDialogSize(const MainDialogState& state, MINMAXINFO& limits);
 
 }  // namespace mrwd

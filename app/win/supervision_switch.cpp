@@ -1,0 +1,35 @@
+#include "supervision_switch.h"
+
+#include "app/win/server_process.h"
+#include "app/win/tray_icon.h"
+#include "supervision/win/watchdog.h"
+#include "ui/win/main_dialog.h"
+
+namespace mrwd {
+
+bool SupervisionSwitch::On() const { return server_.supervisionOn; }
+
+void SupervisionSwitch::Switch(bool on) {
+    if (On() == on) return;
+    if (HWND dialog = MainDialogWindow()) ::SetForegroundWindow(dialog);
+    Set(on);
+}
+
+void SupervisionSwitch::Set(bool on) {
+    // Switching on forgets every supervised process, so each running program
+    // is discovered afresh with no failures counted.
+    if (on && server_.engine) server_.engine->Engine().ForgetProcesses();
+    server_.supervisionOn = on;
+    Show();
+}
+
+void SupervisionSwitch::Show() {
+    const bool on = On();
+    if (server_.mainWindow != nullptr && server_.settings.Icon != 0) UpdateTrayIcon(NIM_MODIFY);
+    if (FloatWindowControl* floatWindow = server_.FloatWindow()) {
+        floatWindow->SetState(on ? FloatState::On : FloatState::Off);
+    }
+    RefreshMainDialog();
+}
+
+}  // namespace mrwd
