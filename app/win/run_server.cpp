@@ -109,8 +109,8 @@ void RunServer() {
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
-    server.aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
-    server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    server.aliveMessage = ::RegisterWindowMessageA(MRWD_ALIVE_MESSAGE);
+    server.modemResetMessage = ::RegisterWindowMessageA(MRWD_MODEM_RESET_MESSAGE);
     if (server.settings.Active != 0) {
         server.engine->Engine().ForgetProcesses();
         server.supervisionOn = true;
