@@ -19,7 +19,7 @@ namespace {
 // running program is discovered afresh with no failures counted.
 void SetSupervision(bool on) {
     ServerProcess& server = Server();
-    if (on && server.engine) server.engine->Engine().ForgetProcesses();
+    if (on && server.watchdog) server.watchdog->Engine().ForgetProcesses();
     server.supervisionOn = on;
 }
 

@@ -91,7 +91,7 @@ struct ServerProcess {
     // The reboot controller and the supervision engine; null before RunServer
     // creates them and after the end of the session destroyed them early.
     std::unique_ptr<CController> controller;
-    std::unique_ptr<CWatchDog> engine;
+    std::unique_ptr<CWatchDog> watchdog;
     // The line to the service manager while the server runs as an NT service.
     ServiceChannel service;
     // The fleet outputs (Windows event log, syslog, metrics file): made by
