@@ -51,6 +51,18 @@ CONTINUATION = [re.compile(p) for p in (
 BODY_CONTINUATION = CONTINUATION[2:]
 
 
+def complete_lines(offsets, path, end_of_line):
+    """The lines `path` has completed since the last call; `offsets` keeps how far each file was read."""
+    with open(path, "rb") as f:
+        f.seek(offsets.get(path, 0))
+        data = f.read()
+    end = data.rfind(end_of_line)
+    if end < 0:
+        return []
+    offsets[path] = offsets.get(path, 0) + end + len(end_of_line)
+    return data[:end].split(end_of_line)
+
+
 class LogEvent:
     def __init__(self, when, number, groups, text, file, line_no):
         self.when, self.number, self.groups, self.text = when, number, groups, text
@@ -80,14 +92,7 @@ class LogReader:
 
     def poll(self):
         for path in sorted(glob.glob(os.path.join(self.folder, "*.txt"))):
-            with open(path, "rb") as f:
-                f.seek(self.offsets.get(path, 0))
-                data = f.read()
-            end = data.rfind(b"\r\n")
-            if end < 0:
-                continue
-            self.offsets[path] = self.offsets.get(path, 0) + end + 2
-            for raw in data[:end].split(b"\r\n"):
+            for raw in complete_lines(self.offsets, path, b"\r\n"):
                 self._line(path, raw)
 
     def _line(self, path, raw):
@@ -141,15 +146,8 @@ class Records:
     def poll(self):
         for path in glob.glob(os.path.join(self.folder, "*.txt")):
             name = os.path.basename(path)[:-4]
-            with open(path, "rb") as f:
-                f.seek(self.offsets.get(path, 0))
-                data = f.read()
-            end = data.rfind(b"\n")
-            if end < 0:
-                continue
-            self.offsets[path] = self.offsets.get(path, 0) + end + 1
-            for line in data[:end].decode("cp1251", "replace").split("\n"):
-                parts = line.strip().split(" ", 3)
+            for raw in complete_lines(self.offsets, path, b"\n"):
+                parts = raw.decode("cp1251", "replace").strip().split(" ", 3)
                 if len(parts) < 3 or parts[1] == "alive":
                     continue
                 self.events.append((int(parts[2]) / 1000, name, int(parts[0]), parts[1],
