@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""The soak run's driver and judge (started by bench/soak, which builds and
-makes the Wine prefix).
+"""The soak run's driver and its verdict (started by bench/soak, which builds
+and makes the Wine prefix). What it reads back is parsed by soak_log.py; the
+resource figures are judged by soak_resources.py.
 
 It lays out 20 stand-ins under C:\\soak in the prefix, stores their records
 and the server's settings, starts the card simulator, the scripted SMTP
@@ -16,13 +17,15 @@ the run's duration, stops the server with /k and judges:
 """
 import argparse
 import glob
-import math
 import os
 import random
 import re
 import subprocess
 import sys
 import time
+
+from soak_log import LogReader, Records, card_heartbeats
+from soak_resources import linux_sample, out_resources, read_sampler_rows
 
 WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 CARD_PORT, MODEM_PORT = 5, 6
@@ -31,7 +34,6 @@ BEAT_GAP_LIMIT = 10.0        # s the card may go without a heartbeat
 SETTLE = 15.0                # s a program rests after each answered fault
 ANSWER_TIME = 90.0           # s a program fault may take to be answered
 QUIET_AFTER_CLEAN_EXIT = 12.0  # s in which an announced exit must stay alone
-WARM_UP = 120.0              # s of faults before the resource figures count
 
 
 class Program:
@@ -72,166 +74,6 @@ def roster():
                  Program("r03", WINDOW, recovery=True)]
     programs += [Program("b01", ALIVE, reboot_after=1000)]
     return programs
-
-
-# ---------------------------------------------------------------- the log
-
-STAMP = re.compile(r"^(\d\d):(\d\d):(\d\d)\.(\d\d\d) (.*)$")
-MESSAGES = [
-    (8, r"Ошибка запуска контроллера перезагрузки!"),
-    (10, r"Контроллер перезагрузки запущен на COM\d+!"),
-    (23, r"Зарегистрировался для контроля процесс (\d+), (.+)!"),
-    (24, r"Закончен контроль процесса (\d+), (.+)!"),
-    (27, r"Watchdog сервер загружен\."),
-    (28, r"Watchdog сервер выгружен\."),
-    (29, r"Watchdog сервер уже выполняется!"),
-    (30, r"Перезагрузка компьютера! Зависание системы\."),
-    (31, r"Перезапуск номер (\d+), программы (.+)\."),
-    (32, r"Перезагрузка компьютера! Зависание программы (.+)\."),
-    (36, r'Программа запущена! Командная строка: "(.*)"\.'),
-    (37, r"Выгрузка Watchdog Server из памяти\.\.\."),
-    (42, r"Начат контроль процесса (\d+), (.+)!"),
-    (45, r"Модем не подключен или не работает!"),
-    (47, r"Обнаружено зависание модема\. Сброс!"),
-    (48, r"Возникла ошибка при сбросе модема!"),
-    (49, r"Сброс модема произведён успешно\."),
-    (53, r"Принудительный сброс модема\.\.\."),
-    (54, r"Проверка модема\.\.\."),
-    (56, r"Модем работает на СОМ-порте № (\d+)\."),
-    (59, r"СОМ-порт № (\d+) занят\."),
-    (62, r"Файл (.+) не найден!"),
-    (78, r"Ошибка уведомления!"),
-    (81, r"Отправка уведомления на адрес (.+)\."),
-    (82, r"Уведомление успешно отправлено\."),
-    (86, r"Отправка файла журнала за прошедшие сутки\."),
-    (309, r"Уведомление сохранено в папке Outbox и будет отправлено позже\."),
-    (310, r"Отправлено уведомление из папки Outbox\."),
-    (311, r"Уведомление старше 7 дней удалено из папки Outbox\."),
-    (312, r"Папка Outbox переполнена, удалено самое старое уведомление\."),
-    (313, r"Сервер отказался принять уведомление, оно удалено из папки Outbox\."),
-    (1000, r"Сообщение от Marotel ZedevUdo Server:"),  # a mailed body logged whole
-]
-MESSAGES = [(n, re.compile("^" + p + "$")) for n, p in MESSAGES]
-# The lines that follow a failed notification's first line: the error, then the body.
-CONTINUATION = [re.compile(p) for p in (
-    r"^Описание ошибки: .*$", r"^Текст сообщения: Сообщение от Marotel ZedevUdo Server:$", r"^$",
-    r"^\t(Перезапуск номер \d+, программы .+|Перезагрузка .+|Была произведена .+)$", r"^--$",
-    r"^Техническая поддержка:\tmailto:\S+$")]
-BODY_CONTINUATION = CONTINUATION[2:]
-
-
-class LogEvent:
-    def __init__(self, when, number, groups, text, file, line_no):
-        self.when, self.number, self.groups, self.text = when, number, groups, text
-        self.file, self.line_no = file, line_no
-        self.claimed = None
-        self.continuation = []
-
-    def program(self):
-        """The stand-in named in the line, if any."""
-        m = re.search(r"soak-(\w+)\.exe", self.text, re.IGNORECASE)
-        return m.group(1).lower() if m else None
-
-    def describe(self):
-        return f"{os.path.basename(self.file)}:{self.line_no}: {self.text}"
-
-
-class LogReader:
-    """Reads the day files as they grow; keeps every parsed event and every line that does not parse."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.offsets = {}
-        self.events = []
-        self.garbled = []
-        self.lines = 0
-        self.last = {}
-
-    def poll(self):
-        for path in sorted(glob.glob(os.path.join(self.folder, "*.txt"))):
-            with open(path, "rb") as f:
-                f.seek(self.offsets.get(path, 0))
-                data = f.read()
-            end = data.rfind(b"\r\n")
-            if end < 0:
-                continue
-            self.offsets[path] = self.offsets.get(path, 0) + end + 2
-            for raw in data[:end].split(b"\r\n"):
-                self._line(path, raw)
-
-    def _line(self, path, raw):
-        self.lines += 1
-        number = self.lines
-        try:
-            text = raw.decode("cp1251")
-        except UnicodeDecodeError:
-            self.garbled.append(f"{os.path.basename(path)}: undecodable bytes {raw!r}")
-            return
-        if "\r" in text or "\n" in text or "\0" in text:
-            self.garbled.append(f"{os.path.basename(path)}: stray control characters {text!r}")
-            return
-        m = STAMP.match(text)
-        previous = self.last.get(path)
-        if not m:
-            allowed = []
-            if previous is not None and previous.number == 78:
-                allowed = CONTINUATION
-            elif previous is not None and 309 <= previous.number <= 313:
-                allowed = CONTINUATION[1:]  # the outbox's lines carry the mail's text
-            elif previous is not None and previous.number == 1000:
-                allowed = BODY_CONTINUATION
-            if any(p.match(text) for p in allowed):
-                previous.continuation.append(text)
-            else:
-                self.garbled.append(f"{os.path.basename(path)}: not a log line {text!r}")
-            return
-        day, month, year = (int(x) for x in os.path.basename(path)[:-4].split("-"))
-        h, mi, s, ms = (int(x) for x in m.groups()[:4])
-        when = time.mktime((2000 + year, month, day, h, mi, s, 0, 0, -1)) + ms / 1000
-        message = m.group(5)
-        for n, pattern in MESSAGES:
-            mm = pattern.match(message)
-            if mm:
-                event = LogEvent(when, n, mm.groups(), message, path, number)
-                self.events.append(event)
-                self.last[path] = event
-                return
-        self.garbled.append(f"{os.path.basename(path)}: unknown message {text!r}")
-
-
-# ------------------------------------------------------- stand-ins' records
-
-class Records:
-    """The stand-ins' record files: "<pid> <event> <ms since 1970>[ detail]"."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.offsets = {}
-        self.events = []  # (when, name, pid, event, detail)
-
-    def poll(self):
-        for path in glob.glob(os.path.join(self.folder, "*.txt")):
-            name = os.path.basename(path)[:-4]
-            with open(path, "rb") as f:
-                f.seek(self.offsets.get(path, 0))
-                data = f.read()
-            end = data.rfind(b"\n")
-            if end < 0:
-                continue
-            self.offsets[path] = self.offsets.get(path, 0) + end + 1
-            for line in data[:end].decode("cp1251", "replace").split("\n"):
-                parts = line.strip().split(" ", 3)
-                if len(parts) < 3 or parts[1] == "alive":
-                    continue
-                self.events.append((int(parts[2]) / 1000, name, int(parts[0]), parts[1],
-                                    parts[3] if len(parts) > 3 else ""))
-
-    def find(self, name, event, after, pid=None, pred=None):
-        for rec in self.events:
-            if rec[1] == name and rec[3] == event and rec[0] >= after - 1 and (pid is None or rec[2] == pid) \
-                    and (pred is None or pred(rec)):
-                return rec
-        return None
 
 
 # ------------------------------------------------------------------ faults
@@ -366,16 +208,7 @@ class Soak:
         self.records.poll()
 
     def sampler_rows(self):
-        rows = []
-        try:
-            with open(os.path.join(self.base, "samples.txt")) as f:
-                for line in f:
-                    parts = line.split()
-                    if len(parts) == 11:
-                        rows.append([int(x) for x in parts])
-        except FileNotFoundError:
-            pass
-        return rows
+        return read_sampler_rows(os.path.join(self.base, "samples.txt"))
 
     def my_processes(self):
         """Linux pid -> command line of every process of our prefix."""
@@ -409,22 +242,9 @@ class Soak:
         pid = self.server_linux_pid
         if pid is None:
             return
-        try:
-            private = 0
-            with open(f"/proc/{pid}/smaps_rollup") as f:
-                for line in f:
-                    if line.startswith(("Private_Clean:", "Private_Dirty:")):
-                        private += int(line.split()[1])
-            status = dict(line.split(":", 1) for line in open(f"/proc/{pid}/status"))
-            rss = int(status["VmRSS"].split()[0])
-            threads = int(status["Threads"])
-            fds = len(os.listdir(f"/proc/{pid}/fd"))
-            with open(f"/proc/{pid}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            cpu_ms = (int(fields[11]) + int(fields[12])) * 1000 // os.sysconf("SC_CLK_TCK")
-        except (OSError, KeyError, ValueError):
-            return
-        self.linux_samples.append((time.time(), private * 1024, rss * 1024, fds, threads, cpu_ms))
+        sample = linux_sample(pid)
+        if sample is not None:
+            self.linux_samples.append(sample)
 
     # -------------------------------------------------------- injecting
     def inject_program_fault(self, program, kind, now):
@@ -873,96 +693,12 @@ class Soak:
             problems.append(f"programs not running with their copies at the end: {short}")
 
         out("")
-        out_resources(self, out)
+        out_resources(self.sampler_rows(), self.linux_samples, self.fault_start, out)
         out("")
         out("RESULT: " + ("PASS" if ok else "FAIL"))
         for p in problems:
             out("  " + p)
         return ok, lines
-
-
-def card_heartbeats(path, since):
-    beats = []
-    base = time.localtime(since)
-    day0 = time.mktime((base.tm_year, base.tm_mon, base.tm_mday, 0, 0, 0, 0, 0, -1))
-    offset = 0
-    last = None
-    with open(path) as f:
-        for line in f:
-            stamp, _, what = line.rstrip("\n").partition(" ")
-            if not what.startswith("card command T"):
-                continue
-            h, m, s = stamp.split(":")
-            t = day0 + offset + int(h) * 3600 + int(m) * 60 + float(s)
-            if last is not None and t < last - 3600:
-                offset += 86400
-                t += 86400
-            last = t
-            if t >= since:
-                beats.append(t)
-    return beats
-
-
-def fit(points):
-    """Least-squares slope per hour, its standard error, and the residuals' spread."""
-    n = len(points)
-    if n < 3:
-        return None
-    xs = [(t - points[0][0]) / 3600 for t, _ in points]
-    ys = [v for _, v in points]
-    mx, my = sum(xs) / n, sum(ys) / n
-    sxx = sum((x - mx) ** 2 for x in xs)
-    if sxx == 0:
-        return None
-    slope = sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / sxx
-    residuals = [y - (my + slope * (x - mx)) for x, y in zip(xs, ys)]
-    sse = sum(r * r for r in residuals)
-    se = math.sqrt(sse / (n - 2) / sxx)
-    spread = math.sqrt(sse / (n - 2))
-    return slope, se, spread, ys[0], ys[-1]
-
-
-def out_resources(soak, out):
-    win = soak.sampler_rows()
-    warm = soak.fault_start + WARM_UP
-    series = []
-    names = ["private bytes", "handles", "GDI objects", "USER objects", "threads"]
-    for column, name in zip(range(2, 7), names):
-        points = [(r[0] / 1000, r[column]) for r in win if r[0] / 1000 >= warm and r[column] >= 0]
-        series.append((f"{name} (Windows)", points))
-    for column, name in ((9, "handles, system table"), (10, "windows")):
-        points = [(r[0] / 1000, r[column]) for r in win if r[0] / 1000 >= warm and r[column] >= 0]
-        series.append((f"{name} (Windows)", points))
-    cpu = [(r[0] / 1000, r[7]) for r in win if r[0] / 1000 >= warm and r[7] >= 0]
-    series.append(("CPU ms per s (Windows)", rates(cpu)))
-    linux = [s for s in soak.linux_samples if s[0] >= warm]
-    for column, name in zip(range(1, 5), ["private bytes", "resident bytes", "open fds", "threads"]):
-        series.append((f"{name} (Linux /proc)", [(s[0], s[column]) for s in linux]))
-    series.append(("CPU ms per s (Linux /proc)", rates([(s[0], s[5]) for s in linux])))
-    out(f"resources, every 10 s after the first {WARM_UP:.0f} s of faults ({len(win)} Windows samples, "
-        f"{len(linux)} Linux samples); slope per hour with its standard error, the residuals' spread, "
-        f"and the slope over the second half alone")
-    out(f"{'counter':<31}| {'first':>12} | {'last':>12} | {'slope/hour':>12} | {'std error':>10} | "
-        f"{'spread':>10} | {'2nd half':>12} | flag")
-    for name, points in series:
-        result = fit(points)
-        if result is None:
-            out(f"{name:<31}| {'no data':>12} |")
-            continue
-        slope, se, spread, first, last = result
-        if all(v == 0 for _, v in points):
-            out(f"{name:<31}| {'0 (Wine gives no figure)':>27} |")
-            continue
-        half = fit(points[len(points) // 2:])
-        half_slope = half[0] if half else float("nan")
-        # Above noise: clearly positive over the run (3 standard errors), and still rising in its second half.
-        flag = "ABOVE NOISE" if slope > 0 and slope > 3 * se and half and half_slope > 3 * half[1] else ""
-        out(f"{name:<31}| {first:>12.0f} | {last:>12.0f} | {slope:>12.1f} | {se:>10.1f} | {spread:>10.1f} | "
-            f"{half_slope:>12.1f} | {flag}")
-
-
-def rates(points):
-    return [((a[0] + b[0]) / 2, (b[1] - a[1]) / (b[0] - a[0])) for a, b in zip(points, points[1:]) if b[0] > a[0]]
 
 
 def main():

@@ -11,7 +11,10 @@
 
    The calls post the registered window message "app.alive.msg" to the
    server's window (class "Marotel ZedevUdo Server") with the interval in
-   wParam and the process id in lParam. They never wait for the server. */
+   wParam and the process id in lParam. They never wait for the server.
+
+   A program that uses the modem may also post the registered message
+   "mdm.reset.msg" to the same window: the server then resets the modem. */
 #ifndef MRWD_ALIVE_H
 #define MRWD_ALIVE_H
 
@@ -25,6 +28,7 @@
 
 #define MRWD_SERVER_WINDOW_CLASS "Marotel ZedevUdo Server"
 #define MRWD_ALIVE_MESSAGE "app.alive.msg"
+#define MRWD_MODEM_RESET_MESSAGE "mdm.reset.msg"
 
 /* The server's window, or NULL when no server runs. */
 MRWD_INLINE HWND MrwdFindServer(void) { return FindWindowA(MRWD_SERVER_WINDOW_CLASS, NULL); }

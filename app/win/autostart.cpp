@@ -20,29 +20,26 @@ AutostartEntry EntryFor(const std::string& executablePath, const std::string& ar
 bool SetAutostart(bool enable, const std::string& executablePath, const std::string& arguments) {
     const AutostartEntry entry = EntryFor(executablePath, arguments);
     if (entry.command.empty()) return false;
-    HKEY raw = nullptr;
+    UniqueRegKey key;
     if (enable) {
         char keyClass[] = "Data";
         if (::RegCreateKeyExA(HKEY_CURRENT_USER, kRunKey, 0, keyClass, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                              &raw, nullptr) != ERROR_SUCCESS) {
+                              key.put(), nullptr) != ERROR_SUCCESS) {
             return false;
         }
-        UniqueRegKey key(raw);
         return ::RegSetValueExA(key.get(), entry.valueName.c_str(), 0, REG_SZ,
                                 reinterpret_cast<const BYTE*>(entry.command.c_str()),
                                 static_cast<DWORD>(entry.command.size() + 1)) == ERROR_SUCCESS;
     }
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_WRITE, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey key(raw);
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS) return false;
     return ::RegDeleteValueA(key.get(), entry.valueName.c_str()) == ERROR_SUCCESS;
 }
 
 bool IsAutostart(const std::string& executablePath, const std::string& arguments) {
     const AutostartEntry entry = EntryFor(executablePath, arguments);
     if (entry.command.empty()) return false;
-    HKEY raw = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey key(raw);
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
     // One byte more than is read, so that a value stored without its zero
     // still ends.
     char stored[kMaxCommand + 1] = {};

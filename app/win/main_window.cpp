@@ -75,8 +75,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // control); the low 32 bits of lParam: the sender's process id.
         const auto seconds = static_cast<std::uint64_t>(wParam);
         const auto processId = static_cast<std::uint32_t>(lParam & 0xFFFFFFFF);
-        if (server.engine && !server.engine->Engine().OnAliveMessage(seconds, processId)) {
-            server.engine->QueueRegistration(seconds, processId);
+        if (server.watchdog && !server.watchdog->Engine().OnAliveMessage(seconds, processId)) {
+            server.watchdog->QueueRegistration(seconds, processId);
         }
         return 0;
     }

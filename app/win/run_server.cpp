@@ -104,14 +104,14 @@ void RunServer() {
                                   server.notifications, server.uiEvents,
                                   server.controller.get()};
     server.rebootMarker.Arm();
-    server.engine = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);
+    server.watchdog = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);
     server.fleetGauges.AttachController(server.controller.get());
     if (server.fleet) server.fleet->Start();
     server.excludedPrograms = BuildExcludedPrograms();
 
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
-    server.aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
-    server.modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    server.aliveMessage = ::RegisterWindowMessageA(MRWD_ALIVE_MESSAGE);
+    server.modemResetMessage = ::RegisterWindowMessageA(MRWD_MODEM_RESET_MESSAGE);
     if (server.settings.Active != 0) SupervisionSwitch(server).Set(true);
 
     server.mainWindow = CreateMainWindow(server.instance);
@@ -120,7 +120,7 @@ void RunServer() {
         LetProgramsReachMainWindow(server.mainWindow, SystemMessageFilter());
         if (server.settings.Icon != 0) UpdateTrayIcon(NIM_ADD);
         CreateFloatWindow(server);
-        server.engine->Start();
+        server.watchdog->Start();
         RunMessageLoop();
         // Nothing new may begin once the loop has ended: supervision goes off
         // and both threads are told to stop now, before the slow steps of the

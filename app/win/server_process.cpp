@@ -36,12 +36,12 @@ std::set<std::string> BuildExcludedPrograms() {
 void BeginStopping(ServerProcess& server) {
     server.supervisionOn = false;
     // A stop with no time to wait only signals the thread's stop event.
-    if (server.engine) server.engine->Stop(0);
+    if (server.watchdog) server.watchdog->Stop(0);
     if (server.controller) server.controller->Stop(0);
 }
 
 void StopEngineAndController(ServerProcess& server) {
-    server.engine.reset();      // ends its thread and deletes the reboot marker
+    server.watchdog.reset();      // ends its thread and deletes the reboot marker
     server.controller.reset();  // releases the card unless a reboot is under way
 }
 

@@ -20,6 +20,7 @@
 #include "base/win/settings_store.h"
 #include "notify/win/fleet_reporter.h"
 #include "notify/win/notifications.h"
+#include "sdk/mrwd_alive.h"
 #include "supervision/core/supervision_state.h"
 #include "supervision/win/reboot_marker.h"
 #include "ui/win/float_window.h"
@@ -43,13 +44,13 @@ private:
     ServerProcess& server_;
 };
 
-// The one name shared by the window class, the main window's title, the
-// single-instance mutex and the service.
-constexpr char kServerName[] = "Marotel ZedevUdo Server";
+// The one name shared by the window class (the one monitored programs look
+// for), the main window's title, the single-instance mutex and the service.
+constexpr char kServerName[] = MRWD_SERVER_WINDOW_CLASS;
 // Held beside the mutex of the session's namespace, which other programs may
 // test: since Windows Vista a service runs in a session of its own, and only
 // this name keeps a desktop copy and the service apart.
-constexpr char kMachineMutexName[] = "Global\\Marotel ZedevUdo Server";
+constexpr char kMachineMutexName[] = "Global\\" MRWD_SERVER_WINDOW_CLASS;
 
 // Sent by a second start to the running server: show the main dialog.
 constexpr UINT kShowMainDialogMessage = WM_USER + 1;
@@ -91,7 +92,7 @@ struct ServerProcess {
     // The reboot controller and the supervision engine; null before RunServer
     // creates them and after the end of the session destroyed them early.
     std::unique_ptr<CController> controller;
-    std::unique_ptr<CWatchDog> engine;
+    std::unique_ptr<CWatchDog> watchdog;
     // The line to the service manager while the server runs as an NT service.
     ServiceChannel service;
     // The fleet outputs (Windows event log, syslog, metrics file): made by

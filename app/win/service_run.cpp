@@ -4,6 +4,7 @@
 
 #include "app/win/run_server.h"
 #include "app/win/server_process.h"
+#include "base/win/background_work.h"
 #include "base/win/dynamic_library.h"
 #include "base/win/handles.h"
 #include "base/win/platform.h"
@@ -13,10 +14,8 @@ namespace mrwd {
 namespace {
 
 constexpr DWORD kStartWaitHintMs = 15000;
-// The worker needs little at first; its stack grows on demand.
-constexpr SIZE_T kWorkerStackBytes = 8192;
 
-DWORD WINAPI ServiceWorker(void*) {
+void ServiceWorker() {
     ServerProcess& server = Server();
     // The thread gets its message queue now: a stop posted before the server
     // has made its window must not be lost.
@@ -27,7 +26,6 @@ DWORD WINAPI ServiceWorker(void*) {
     server.service.SetWorker(0);
     // Also when RUNNING was refused: the dispatcher returns only after STOPPED.
     server.service.Report(ServiceState::Stopped, NO_ERROR, 0);
-    return 0;
 }
 
 // The extended handler: only it is sent the pre-shutdown control.
@@ -49,7 +47,8 @@ void WINAPI ServiceMain(DWORD, LPSTR*) {
         server.service.Report(ServiceState::Stopped, NO_ERROR, 0);
         return;
     }
-    UniqueHandle worker(::CreateThread(nullptr, kWorkerStackBytes, ServiceWorker, nullptr, 0, nullptr));
+    // The worker runs on by itself; ServiceMain must return to the dispatcher.
+    UniqueHandle worker = StartBackgroundWork(ServiceWorker);
     // Without a worker nothing would ever report the end.
     if (!worker) server.service.Report(ServiceState::Stopped, ::GetLastError(), 0);
 }

@@ -60,9 +60,8 @@ bool CreateNtService(const std::string& commandLine) {
 }
 
 bool WriteRunServicesValue(const std::string& commandLine) {
-    HKEY raw = nullptr;
-    if (::RegCreateKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey key(raw);
+    UniqueRegKey key;
+    if (::RegCreateKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, key.put()) != ERROR_SUCCESS) return false;
     return ::RegSetValueExA(key.get(), kServerName, 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine.c_str()),
                             static_cast<DWORD>(commandLine.size() + 1)) == ERROR_SUCCESS;
 }
@@ -75,9 +74,8 @@ bool DeleteNtService() {
 }
 
 bool DeleteRunServicesValue() {
-    HKEY raw = nullptr;
-    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey key(raw);
+    UniqueRegKey key;
+    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, key.put()) != ERROR_SUCCESS) return false;
     return ::RegDeleteValueA(key.get(), kServerName) == ERROR_SUCCESS;
 }
 
@@ -90,9 +88,8 @@ bool StartNtService() {
 
 // The stored command line, as Windows 95/98 would run it at boot.
 bool RunRunServicesValue() {
-    HKEY raw = nullptr;
-    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey key(raw);
+    UniqueRegKey key;
+    if (::RegOpenKeyA(HKEY_LOCAL_MACHINE, kRunServicesKey, key.put()) != ERROR_SUCCESS) return false;
     char command[kMaxCommandLine + 1] = {};
     DWORD type = 0;
     DWORD size = kMaxCommandLine;

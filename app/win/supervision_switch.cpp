@@ -18,7 +18,7 @@ void SupervisionSwitch::Switch(bool on) {
 void SupervisionSwitch::Set(bool on) {
     // Switching on forgets every supervised process, so each running program
     // is discovered afresh with no failures counted.
-    if (on && server_.engine) server_.engine->Engine().ForgetProcesses();
+    if (on && server_.watchdog) server_.watchdog->Engine().ForgetProcesses();
     server_.supervisionOn = on;
     Show();
 }

@@ -1,7 +1,7 @@
 // Move-only owners for what the program opens from Windows: kernel handles,
-// files, registry keys, menus, modules, find handles, GDI objects, memory
-// device contexts, mapped views, service handles, shell memory and the COM
-// initialisation of a thread, so that every path out of a function releases
+// files, registry keys, menus, modules, find handles, GDI objects, memory and
+// borrowed device contexts, mapped views, service handles, registered waits,
+// shell memory and the COM initialisation of a thread, so that every path out of a function releases
 // what it opened. Sockets have their own header (socket_handle.h), because
 // their header must come before <windows.h>.
 #pragma once
@@ -85,6 +85,9 @@ inline void UnmapView(const void* view) { ::UnmapViewOfFile(view); }
 inline void CloseService(SC_HANDLE service) { ::CloseServiceHandle(service); }
 inline void FreeShellMemory(void* memory) { ::CoTaskMemFree(memory); }
 inline void DeregisterEventLogSource(HANDLE source) { ::DeregisterEventSource(source); }
+// Also waits for a callback that is running, so that it never reaches an
+// object that is gone.
+inline void UnregisterWaitAndCallback(HANDLE wait) { ::UnregisterWaitEx(wait, INVALID_HANDLE_VALUE); }
 
 using UniqueRegKey = UniqueResource<NullIsNoneTraits<HKEY, CloseRegistryKey>>;
 using UniqueMenu = UniqueResource<NullIsNoneTraits<HMENU, DestroyMenuHandle>>;
@@ -100,6 +103,25 @@ using UniqueServiceHandle = UniqueResource<NullIsNoneTraits<SC_HANDLE, CloseServ
 using UniqueShellMemory = UniqueResource<NullIsNoneTraits<void*, FreeShellMemory>>;
 // A source registered for reporting to the Windows event log.
 using UniqueEventSource = UniqueResource<NullIsNoneTraits<HANDLE, DeregisterEventLogSource>>;
+// A wait registered with the thread pool (RegisterWaitForSingleObject).
+using UniqueRegisteredWait = UniqueResource<NullIsNoneTraits<HANDLE, UnregisterWaitAndCallback>>;
+
+// A window's device context (the screen's for no window), borrowed with
+// GetDC for as long as the scope lasts.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window = nullptr) : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
 
 // COM on the calling thread for the life of the scope; uninitialised again
 // only when this scope's initialisation succeeded.

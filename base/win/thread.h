@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "base/win/handles.h"
 
 namespace mrwd {
@@ -22,37 +20,24 @@ public:
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
 
-    // Signals the stop event (resuming a thread created suspended, so that it
-    // can see it) and waits up to `milliseconds`. False when there is no
-    // thread or it did not end in time.
+    // Signals the stop event and waits up to `milliseconds`. False when there
+    // is no thread or it did not end in time.
     virtual bool Stop(DWORD milliseconds);
-    // Thread id, handle and running flag all set.
-    virtual bool IsRunning();
     // The thread body; must return once the stop event is signalled.
     virtual void Run() = 0;
-    // Called on the thread after Run returns.
-    virtual void OnExit();
-    // Forgets a finished thread so that the object can be started again.
-    virtual void Reset();
 
-    // Creates the thread; the flags are those of thread creation, and exactly
-    // CREATE_SUSPENDED marks the thread as not yet running.
-    bool Start(unsigned stackSize = 0, SECURITY_ATTRIBUTES* security = nullptr,
-               unsigned creationFlags = 0);
-    // Resumes the thread; each successful resume adds one to the running flag.
-    int Resume();
+    // Creates the thread (again, once an earlier one has ended).
+    bool Start();
 
 protected:
     HANDLE StopEvent() const { return stopEvent_.get(); }
-    DWORD ThreadId() const { return threadId_; }
 
 private:
     static unsigned __stdcall ThreadEntry(void* self);
+    // Forgets a finished thread and clears the stop event.
+    void Reset();
 
-    // Written by the new thread itself when it begins.
-    std::atomic<DWORD> threadId_{0};
     UniqueHandle thread_;
-    int running_ = 1;
     UniqueHandle stopEvent_;
 };
 

@@ -28,12 +28,11 @@ WORD EventType(LogLevel level) {
 
 bool InstallEventSource(const std::wstring& executablePath) {
     if (executablePath.empty()) return false;
-    HKEY raw = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) !=
-        ERROR_SUCCESS) {
+    UniqueRegKey key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                          nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    UniqueRegKey key(raw);
     const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
     const DWORD bytes = static_cast<DWORD>((executablePath.size() + 1) * sizeof(wchar_t));
     return ::RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,

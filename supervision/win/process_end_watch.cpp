@@ -6,18 +6,13 @@ namespace mrwd {
 
 struct ProcessEndWatch::Followed {
     Followed(ProcessEndWatch& owner, std::uint32_t id, HANDLE opened) : watch(owner), processId(id), process(opened) {}
-    // Waits for a callback that is running, so that it never reaches a
-    // watch that is gone.
-    ~Followed() {
-        if (wait != nullptr) ::UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
-    }
-    Followed(const Followed&) = delete;
-    Followed& operator=(const Followed&) = delete;
 
     ProcessEndWatch& watch;
     std::uint32_t processId;
     UniqueHandle process;
-    HANDLE wait = nullptr;
+    // Last, so that it goes first: its unregistering waits for a callback
+    // that is running, which must not reach a watch that is gone.
+    UniqueRegisteredWait wait;
 };
 
 ProcessEndWatch::ProcessEndWatch() : ended_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
@@ -53,9 +48,9 @@ void ProcessEndWatch::Follow(const std::vector<std::uint32_t>& processIds) {
         if (opened == nullptr) continue;
         auto followed = std::make_unique<Followed>(*this, id, opened);
         // Run in the wait thread itself: the callback only notes the id.
-        if (!::RegisterWaitForSingleObject(&followed->wait, opened, &ProcessEndWatch::OnEnded, followed.get(),
+        if (!::RegisterWaitForSingleObject(followed->wait.put(), opened, &ProcessEndWatch::OnEnded, followed.get(),
                                            INFINITE, WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD)) {
-            followed->wait = nullptr;
+            followed->wait.release();  // nothing was registered
             continue;
         }
         followed_.emplace(id, std::move(followed));

@@ -53,10 +53,8 @@ Pixels ReadPixels(HDC dc, int x, int y, int width, int height) {
 Pixels ReadWindowFromScreen(HWND window) {
     RECT rect;
     if (!::GetWindowRect(window, &rect)) return Pixels{};
-    HDC screen = ::GetDC(nullptr);
-    Pixels p = ReadPixels(screen, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-    ::ReleaseDC(nullptr, screen);
-    return p;
+    WindowDc screen;
+    return ReadPixels(screen.get(), rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
 bool ShowsFrame(const CRaster& frame, const Pixels& shown) {

@@ -87,8 +87,8 @@ TEST(FleetOutputs, TheEventSourceIsRegisteredWithItsMessageFileAndRemovedWhole) 
     EXPECT_EQ(types, 7u);
 
     ASSERT_TRUE(RemoveEventSource());
-    HKEY key = nullptr;
-    EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    UniqueRegKey key;
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, KEY_READ, key.put()), ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(RemoveEventSource()) << "a second removal is no failure";
 }
 

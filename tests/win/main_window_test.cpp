@@ -97,8 +97,8 @@ TEST_F(MainWindowTest, CloseDestroysTheWindow) {
 }
 
 TEST_F(MainWindowTest, RegisteredMessagesAreAnsweredWithZero) {
-    Server().aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
-    Server().modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    Server().aliveMessage = ::RegisterWindowMessageA(MRWD_ALIVE_MESSAGE);
+    Server().modemResetMessage = ::RegisterWindowMessageA(MRWD_MODEM_RESET_MESSAGE);
     EXPECT_EQ(::SendMessageA(window_, Server().aliveMessage, 10, ::GetCurrentProcessId()), 0);
     EXPECT_EQ(::SendMessageA(window_, Server().modemResetMessage, 1, 2), 0);
     EXPECT_TRUE(::IsWindow(window_));
@@ -113,8 +113,8 @@ BOOL WINAPI RecordFilterRequest(HWND window, UINT message, DWORD action, void*) 
 }
 
 TEST_F(MainWindowTest, MessagesOfOtherProgramsAreLetThroughTheFilter) {
-    Server().aliveMessage = ::RegisterWindowMessageA("app.alive.msg");
-    Server().modemResetMessage = ::RegisterWindowMessageA("mdm.reset.msg");
+    Server().aliveMessage = ::RegisterWindowMessageA(MRWD_ALIVE_MESSAGE);
+    Server().modemResetMessage = ::RegisterWindowMessageA(MRWD_MODEM_RESET_MESSAGE);
     filterRequests.clear();
     EXPECT_TRUE(LetProgramsReachMainWindow(window_, RecordFilterRequest));
     const std::vector<std::pair<HWND, UINT>> expected = {

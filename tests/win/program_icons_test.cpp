@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/win/handles.h"
+#include "base/win/image_list.h"
 #include "tests/harness/win_harness.h"
 
 namespace mrwd::testing {
@@ -42,7 +43,8 @@ TEST(ProgramIcons, ALookUpThatHangsHoldsUpNeitherTheListNorItsClosing) {
         ++lookUpsEnded;
         return path == without ? nullptr : ::CopyIcon(::LoadIconA(nullptr, IDI_APPLICATION));
     };
-    HIMAGELIST images = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4);
+    const UniqueImageList owned(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 4));
+    HIMAGELIST images = owned.get();
     std::atomic<int> told{0};
     {
         ProgramIcons icons(images, kDefault, lookUp, [&] { ++told; });
@@ -76,7 +78,6 @@ TEST(ProgramIcons, ALookUpThatHangsHoldsUpNeitherTheListNorItsClosing) {
     ::Sleep(100);
     EXPECT_EQ(told.load(), toldBefore) << "nobody is told after the dialog closed";
     EXPECT_EQ(::ImageList_GetImageCount(images), 2);
-    ::ImageList_Destroy(images);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/win/handles.h"
 #include "base/win/texts.h"
 #include "resources/resource_ids.h"
 #include "ui/win/main_dialog.h"
@@ -49,8 +50,8 @@ void PumpFor(DWORD milliseconds) {
 bool SaveScreen(const RECT& rect, const std::string& path) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
+    WindowDc screen;
+    UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -59,9 +60,9 @@ bool SaveScreen(const RECT& rect, const std::string& path) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    UniqueGdiObject bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    HGDIOBJ old = ::SelectObject(memory.get(), bitmap.get());
+    ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY);
     ::GdiFlush();
     const DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     const DWORD imageBytes = rowBytes * static_cast<DWORD>(height);
@@ -76,10 +77,7 @@ bool SaveScreen(const RECT& rect, const std::string& path) {
                 std::fwrite(bits, imageBytes, 1, file) == 1;
         std::fclose(file);
     }
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
+    ::SelectObject(memory.get(), old);
     return saved;
 }
 

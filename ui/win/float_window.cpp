@@ -13,21 +13,6 @@
 namespace mrwd {
 namespace {
 
-// The screen's device context, borrowed for as long as the scope lasts.
-class ScreenDc {
-public:
-    ScreenDc() : dc_(::GetDC(nullptr)) {}
-    ~ScreenDc() {
-        if (dc_ != nullptr) ::ReleaseDC(nullptr, dc_);
-    }
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
 HKEY SettingsRoot(bool serviceMode) { return serviceMode ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 
 Box WorkArea() {
@@ -81,7 +66,7 @@ CFloatWindow::~CFloatWindow() {
 }
 
 bool CFloatWindow::CreateOffscreen() {
-    ScreenDc screen;
+    WindowDc screen;
     if (screen.get() == nullptr) return false;
     memoryDc_.reset(::CreateCompatibleDC(screen.get()));
     bitmap_.reset(::CreateCompatibleBitmap(screen.get(), width_, height_));

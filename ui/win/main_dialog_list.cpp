@@ -126,13 +126,13 @@ void SetUpProgramList(HWND dialog, MainDialogState& state) {
     }
     ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_SUBITEMIMAGES);
 
-    state.images = ::ImageList_LoadImageW(state.context.instance, MAKEINTRESOURCEW(IDB_CONTROL_MARKS), 16, 0,
-                                          kMaskColour, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    state.images.reset(::ImageList_LoadImageW(state.context.instance, MAKEINTRESOURCEW(IDB_CONTROL_MARKS), 16, 0,
+                                              kMaskColour, IMAGE_BITMAP, LR_CREATEDIBSECTION));
     UiEvents* ui = state.context.ui;
-    state.icons = std::make_unique<ProgramIcons>(state.images, DefaultProgramIcon(state.images), LookUpSmallIcon, [ui] {
+    state.icons = std::make_unique<ProgramIcons>(state.images.get(), DefaultProgramIcon(state.images.get()), LookUpSmallIcon, [ui] {
         if (ui != nullptr) ui->RefreshMainDialog();
     });
-    ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(state.images));
+    ::SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(state.images.get()));
 }
 
 void ReloadProgramList(HWND dialog, MainDialogState& state) {

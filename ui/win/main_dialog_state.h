@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/win/handles.h"
+#include "base/win/image_list.h"
 #include "ui/core/main_dialog_model.h"
 #include "ui/win/main_dialog.h"
 #include "ui/win/program_icons.h"
@@ -29,10 +30,8 @@ private:
 struct MainDialogState {
     explicit MainDialogState(MainDialogContext& c)
         : context(c), writes(c.store), model(c.settings, writes, c.host.IsAutostart()) {}
-    ~MainDialogState() {
-        icons.reset();
-        if (images != nullptr) ::ImageList_Destroy(images);
-    }
+    // The icons' owner goes before the list it adds to.
+    ~MainDialogState() { icons.reset(); }
     MainDialogState(const MainDialogState&) = delete;
     MainDialogState& operator=(const MainDialogState&) = delete;
 
@@ -43,7 +42,7 @@ struct MainDialogState {
     UniqueGdiObject greenBrush;
     UniqueGdiObject redBrush;
     // Shared with the list view (it does not destroy it): marks, then one icon per program.
-    HIMAGELIST images = nullptr;
+    UniqueImageList images;
     // The programs' icons in `images`, looked up off the window thread.
     std::unique_ptr<ProgramIcons> icons;
     // The list as last taken under the supervision lock; the cells come from here.
