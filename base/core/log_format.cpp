@@ -33,7 +33,7 @@ constexpr std::size_t kTextRoom = kLogLineSize - kStampSize - (sizeof kLineEnd -
 
 // One conversion of a printf format: flags, width, precision, length, type.
 struct Conversion {
-    std::string spec;
+    std::string directive;  // the conversion as printf reads it, "%" to its type
     std::string length;
     char type = 0;
 };
@@ -41,26 +41,26 @@ struct Conversion {
 // Reads the conversion that begins at format[i] (just after its '%').
 Conversion ReadConversion(const char* format, std::size_t& i) {
     Conversion c;
-    c.spec = "%";
-    while (format[i] != '\0' && std::strchr("-+ #0", format[i]) != nullptr) c.spec += format[i++];
-    while (format[i] >= '0' && format[i] <= '9') c.spec += format[i++];
+    c.directive = "%";
+    while (format[i] != '\0' && std::strchr("-+ #0", format[i]) != nullptr) c.directive += format[i++];
+    while (format[i] >= '0' && format[i] <= '9') c.directive += format[i++];
     if (format[i] == '.') {
-        c.spec += format[i++];
-        while (format[i] >= '0' && format[i] <= '9') c.spec += format[i++];
+        c.directive += format[i++];
+        while (format[i] >= '0' && format[i] <= '9') c.directive += format[i++];
     }
     while (format[i] != '\0' && std::strchr("hlzjt", format[i]) != nullptr) c.length += format[i++];
     c.type = format[i];
     if (c.type != '\0') ++i;
-    c.spec += c.length;
-    c.spec += c.type;
+    c.directive += c.length;
+    c.directive += c.type;
     return c;
 }
 
-std::string Render(const char* spec, ...) {
+std::string Render(const char* directive, ...) {
     char text[kLogLineSize];
     std::va_list args;
-    va_start(args, spec);
-    const int written = std::vsnprintf(text, sizeof text, spec, args);
+    va_start(args, directive);
+    const int written = std::vsnprintf(text, sizeof text, directive, args);
     va_end(args);
     return written > 0 ? std::string(text, std::min<std::size_t>(written, sizeof text - 1)) : std::string();
 }
@@ -71,20 +71,20 @@ std::string RenderArgument(const Conversion& c, std::va_list& args) {
     switch (c.type) {
         case 'd':
         case 'i':
-            if (isLongLong) return Render(c.spec.c_str(), va_arg(args, long long));
-            if (isLong) return Render(c.spec.c_str(), va_arg(args, long));
-            return Render(c.spec.c_str(), va_arg(args, int));
+            if (isLongLong) return Render(c.directive.c_str(), va_arg(args, long long));
+            if (isLong) return Render(c.directive.c_str(), va_arg(args, long));
+            return Render(c.directive.c_str(), va_arg(args, int));
         case 'u':
         case 'x':
         case 'X':
         case 'o':
-            if (isLongLong) return Render(c.spec.c_str(), va_arg(args, unsigned long long));
-            if (isLong) return Render(c.spec.c_str(), va_arg(args, unsigned long));
-            return Render(c.spec.c_str(), va_arg(args, unsigned));
+            if (isLongLong) return Render(c.directive.c_str(), va_arg(args, unsigned long long));
+            if (isLong) return Render(c.directive.c_str(), va_arg(args, unsigned long));
+            return Render(c.directive.c_str(), va_arg(args, unsigned));
         case 'c':
-            return Render(c.spec.c_str(), va_arg(args, int));
+            return Render(c.directive.c_str(), va_arg(args, int));
         case 's':
-            return Render(c.spec.c_str(), va_arg(args, const char*));
+            return Render(c.directive.c_str(), va_arg(args, const char*));
         default:
             return std::string();  // the server's formats use none other
     }
