@@ -74,7 +74,7 @@ void ServerFleetGauges::SampleHardware(FleetGauges& gauges) {
 
 FleetGauges ServerFleetGauges::Gauges() {
     FleetGauges gauges;
-    gauges.supervisionOn = server_.supervisionOn;
+    gauges.supervisionOn = server_.supervisionSwitch.On();
     gauges.programs = SamplePrograms(server_.supervision, static_cast<Tick>(::GetTickCount()));
     SampleHardware(gauges);
     gauges.outboxMails = server_.notifications.OutboxState().kept;

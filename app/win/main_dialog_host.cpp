@@ -17,7 +17,7 @@ namespace {
 class ServerDialogHost final : public MainDialogHost {
 public:
     HWND MainWindow() override { return Server().mainWindow; }
-    void SwitchSupervision(bool on) override { SupervisionSwitch(Server()).Switch(on); }
+    void SwitchSupervision(bool on) override { Server().supervisionSwitch.Switch(on); }
     void UpdateTrayIcon(DWORD operation) override { mrwd::UpdateTrayIcon(operation); }
     bool IsAutostart() override { return mrwd::IsAutostart(); }
     bool SetAutostart(bool enable) override { return mrwd::SetAutostart(enable); }
@@ -64,7 +64,7 @@ void BringUpMainDialog(HWND owner) {
     // The title carries the version; without a version resource the template's stays.
     VersionInfo version;
     ReadVersionInfo(version);
-    MainDialogContext context{server.instance, server.settings, server.Store(), server.supervisionOn,
+    MainDialogContext context{server.instance, server.settings, server.Store(), server.supervisionSwitch.Value(),
                               server.supervision, host, prompts, VersionTitle(version),
                               &server.uiEvents};
     ShowMainDialog(owner, context);

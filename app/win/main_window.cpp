@@ -22,7 +22,7 @@ void ShowFloatState(FloatState state) {
 void ShowTrayMenu(HWND window) {
     POINT cursor;
     ::GetCursorPos(&cursor);
-    UniqueMenu menu = LoadTrayMenu(Server().supervisionOn);
+    UniqueMenu menu = LoadTrayMenu(Server().supervisionSwitch.On());
     if (!menu) return;
     ::TrackPopupMenu(::GetSubMenu(menu.get(), 0), TPM_LEFTALIGN, cursor.x, cursor.y, 0, window, nullptr);
 }
@@ -30,10 +30,10 @@ void ShowTrayMenu(HWND window) {
 void OnCommand(HWND window, WORD id) {
     switch (id) {
         case IDM_SWITCH_ON:
-            SupervisionSwitch(Server()).Switch(true);
+            Server().supervisionSwitch.Switch(true);
             break;
         case IDM_SWITCH_OFF:
-            SupervisionSwitch(Server()).Switch(false);
+            Server().supervisionSwitch.Switch(false);
             break;
         case IDM_UNLOAD:
             ::DestroyWindow(window);
@@ -54,7 +54,7 @@ void DeliverWorkerReports() {
     if (reports.controllerStatus) ShowControllerStatus();
     if (reports.modemStatus) ShowModemStatus();
     if (reports.floatState) ShowFloatState(*reports.floatState);
-    if (reports.supervisionSwitched) SupervisionSwitch(Server()).Show();
+    if (reports.supervisionSwitched) Server().supervisionSwitch.Show();
     for (const std::string& path : reports.startFailures) ShowStartFailure(path);
 }
 
@@ -97,8 +97,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_QUERYENDSESSION:
             // Windows is about to close every program: none may be restarted
             // meanwhile. The first query of a session's end keeps the switch.
-            if (!server.supervisionBeforeSessionEnd) server.supervisionBeforeSessionEnd = server.supervisionOn.load();
-            SupervisionSwitch(server).Set(false);
+            if (!server.supervisionBeforeSessionEnd) server.supervisionBeforeSessionEnd = server.supervisionSwitch.On();
+            server.supervisionSwitch.Set(false);
             return TRUE;
         case WM_ENDSESSION:
             // The session really ends, in order: the reboot marker goes first,
@@ -112,7 +112,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 const bool wasOn = *server.supervisionBeforeSessionEnd;
                 server.supervisionBeforeSessionEnd.reset();
                 server.log.WriteLogString(IDS_SHUTDOWN_CANCELLED);
-                SupervisionSwitch(server).Set(wasOn);
+                server.supervisionSwitch.Set(wasOn);
             }
             return 0;
         case kUiEventsMessage:

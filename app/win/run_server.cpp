@@ -5,7 +5,6 @@
 
 #include "app/win/main_window.h"
 #include "app/win/server_process.h"
-#include "app/win/supervision_switch.h"
 #include "app/win/tray_icon.h"
 #include "base/win/handles.h"
 #include "hardware/win/controller.h"
@@ -60,7 +59,7 @@ void CreateFloatWindow(ServerProcess& server) {
         std::make_unique<CFloatWindow>(server.instance, server.mainWindow, server.floatWindowHost, kTrayMessage);
     if (!floatWindow->IsCreated()) return;
     floatWindow->LoadPosition(kSettingsKey, server.serviceMode);
-    floatWindow->SetState(server.supervisionOn ? FloatState::On : FloatState::Off);
+    floatWindow->SetState(server.supervisionSwitch.On() ? FloatState::On : FloatState::Off);
     if (server.settings.FloatWindow != 0 || !server.floatWindowHost.AnyProgramAliveSeen()) {
         server.settings.FloatWindow = 1;
         server.Store().StoreDword("FloatWindow", 1);
@@ -96,15 +95,17 @@ void RunServer() {
     server.log.WriteLogString(IDS_SERVER_LOADED);
     // What a former run could not send (a reboot notice among them) goes first.
     server.notifications.StartRetries();
-    server.supervisionOn = false;
+    // Off until the run is ready: a former run may have left it on.
+    server.supervisionSwitch.Set(false);
     // The controller first: its thread starts at once and finds the card.
-    server.controller = std::make_unique<CController>(server.settings, server.supervisionOn, server.Store(),
+    server.controller = std::make_unique<CController>(server.settings, server.supervisionSwitch.Value(), server.Store(),
                                                       server.log, server.uiEvents);
     const EngineServices services{server.settings, server.Store(),   server.log,
                                   server.notifications, server.uiEvents,
                                   server.controller.get()};
     server.rebootMarker.Arm();
-    server.watchdog = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionOn, server.rebootMarker);
+    server.watchdog = std::make_unique<CWatchDog>(server.supervision, services, server.supervisionSwitch,
+                                                  server.rebootMarker);
     server.fleetGauges.AttachController(server.controller.get());
     if (server.fleet) server.fleet->Start();
     server.excludedPrograms = BuildExcludedPrograms();
@@ -112,7 +113,7 @@ void RunServer() {
     ::SetProcessShutdownParameters(kFirstToShutDown, 0);
     server.aliveMessage = ::RegisterWindowMessageA(MRWD_ALIVE_MESSAGE);
     server.modemResetMessage = ::RegisterWindowMessageA(MRWD_MODEM_RESET_MESSAGE);
-    if (server.settings.Active != 0) SupervisionSwitch(server).Set(true);
+    if (server.settings.Active != 0) server.supervisionSwitch.Set(true);
 
     server.mainWindow = CreateMainWindow(server.instance);
     if (server.mainWindow != nullptr) {

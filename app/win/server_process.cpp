@@ -1,6 +1,5 @@
 #include "server_process.h"
 
-#include "app/win/supervision_switch.h"
 #include "base/win/executable_path.h"
 #include "base/win/system_paths.h"
 #include "hardware/win/controller.h"
@@ -12,7 +11,7 @@ ServerProcess::ServerProcess()
     : supervision(CompareSystemPaths), rebootMarker(ThisExecutableFolder() + "reboot.mrk") {}
 ServerProcess::~ServerProcess() = default;
 
-bool ServerFloatWindowHost::SupervisionOn() const { return server_.supervisionOn; }
+bool ServerFloatWindowHost::SupervisionOn() const { return server_.supervisionSwitch.On(); }
 
 bool ServerFloatWindowHost::AnyProgramAliveSeen() const {
     std::lock_guard<std::mutex> lock(server_.supervision.lock);
@@ -21,7 +20,7 @@ bool ServerFloatWindowHost::AnyProgramAliveSeen() const {
 
 void ServerFloatWindowHost::OpenMakerPage(HWND owner) { OpenMakerPageInBrowser(owner); }
 
-void ServerFloatWindowHost::SwitchSupervision(bool on) { SupervisionSwitch(server_).Switch(on); }
+void ServerFloatWindowHost::SwitchSupervision(bool on) { server_.supervisionSwitch.Switch(on); }
 
 ServerProcess& Server() {
     static ServerProcess server;
@@ -34,7 +33,8 @@ std::set<std::string> BuildExcludedPrograms() {
 }
 
 void BeginStopping(ServerProcess& server) {
-    server.supervisionOn = false;
+    // The windows are going or gone: they hear of it only if still there.
+    server.supervisionSwitch.SetFromAnyThread(false);
     // A stop with no time to wait only signals the thread's stop event.
     if (server.watchdog) server.watchdog->Stop(0);
     if (server.controller) server.controller->Stop(0);

@@ -14,6 +14,7 @@
 
 #include "app/win/fleet_gauges.h"
 #include "app/win/service_channel.h"
+#include "app/win/supervision_switch.h"
 #include "app/win/window_ui_events.h"
 #include "base/core/settings.h"
 #include "base/win/event_log.h"
@@ -72,8 +73,9 @@ struct ServerProcess {
     // Sends the mails one at a time, in the order they were raised, each
     // kept in the folder "Outbox" beside the executable until it has gone.
     NotificationSender notifications{settings, log, OutboxFolderBesideExecutable()};
-    // The run-time switch of supervision; read by every thread.
-    std::atomic<bool> supervisionOn{false};
+    // The run-time switch of supervision: read by every thread, moved only
+    // through its owner.
+    SupervisionSwitch supervisionSwitch{*this};
     // The switch as it was when Windows asked whether the session may end;
     // put back should the end be vetoed. Window thread only.
     std::optional<bool> supervisionBeforeSessionEnd;
@@ -116,7 +118,7 @@ ServerProcess& Server();
 // The programs that may not be supervised (they protect themselves or the system).
 std::set<std::string> BuildExcludedPrograms();
 
-// Switches supervision off and tells the engine and the controller to stop,
+// Switches supervision off for good and tells the engine and the controller to stop,
 // without waiting: a pass in progress ends at its next entry, beginning
 // nothing more, and the controller releases the card as it ends.
 void BeginStopping(ServerProcess& server);

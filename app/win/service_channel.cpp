@@ -28,11 +28,11 @@ void ServiceChannel::ReportStopProgress(DWORD waitHint) {
     ReportLocked(ServiceState::StopPending, NO_ERROR, waitHint);
 }
 
-void ServiceChannel::Control(DWORD control, std::atomic<bool>& supervisionOn, RebootMarker& marker) {
+void ServiceChannel::Control(DWORD control, SupervisionFlag& supervision, RebootMarker& marker) {
     std::lock_guard<std::mutex> guard(lock_);
     const ControlAnswer answer = book_.Answer(control);
     if (answer.deleteRebootMarker) marker.Delete();
-    if (answer.switchSupervisionOff) supervisionOn = false;
+    if (answer.switchSupervisionOff) supervision.SetFromAnyThread(false);
     if (answer.endServer && workerThreadId_ != 0) ::PostThreadMessageA(workerThreadId_, WM_QUIT, 0, 0);
     ReportLocked(answer.report, NO_ERROR, 0);
 }

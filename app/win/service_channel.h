@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "app/core/service_status.h"
+#include "base/core/supervision_flag.h"
 #include "supervision/win/reboot_marker.h"
 
 namespace mrwd {
@@ -32,7 +33,7 @@ public:
     // Answers a control: a stop ends the worker's message loop (a shutdown of
     // the system deletes the reboot marker and switches supervision off
     // first); every control is answered with the true state.
-    void Control(DWORD control, std::atomic<bool>& supervisionOn, RebootMarker& marker);
+    void Control(DWORD control, SupervisionFlag& supervision, RebootMarker& marker);
 
 private:
     bool ReportLocked(ServiceState state, DWORD exitCode, DWORD waitHint);

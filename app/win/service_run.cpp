@@ -31,7 +31,7 @@ void ServiceWorker() {
 // The extended handler: only it is sent the pre-shutdown control.
 DWORD WINAPI ServiceControlHandler(DWORD control, DWORD, void*, void*) {
     ServerProcess& server = Server();
-    server.service.Control(control, server.supervisionOn, server.rebootMarker);
+    server.service.Control(control, server.supervisionSwitch, server.rebootMarker);
     return NO_ERROR;
 }
 

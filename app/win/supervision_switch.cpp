@@ -7,8 +7,6 @@
 
 namespace mrwd {
 
-bool SupervisionSwitch::On() const { return server_.supervisionOn; }
-
 void SupervisionSwitch::Switch(bool on) {
     if (On() == on) return;
     if (HWND dialog = MainDialogWindow()) ::SetForegroundWindow(dialog);
@@ -19,8 +17,15 @@ void SupervisionSwitch::Set(bool on) {
     // Switching on forgets every supervised process, so each running program
     // is discovered afresh with no failures counted.
     if (on && server_.watchdog) server_.watchdog->Engine().ForgetProcesses();
-    server_.supervisionOn = on;
+    on_ = on;
     Show();
+}
+
+void SupervisionSwitch::SetFromAnyThread(bool on) {
+    // No window may be touched from here: the main window's thread is told.
+    // The processes are not forgotten: a reboot that failed resumes watching
+    // where it paused.
+    if (on_.exchange(on) != on) server_.uiEvents.SupervisionSwitched();
 }
 
 void SupervisionSwitch::Show() {

@@ -41,7 +41,7 @@ NOTIFYICONDATAW TrayIconRecord(HWND owner, HINSTANCE instance, bool supervisionO
 
 bool UpdateTrayIcon(DWORD operation) {
     ServerProcess& server = Server();
-    NOTIFYICONDATAW data = TrayIconRecord(server.mainWindow, server.instance, server.supervisionOn);
+    NOTIFYICONDATAW data = TrayIconRecord(server.mainWindow, server.instance, server.supervisionSwitch.On());
     return ::Shell_NotifyIconW(operation, &data) != FALSE;
 }
 

@@ -27,8 +27,9 @@ public:
     virtual void ControllerStatusChanged() = 0;
     virtual void ModemStatusChanged() = 0;
     virtual void FloatWindowStateChanged(FloatState state) = 0;
-    // A worker switched supervision (a reboot that failed puts it back on):
-    // the tray icon, the float window and the main dialog show the state.
+    // The switch of supervision moved on a worker thread (the reboot
+    // sequence pauses it, the service's stop ends it): the tray icon, the
+    // float window and the main dialog show the state.
     virtual void SupervisionSwitched() = 0;
     // A program could not be started: the user is told in a box of its own.
     virtual void ProgramStartFailed(const std::string& path) = 0;

@@ -5,13 +5,13 @@
 
 namespace mrwd {
 
-CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, SupervisionFlag& supervision,
                      RebootMarker& marker)
     : state_(state),
-      supervisionOn_(supervisionOn),
+      supervision_(supervision),
+      supervisionOn_(supervision.Value()),
       marker_(marker),
-      ui_(services.ui),
-      system_(services, StopEvent(), supervisionOn),
+      system_(services, StopEvent(), supervision.Value()),
       engine_(state, system_, services.settings),
       dailyLog_(services.settings, services.store, services.notifications, services.log),
       registrationsWaiting_(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
@@ -110,12 +110,11 @@ void CWatchDog::FollowSupervised() {
 
 void CWatchDog::RebootIfDecided(bool reboot) {
     if (!reboot || !supervisionOn_) return;
-    supervisionOn_ = false;  // nothing is judged or restarted any more
-    if (engine_.RebootSequence()) return;  // the server ends
+    supervision_.SetFromAnyThread(false);  // nothing is judged or restarted any more
+    if (engine_.RebootSequence()) return;   // the server ends
     // Neither the card nor Windows rebooted: watching goes on, and the next
     // reboot decision tries again.
-    supervisionOn_ = true;
-    ui_.SupervisionSwitched();
+    supervision_.SetFromAnyThread(true);
 }
 
 void CWatchDog::QueueRegistration(std::uint64_t seconds, std::uint32_t processId) {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "base/core/settings.h"
-#include "base/core/ui_events.h"
+#include "base/core/supervision_flag.h"
 #include "base/win/event_log.h"
 #include "base/win/settings_store.h"
 #include "base/win/thread.h"
@@ -32,8 +32,9 @@ constexpr DWORD kEngineCyclePeriodMs = 2000;
 
 class CWatchDog final : public CThread {
 public:
-    // `marker` is made when the thread begins and deleted at the end.
-    CWatchDog(SupervisionState& state, const EngineServices& services, std::atomic<bool>& supervisionOn,
+    // `marker` is made when the thread begins and deleted at the end. The
+    // reboot sequence pauses supervision through `supervision`.
+    CWatchDog(SupervisionState& state, const EngineServices& services, SupervisionFlag& supervision,
               RebootMarker& marker);
     // Stops the thread, then deletes the reboot marker: an orderly end.
     ~CWatchDog() override;
@@ -61,9 +62,9 @@ private:
     void RegisterQueuedProcesses();
 
     SupervisionState& state_;
-    std::atomic<bool>& supervisionOn_;
+    SupervisionFlag& supervision_;
+    const std::atomic<bool>& supervisionOn_;
     RebootMarker& marker_;
-    UiEvents& ui_;
     WinEngineSystem system_;
     SupervisionEngine engine_;
     DailyLogMail dailyLog_;

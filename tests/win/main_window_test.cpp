@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -21,7 +22,7 @@ protected:
     void SetUp() override {
         Server().instance = ::GetModuleHandleA(nullptr);
         Server().settings.Icon = 0;  // no tray here: the null display driver has none
-        Server().supervisionOn = 0;
+        Server().supervisionSwitch.Set(false);
         window_ = CreateMainWindow(Server().instance);
         ASSERT_NE(window_, nullptr);
         Server().mainWindow = window_;
@@ -59,13 +60,13 @@ TEST_F(MainWindowTest, TimerTicksEverySecond) {
 
 TEST_F(MainWindowTest, SwitchItemsOnlyChangeTheStateTheyName) {
     Command(IDM_SWITCH_ON);
-    EXPECT_EQ(Server().supervisionOn, 1);
+    EXPECT_EQ(Server().supervisionSwitch.On(), 1);
     Command(IDM_SWITCH_ON);  // already on: nothing happens
-    EXPECT_EQ(Server().supervisionOn, 1);
+    EXPECT_EQ(Server().supervisionSwitch.On(), 1);
     Command(IDM_SWITCH_OFF);
-    EXPECT_EQ(Server().supervisionOn, 0);
+    EXPECT_EQ(Server().supervisionSwitch.On(), 0);
     Command(IDM_SWITCH_OFF);
-    EXPECT_EQ(Server().supervisionOn, 0);
+    EXPECT_EQ(Server().supervisionSwitch.On(), 0);
 }
 
 // Supervision goes off when Windows asks whether the session may end; when
@@ -73,14 +74,35 @@ TEST_F(MainWindowTest, SwitchItemsOnlyChangeTheStateTheyName) {
 TEST_F(MainWindowTest, EndOfSessionQuerySwitchesOffAndAVetoPutsTheSwitchBack) {
     for (bool before : {true, false}) {
         SCOPED_TRACE(before ? "on before the query" : "off before the query");
-        Server().supervisionOn = before;
+        Server().supervisionSwitch.Set(before);
         EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);
-        EXPECT_FALSE(Server().supervisionOn);
+        EXPECT_FALSE(Server().supervisionSwitch.On());
         EXPECT_EQ(::SendMessageA(window_, WM_QUERYENDSESSION, 0, 0), TRUE);  // asked twice: still the first state kept
         ::SendMessageA(window_, WM_ENDSESSION, FALSE, 0);
-        EXPECT_EQ(Server().supervisionOn, before);
+        EXPECT_EQ(Server().supervisionSwitch.On(), before);
         EXPECT_TRUE(::IsWindow(window_));
     }
+}
+
+// The reboot sequence and the service's stop move the switch on their own
+// threads: it moves at once, and the float window follows only on the main
+// window's thread, through the one report route.
+TEST_F(MainWindowTest, AWorkersSwitchReachesTheFloatWindowOnTheMainWindowsThread) {
+    ServerProcess& server = Server();
+    server.uiEvents.AttachWindow(window_);
+    server.floatWindow = std::make_unique<CFloatWindow>(server.instance, window_, server.floatWindowHost, kTrayMessage);
+    ASSERT_TRUE(server.floatWindow->IsCreated());
+    const auto shown = [&] { return static_cast<FloatState>(server.floatWindow->Model().State()); };
+    server.floatWindow->SetState(FloatState::Off);
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on ? "on" : "off");
+        std::thread([on] { Server().supervisionSwitch.SetFromAnyThread(on); }).join();
+        EXPECT_EQ(server.supervisionSwitch.On(), on);
+        EXPECT_NE(shown(), on ? FloatState::On : FloatState::Off) << "no window touched from the worker";
+        EXPECT_TRUE(testing::PumpMessagesUntil([&] { return shown() == (on ? FloatState::On : FloatState::Off); }, 5000));
+    }
+    server.floatWindow.reset();
+    server.uiEvents.AttachWindow(nullptr);
 }
 
 TEST_F(MainWindowTest, UnloadItemDestroysTheWindowAndEndsTheLoop) {

@@ -11,6 +11,21 @@ namespace {
 
 bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The switch's owner as the channel sees it: every move it is asked for.
+class RecordingFlag final : public SupervisionFlag {
+public:
+    const std::atomic<bool>& Value() const override { return on_; }
+    void SetFromAnyThread(bool on) override {
+        on_ = on;
+        ++moves_;
+    }
+    int Moves() const { return moves_; }
+
+private:
+    std::atomic<bool> on_{true};
+    int moves_ = 0;
+};
+
 bool QuitPosted() {
     MSG message;
     return ::PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
@@ -43,11 +58,12 @@ TEST(ServiceChannel, ShutdownControlsTakeTheRebootMarkerFirst) {
         channel.OfferPreshutdown(true);
         channel.SetWorker(::GetCurrentThreadId());
         channel.Report(ServiceState::Running, NO_ERROR, 0);
-        std::atomic<bool> supervisionOn{true};
-        channel.Control(c.control, supervisionOn, marker);
+        RecordingFlag supervision;
+        channel.Control(c.control, supervision, marker);
 
         EXPECT_EQ(!Exists(marker.Path()), c.markerGone);
-        EXPECT_EQ(!supervisionOn, c.supervisionOff);
+        EXPECT_EQ(!supervision.Value(), c.supervisionOff);
+        EXPECT_EQ(supervision.Moves(), c.supervisionOff ? 1 : 0) << "moved through the owner";
         EXPECT_TRUE(QuitPosted()) << "every one of them ends the server";
         // The engine's start, late: a marker gone is not made again.
         EXPECT_EQ(marker.FoundOrMade(), !c.markerGone);

@@ -55,7 +55,7 @@ struct MainDialogContext {
     HINSTANCE instance;
     Settings& settings;
     SettingsStore store;
-    std::atomic<bool>& supervisionOn;
+    const std::atomic<bool>& supervisionOn;
     SupervisionState& supervision;  // its lock guards the list, the alive table and the snapshot
     MainDialogHost& host;
     DialogPrompts& prompts;
