@@ -210,7 +210,6 @@ std::vector<ProgramRow> TakeProgramRows(const SupervisionState& state) {
     for (const auto& [path, entry] : state.modules) {
         ProgramRow row;
         row.path = path;
-        row.iconIndex = entry.IconIndex;
         row.controlOn = entry.ControlEnabled != 0 && entry.Armed != 0;
         row.copies = entry.Copies;
         row.checkInterval = entry.CheckInterval;

@@ -116,7 +116,6 @@ private:
 // supervision lock so that painting never holds it.
 struct ProgramRow {
     std::string path;
-    std::int32_t iconIndex = 0;
     bool controlOn = false;  // control switched on and the program expected to run
     std::uint32_t copies = 0;
     std::uint32_t checkInterval = 0;
