@@ -138,7 +138,6 @@ void RunServer() {
 
     BeginStopping(server);
     server.service.ReportStopProgress(kThreadsStopHintMs);
-    server.fleetGauges.AttachController(nullptr);
     StopEngineAndController(server);
     // Mails still on their way get a while; then they are given up, so that
     // no mail thread outlives the objects it uses.

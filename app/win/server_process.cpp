@@ -9,7 +9,9 @@ namespace mrwd {
 
 ServerProcess::ServerProcess()
     : supervision(CompareSystemPaths), rebootMarker(ThisExecutableFolder() + "reboot.mrk") {}
-ServerProcess::~ServerProcess() = default;
+// The log outlives the reporter (it was made first): a thread still logging
+// at the process's end must not reach a reporter that is gone.
+ServerProcess::~ServerProcess() { log.SetListener(nullptr); }
 
 bool ServerFloatWindowHost::SupervisionOn() const { return server_.supervisionSwitch.On(); }
 
@@ -41,7 +43,10 @@ void BeginStopping(ServerProcess& server) {
 }
 
 void StopEngineAndController(ServerProcess& server) {
-    server.watchdog.reset();      // ends its thread and deletes the reboot marker
+    server.watchdog.reset();  // ends its thread and deletes the reboot marker
+    // The metrics stop sampling the controller before it goes: this also
+    // runs at the end of the session, while the reporter still writes.
+    server.fleetGauges.AttachController(nullptr);
     server.controller.reset();  // releases the card unless a reboot is under way
 }
 

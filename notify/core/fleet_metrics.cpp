@@ -106,9 +106,9 @@ void FleetMetrics::Forget(const std::vector<ProgramGauge>& listed) {
 std::vector<MetricFamily> FleetMetrics::Families(const FleetGauges& g) {
     Forget(g.programs);
     std::vector<MetricFamily> out;
-    out.push_back(Single("mrwd_up", "1 while the watchdog server runs.", MetricType::Gauge, 1));
+    out.push_back(Single("mrwd_up", "1 while the watchdog server runs.", MetricType::Gauge, g.serverUp ? 1 : 0));
     out.push_back(Single("mrwd_supervision_on", "1 while the supervision of the programs is on.",
-                         MetricType::Gauge, g.supervisionOn ? 1 : 0));
+                         MetricType::Gauge, g.serverUp && g.supervisionOn ? 1 : 0));
 
     MetricFamily copies = Family("mrwd_program_running_copies", "Copies of the program running now.",
                                  MetricType::Gauge);
@@ -161,7 +161,7 @@ std::vector<MetricFamily> FleetMetrics::Families(const FleetGauges& g) {
           "Reboots of the computer decided on a hang of the system or a program.");
     out.push_back(Single("mrwd_log_events_dropped_total",
                          "Log events the outputs lost because they fell behind.", MetricType::Counter,
-                         static_cast<double>(eventsDropped_.Update(g.eventsDropped))));
+                         static_cast<double>(g.eventsDropped)));
     return out;
 }
 

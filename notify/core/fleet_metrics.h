@@ -20,6 +20,8 @@ struct ProgramGauge {
 };
 
 struct FleetGauges {
+    // False for the last file of a run: the server is going, and nothing is watched.
+    bool serverUp = true;
     bool supervisionOn = false;
     std::vector<ProgramGauge> programs;  // the program list as it is now
     std::string cardState;               // "off", "searching", "working", "fault"
@@ -72,10 +74,10 @@ private:
     void Forget(const std::vector<ProgramGauge>& listed);
 
     std::uint64_t counts_[CounterCount] = {};
-    // Keyed by the path with ASCII letters in lower case: the list's rule.
+    // Keyed by the path with ASCII letters in lower case, so that an event's
+    // path finds its program however the letters were written.
     std::map<std::string, ProgramCounts> programs_;
     RisingTotal heartbeats_;
-    RisingTotal eventsDropped_;
 };
 
 }  // namespace mrwd

@@ -72,16 +72,9 @@ void FleetReporter::Deliver(const LoggedEvent& event) {
 void FleetReporter::WriteMetrics(bool serverUp) {
     if (metricsFolder_.empty()) return;
     FleetGauges gauges = gauges_.Gauges();
-    gauges.eventsDropped = queue_.Dropped();
-    std::vector<MetricFamily> families = metrics_.Families(gauges);
-    if (!serverUp) {
-        for (MetricFamily& family : families) {
-            if (family.name == "mrwd_up" || family.name == "mrwd_supervision_on") {
-                for (MetricSample& sample : family.samples) sample.value = 0;
-            }
-        }
-    }
-    ReplaceMetricsFile(metricsFolder_, ExpositionText(families));
+    gauges.serverUp = serverUp;
+    gauges.eventsDropped = queue_.Dropped();  // only grows: the queue lives as long as the reporter
+    ReplaceMetricsFile(metricsFolder_, ExpositionText(metrics_.Families(gauges)));
 }
 
 void FleetReporter::Run() {
@@ -90,11 +83,14 @@ void FleetReporter::Run() {
     const HANDLE waits[] = {StopEvent(), wake_.get()};
     for (;;) {
         // Without a metrics file the thread sleeps until a line comes.
-        const DWORD since = ::GetTickCount() - lastWrite;
-        const DWORD wait = metricsFolder_.empty() ? INFINITE : since >= kMetricsPeriodMs ? 0 : kMetricsPeriodMs - since;
-        const DWORD woken = ::WaitForMultipleObjects(2, waits, FALSE, wait);
+        DWORD wait = INFINITE;
+        if (!metricsFolder_.empty()) {
+            const DWORD since = ::GetTickCount() - lastWrite;
+            wait = since >= kMetricsPeriodMs ? 0 : kMetricsPeriodMs - since;
+        }
+        // A stop leaves the last lines to the delivery after the loop.
+        if (::WaitForMultipleObjects(2, waits, FALSE, wait) == WAIT_OBJECT_0) break;
         for (const LoggedEvent& event : queue_.TakeAll()) Deliver(event);
-        if (woken == WAIT_OBJECT_0) break;
         if (::GetTickCount() - lastWrite >= kMetricsPeriodMs) {
             WriteMetrics(true);
             lastWrite = ::GetTickCount();

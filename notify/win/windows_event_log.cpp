@@ -3,12 +3,13 @@
 #include <vector>
 
 #include "base/win/texts.h"
+#include "sdk/mrwd_alive.h"
 
 namespace mrwd {
 
-const wchar_t kEventSourceName[] = L"Marotel ZedevUdo Server";
-const wchar_t kEventSourceKey[] =
-    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Marotel ZedevUdo Server";
+// The server's own name, as the service and the window class have it.
+const wchar_t kEventSourceName[] = L"" MRWD_SERVER_WINDOW_CLASS;
+const wchar_t kEventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\" MRWD_SERVER_WINDOW_CLASS;
 
 namespace {
 

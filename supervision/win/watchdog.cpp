@@ -9,7 +9,6 @@ CWatchDog::CWatchDog(SupervisionState& state, const EngineServices& services, Su
                      RebootMarker& marker)
     : state_(state),
       supervision_(supervision),
-      supervisionOn_(supervision.Value()),
       marker_(marker),
       system_(services, StopEvent(), supervision.Value()),
       engine_(state, system_, services.settings),
@@ -68,7 +67,7 @@ void CWatchDog::Run() {
             continue;
         }
         deadline = ::GetTickCount() + kEngineCyclePeriodMs;
-        if (supervisionOn_) RunCycle();
+        if (SupervisionOn()) RunCycle();
         FollowSupervised();
     }
     WinEngineSystem::AnswerPingsTo(nullptr);
@@ -79,7 +78,7 @@ void CWatchDog::RunCycle() {
     dailyLog_.SendDailyLog();
     engine_.Sweep();
     // Switched off (or unloading) during the sweep: nothing more this cycle.
-    if (!supervisionOn_) return;
+    if (!SupervisionOn()) return;
     bool reboot = engine_.ClockCheck();
     if (!reboot) reboot = engine_.CheckPass();
     RebootIfDecided(reboot);
@@ -87,7 +86,7 @@ void CWatchDog::RunCycle() {
 
 bool CWatchDog::JudgementBefore(Tick cycle, Tick& when) {
     Tick due = 0;
-    if (!supervisionOn_ || !engine_.NextJudgement(due)) return false;
+    if (!SupervisionOn() || !engine_.NextJudgement(due)) return false;
     if (!TickBefore(due, cycle) || !TickBefore(lastJudgement_, due)) return false;
     when = due;
     return true;
@@ -99,17 +98,17 @@ void CWatchDog::RunDueJudgement() {
     // the sweep first, so that a process that has died is not judged hung.
     state_.failureActionInProgress = false;
     engine_.Sweep();
-    if (!supervisionOn_) return;
+    if (!SupervisionOn()) return;
     RebootIfDecided(engine_.CheckPass());
     FollowSupervised();
 }
 
 void CWatchDog::FollowSupervised() {
-    endWatch_.Follow(supervisionOn_ ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
+    endWatch_.Follow(SupervisionOn() ? engine_.SupervisedProcessIds() : std::vector<std::uint32_t>());
 }
 
 void CWatchDog::RebootIfDecided(bool reboot) {
-    if (!reboot || !supervisionOn_) return;
+    if (!reboot || !SupervisionOn()) return;
     supervision_.SetFromAnyThread(false);  // nothing is judged or restarted any more
     if (engine_.RebootSequence()) return;   // the server ends
     // Neither the card nor Windows rebooted: watching goes on, and the next
@@ -142,7 +141,7 @@ void CWatchDog::OnProcessesEnded() {
     bool sweep = false;
     // Every id is asked about: each one is let go by TakeEnded either way.
     for (const std::uint32_t processId : endWatch_.TakeEnded()) sweep = engine_.EndCallsForSweep(processId) || sweep;
-    if (!sweep || !supervisionOn_) return;
+    if (!sweep || !SupervisionOn()) return;
     // Only when the sweep runs changes; the clock check and the check pass
     // keep their 2-second cycle.
     engine_.Sweep();

@@ -48,6 +48,7 @@ public:
     void Run() override;
 
 private:
+    bool SupervisionOn() const { return supervision_.Value(); }
     void CheckRebootMarker();
     void RunCycle();
     // A supervised process's interval ran out between cycles: it is judged now.
@@ -63,7 +64,6 @@ private:
 
     SupervisionState& state_;
     SupervisionFlag& supervision_;
-    const std::atomic<bool>& supervisionOn_;
     RebootMarker& marker_;
     WinEngineSystem system_;
     SupervisionEngine engine_;

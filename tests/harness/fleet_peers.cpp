@@ -214,8 +214,4 @@ std::vector<std::string> FleetPeers::SyslogLines() const {
     return lines;
 }
 
-bool FleetPeers::WaitForSyslogLines(std::size_t count, unsigned timeoutMs) const {
-    return WaitUntil([&] { return SyslogLines().size() >= count; }, timeoutMs);
-}
-
 }  // namespace mrwd::testing

@@ -44,7 +44,6 @@ public:
     // One JSON object per message rsyslog received, in the order of arrival.
     // A last line not yet ended by its newline is left out.
     std::vector<std::string> SyslogLines() const;
-    bool WaitForSyslogLines(std::size_t count, unsigned timeoutMs) const;
 
 private:
     std::uint16_t syslogPort_ = 0;

@@ -10,6 +10,7 @@
 
 #include "hardware/core/card_protocol.h"
 #include "hardware/core/command_mailbox.h"
+#include "resources/resource_ids.h"
 
 namespace mrwd {
 namespace {
@@ -166,6 +167,7 @@ protected:
     StatusColour Colour() const { return logic.ControllerStatus().Colour(); }
     std::string Modem() const { return logic.ModemStatus().Text(); }
     // A card found and beating while supervision is on.
+    long LossesLogged() const { return std::count(system.kinds.begin(), system.kinds.end(), IDS_CONTROLLER_DEAD); }
     void Running() {
         supervisionOn = 1;
         logic.OnTimeout();
@@ -268,9 +270,14 @@ TEST_F(ControllerTest, SupervisionOpensTheCardAndBeats) {
     EXPECT_EQ(system.logs, std::vector<std::string>{"started on COM4!"});
 
     card.sent.clear();
+    const std::uint64_t answered = logic.HeartbeatsAnswered();
     logic.OnTimeout();
     EXPECT_EQ(card.sent, (std::vector<std::string>{"O@4", "T15@4"}));
     EXPECT_EQ(system.posted, std::vector<int>{kCheckModem});  // a modem check follows each heartbeat
+    EXPECT_EQ(logic.HeartbeatsAnswered(), answered + 1);
+    card.answers = false;
+    logic.OnTimeout();
+    EXPECT_EQ(logic.HeartbeatsAnswered(), answered + 1) << "a missed heartbeat is not counted";
 }
 
 TEST_F(ControllerTest, NotFoundWhileActiveIsRedAndLoggedOnce) {
@@ -304,6 +311,7 @@ TEST_F(ControllerTest, OneFailureLinePerEpisodeAndAReFoundCardReportsAtOnce) {
     EXPECT_TRUE(card.IsOpen());
     logic.OnTimeout();
     EXPECT_EQ(system.failureLines, 1);
+    EXPECT_EQ(LossesLogged(), 1);
     EXPECT_EQ(Status(), " dead");
     EXPECT_EQ(Colour(), kFault);
     EXPECT_FALSE(card.IsOpen());
@@ -312,6 +320,7 @@ TEST_F(ControllerTest, OneFailureLinePerEpisodeAndAReFoundCardReportsAtOnce) {
     // While it stays silent it is searched for every cycle, without new lines.
     for (int i = 0; i < 5; ++i) logic.OnTimeout();
     EXPECT_EQ(system.failureLines, 1);
+    EXPECT_EQ(LossesLogged(), 1);
 
     // It answers the search again, then fails its first heartbeat: reported at once.
     card.answers = true;
@@ -320,6 +329,7 @@ TEST_F(ControllerTest, OneFailureLinePerEpisodeAndAReFoundCardReportsAtOnce) {
     card.answers = false;
     logic.OnTimeout();
     EXPECT_EQ(system.failureLines, 2);
+    EXPECT_EQ(LossesLogged(), 2);
 
     // A good heartbeat clears the count: three misses are needed again.
     card.answers = true;
@@ -338,6 +348,7 @@ TEST_F(ControllerTest, FailureWindowOnlyWhenReportingIsOn) {
     for (int i = 0; i < 3; ++i) logic.OnTimeout();
     EXPECT_EQ(Status(), " dead");
     EXPECT_EQ(system.failureLines, 0);
+    EXPECT_EQ(LossesLogged(), 1) << "the log hears of the loss whatever the window does";
 }
 
 TEST_F(ControllerTest, EndOfSupervisionReleasesTheCard) {

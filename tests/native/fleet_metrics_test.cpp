@@ -93,6 +93,25 @@ TEST(FleetMetrics, TotalsFromSampledValuesNeverGoDown) {
     EXPECT_EQ(s["mrwd_log_events_dropped_total"], 5);
 }
 
+// The last file of a run says the server is down, and so nothing is watched
+// whatever the switch said.
+TEST(FleetMetrics, UpAndSupervisionFollowTheServerAndTheSwitch) {
+    struct Case {
+        bool serverUp, supervisionOn;
+        double up, supervision;
+    };
+    const Case cases[] = {{true, true, 1, 1}, {true, false, 1, 0}, {false, true, 0, 0}, {false, false, 0, 0}};
+    for (const Case& c : cases) {
+        FleetMetrics m;
+        FleetGauges g;
+        g.serverUp = c.serverUp;
+        g.supervisionOn = c.supervisionOn;
+        auto s = Samples(m, g);
+        EXPECT_EQ(s["mrwd_up"], c.up) << c.serverUp << c.supervisionOn;
+        EXPECT_EQ(s["mrwd_supervision_on"], c.supervision) << c.serverUp << c.supervisionOn;
+    }
+}
+
 TEST(FleetMetrics, StatesAreSetsWithOneCurrentState) {
     FleetMetrics m;
     FleetGauges g;

@@ -35,13 +35,16 @@ public:
         modem.Publish(LoadText(IDS_MODEM_CONTROL_OFF), kNeutral);
     }
     HWND MainWindow() override { return ::GetDesktopWindow(); }
+    // As the server's owner of the switch does: the open dialog shows it.
     void SwitchSupervision(bool on) override {
         switches.push_back(on);
         supervisionOn_ = on;
+        RefreshMainDialog();
     }
     void UpdateTrayIcon(DWORD operation) override { trayOperations.push_back(operation); }
     bool IsAutostart() override { return autostart; }
     bool SetAutostart(bool enable) override {
+        if (!autostartWritable) return false;
         autostart = enable;
         return true;
     }
@@ -70,6 +73,7 @@ public:
     std::vector<bool> switches;
     std::vector<DWORD> trayOperations;
     bool autostart = false;
+    bool autostartWritable = true;
     RecordingFloatWindow floatWindow;
     StatusLine controller;
     StatusLine modem;
@@ -242,6 +246,11 @@ TEST_F(MainDialogTest, EachSwitchTakesEffectAndIsStoredAtOnce) {
 
     dialog.Click(IDC_AUTOSTART);
     EXPECT_TRUE(host_.autostart);
+    // A Run key that cannot be written: the box goes back to what it says.
+    host_.autostartWritable = false;
+    dialog.Click(IDC_AUTOSTART);
+    EXPECT_TRUE(host_.autostart);
+    EXPECT_TRUE(dialog.Checked(IDC_AUTOSTART));
     dialog.Click(IDC_HELP_BUTTON);
     EXPECT_EQ(prompts_.shown, std::vector<UINT>{IDS_USAGE}) << "no help viewer: the usage text";
 }

@@ -59,6 +59,7 @@ TEST(CThread, StartsAgainAfterAStop) {
     EXPECT_EQ(thread.ends, 1);
     EXPECT_TRUE(thread.Stop(testing::kDeadlineMs));
     EXPECT_EQ(thread.ends, 2);
+    EXPECT_TRUE(thread.sawStop) << "the second run ended on the stop too";
 }
 
 TEST(CThread, StopTimesOutOnAThreadThatIgnoresTheEvent) {

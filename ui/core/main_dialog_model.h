@@ -87,7 +87,8 @@ public:
     bool Checked(MainField field) const;
     bool Enabled(MainField field) const;
     void See(const MainDialogSituation& situation) { situation_ = situation; }
-    const MainDialogSituation& Situation() const { return situation_; }
+    // Whether Windows starts the server at log-on, as the Run key says.
+    void SeeAutostart(bool on) { autostart_ = on; }
 
     // The user changed an edit's text; a value the server cannot use is not kept.
     MainRequest Edit(MainField field, const std::string& text);

@@ -132,18 +132,21 @@ void CarryOut(HWND dialog, MainDialogState& state, int controlId, MainField fiel
         case MainRequest::HideFloatWindow:
             if (floatWindow != nullptr) floatWindow->Hide();
             break;
-        case MainRequest::AutostartOn: host.SetAutostart(true); break;
-        case MainRequest::AutostartOff: host.SetAutostart(false); break;
+        case MainRequest::AutostartOn:
+        case MainRequest::AutostartOff:
+            // A Run key that could not be written: the box shows what Windows will do.
+            if (!host.SetAutostart(request == MainRequest::AutostartOn)) {
+                state.model.SeeAutostart(host.IsAutostart());
+                Show(dialog, state, false);
+            }
+            break;
         case MainRequest::PutTextBack: ShowText(dialog, state, controlId, field); break;
         case MainRequest::None: break;
     }
 }
 
 // The server's one owner of the switch has every window show it, this one too.
-void ToggleSupervision(HWND dialog, MainDialogState& state) {
-    state.context.host.SwitchSupervision(!state.context.supervisionOn);
-    Refresh(dialog, state);
-}
+void ToggleSupervision(MainDialogState& state) { state.context.host.SwitchSupervision(!state.context.supervisionOn); }
 
 void OpenLogFolder() {
     const std::wstring folder = WidenText(ThisExecutableFolder() + "Logs", CP_ACP);
@@ -246,7 +249,7 @@ void OnCommand(HWND dialog, MainDialogState& state, int id, int notification) {
     }
     switch (id) {
         case IDCANCEL: ::EndDialog(dialog, IDCANCEL); return;
-        case IDC_SUPERVISION_TOGGLE: ToggleSupervision(dialog, state); return;
+        case IDC_SUPERVISION_TOGGLE: ToggleSupervision(state); return;
         case IDC_UNLOAD_BUTTON:
             if (HWND main = c.host.MainWindow()) ::PostMessageW(main, WM_QUIT, 0, 0);
             return;

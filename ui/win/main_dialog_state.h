@@ -30,10 +30,6 @@ private:
 struct MainDialogState {
     explicit MainDialogState(MainDialogContext& c)
         : context(c), writes(c.store), model(c.settings, writes, c.host.IsAutostart()) {}
-    // The icons' owner goes before the list it adds to.
-    ~MainDialogState() { icons.reset(); }
-    MainDialogState(const MainDialogState&) = delete;
-    MainDialogState& operator=(const MainDialogState&) = delete;
 
     MainDialogContext& context;
     RegistryWrites writes;
@@ -44,6 +40,7 @@ struct MainDialogState {
     // Shared with the list view (it does not destroy it): marks, then one icon per program.
     UniqueImageList images;
     // The programs' icons in `images`, looked up off the window thread.
+    // After `images`, so that it goes first: it adds to that list.
     std::unique_ptr<ProgramIcons> icons;
     // The list as last taken under the supervision lock; the cells come from here.
     std::vector<ProgramRow> rows;
