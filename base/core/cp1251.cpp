@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/core/utf8.h"
+
 namespace mrwd {
 
 namespace {
@@ -25,26 +27,12 @@ std::uint16_t CodePoint(unsigned char b) {
     return kHigh[b - 0x80];
 }
 
-// All of the code page lies in the Basic Multilingual Plane: three bytes at most.
-void AppendUtf8(std::string& out, std::uint16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string Utf8FromCp1251(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size() * 2);
-    for (char ch : bytes) AppendUtf8(out, CodePoint(static_cast<unsigned char>(ch)));
+    for (char ch : bytes) AppendUtf8(CodePoint(static_cast<unsigned char>(ch)), out);
     return out;
 }
 

@@ -2,6 +2,7 @@
 // syslog and metrics reject or mangle malformed sequences.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace mrwd {
@@ -11,5 +12,8 @@ namespace mrwd {
 // one per maximal ill-formed part as Unicode recommends. Valid text is
 // returned unchanged.
 std::string ValidUtf8(const std::string& text);
+
+// Appends one code point (at most U+10FFFF, no surrogate) as UTF-8.
+void AppendUtf8(std::uint32_t code, std::string& out);
 
 }  // namespace mrwd

@@ -4,6 +4,7 @@
 
 #include "base/win/executable_path.h"
 #include "base/win/handles.h"
+#include "base/win/whole_file.h"
 
 namespace mrwd {
 namespace {
@@ -45,25 +46,7 @@ bool WindowsOutboxFolder::Read(const std::string& name, std::string& bytes) {
 }
 
 bool WindowsOutboxFolder::Write(const std::string& name, const std::string& bytes) {
-    ::CreateDirectoryA(folder_.c_str(), nullptr);  // it normally exists already
-    const std::string final = folder_ + "\\" + name;
-    const std::string half = final + kHalfWritten;
-    {
-        UniqueFile file(::CreateFileA(half.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
-        if (!file) return false;
-        DWORD written = 0;
-        // On the disk before the rename, so the renamed file is never empty.
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size() || !::FlushFileBuffers(file.get())) {
-            file.reset();
-            ::DeleteFileA(half.c_str());
-            return false;
-        }
-    }
-    if (::MoveFileExA(half.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    ::DeleteFileA(half.c_str());
-    return false;
+    return ReplaceFileWhole(folder_, name, kHalfWritten, bytes);
 }
 
 void WindowsOutboxFolder::Remove(const std::string& name) { ::DeleteFileA((folder_ + "\\" + name).c_str()); }
