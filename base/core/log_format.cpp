@@ -103,8 +103,10 @@ std::string ComposeLogText(const char* format, std::va_list args) {
 }
 
 std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args) {
-    return LogStamp(t) + ComposeLogText(format, args) + kLineEnd;
+    return ComposeLogLine(t, ComposeLogText(format, args));
 }
+
+std::string ComposeLogLine(const LocalTime& t, const std::string& text) { return LogStamp(t) + text + kLineEnd; }
 
 std::vector<std::string> FormatArguments(const char* format, std::va_list args) {
     std::vector<std::string> arguments;

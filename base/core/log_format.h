@@ -29,6 +29,8 @@ std::string LogFolderOf(const std::string& executablePath);
 
 // Stamp, the formatted message (cut where the buffer ends) and CR LF.
 std::string ComposeLogLine(const LocalTime& t, const char* format, std::va_list args);
+// The same line around a message ComposeLogText made already.
+std::string ComposeLogLine(const LocalTime& t, const std::string& text);
 
 // The message alone, as ComposeLogLine puts it into the line (cut alike).
 std::string ComposeLogText(const char* format, std::va_list args);

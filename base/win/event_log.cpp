@@ -60,14 +60,19 @@ EventLog::EventLog(const std::atomic<std::uint32_t>& enabled) : EventLog(enabled
 
 void EventLog::Write(UINT kind, const char* format, std::va_list args) const {
     if (format == nullptr) return;
-    if (enabled_ != 0 && !folder_.empty()) {
+    const bool toFile = enabled_ != 0 && !folder_.empty();
+    LogListener* listener = listener_.load();
+    if (!toFile && listener == nullptr) return;
+    // Formatted once for the day file and the listener alike.
+    std::string text = ComposeLogText(format, args);
+    if (toFile) {
         const LocalTime now = LocalNow();
-        AppendLogLine(folder_, DayFileName(now), ComposeLogLine(now, format, args));
+        AppendLogLine(folder_, DayFileName(now), ComposeLogLine(now, text));
     }
-    if (LogListener* listener = listener_.load()) {
+    if (listener != nullptr) {
         LoggedEvent event;
         event.kind = kind;
-        event.text = ComposeLogText(format, args);
+        event.text = std::move(text);
         event.arguments = FormatArguments(format, args);
         event.time = UtcNow();
         listener->Logged(std::move(event));
